@@ -1,0 +1,7 @@
+#include "core/ProgramFolder.h"
+
+#include "platform/Services.h"
+
+std::string GetCurrentDirectory() {
+    return platform::Services::get().home().programDir().string();
+}

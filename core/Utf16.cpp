@@ -1,0 +1,99 @@
+#include "core/Utf16.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void putUnit(std::string& out, uint16_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+}
+
+void putUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Decodes one code point at `i`, advancing it; invalid sequences give U+FFFD for one byte.
+char32_t nextUtf8(std::string_view s, size_t& i) {
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char c = b(i);
+    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) {
+        ++i;
+        return kReplacement;
+    }
+    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (int k = 1; k < len; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) {
+            ++i;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    i += len;
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return kReplacement;
+    }
+    return cp;
+}
+
+}  // namespace
+
+std::string Utf8ToUtf16Le(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = nextUtf8(utf8, i);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            putUnit(out, static_cast<uint16_t>(0xD800 + (c >> 10)));
+            putUnit(out, static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            putUnit(out, static_cast<uint16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    auto unit = [&](size_t k) {
+        return static_cast<uint16_t>(static_cast<unsigned char>(bytes[k]) |
+                                     (static_cast<unsigned char>(bytes[k + 1]) << 8));
+    };
+    size_t n = bytes.size() / 2 * 2;
+    for (size_t i = 0; i < n; i += 2) {
+        uint16_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 2 < n) {
+            uint16_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                putUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        putUtf8(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
+    }
+    if (bytes.size() % 2) {
+        putUtf8(out, kReplacement);
+    }
+    return out;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Conversions for the files kept as UTF-16 little-endian without byte-order mark. Invalid input
+// becomes U+FFFD; nothing is dropped silently.
+std::string Utf8ToUtf16Le(std::string_view utf8);
+std::string Utf16LeToUtf8(std::string_view bytes);

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/CHome.h"
+
+namespace platform {
+
+// The running program's control socket (a Unix domain socket in the home's run folder, which
+// only the user can enter). It also marks the single running instance: the server holds an
+// exclusive lock on the home's instance lock file for as long as it runs.
+// Requests are handled one after another on the server's own thread; a handler returns the
+// reply text or throws ControlError for a refusal, whose message goes back to the client.
+class CControlServer {
+  public:
+    class ControlError : public std::runtime_error {
+      public:
+        explicit ControlError(const std::string& what) : std::runtime_error(what) {}
+    };
+    using Handler = std::function<std::string(const std::vector<std::string>& args)>;
+
+    explicit CControlServer(CHome home);
+    ~CControlServer();
+    CControlServer(const CControlServer&) = delete;
+    CControlServer& operator=(const CControlServer&) = delete;
+
+    // Registers the handler of a verb (the first word of a request); the handler gets the
+    // remaining words. May be called before or after start.
+    void on(const std::string& verb, Handler handler);
+
+    // Takes the instance lock and starts listening. Returns false when another instance of this
+    // home holds the lock. Throws PlatformError when the socket cannot be set up.
+    bool start();
+    void stop();
+
+  private:
+    void serve();
+    void handle(int fd);
+
+    CHome _home;
+    int _lockFd = -1;
+    int _listenFd = -1;
+    int _wakePipe[2] = {-1, -1};
+    std::thread _thread;
+    std::mutex _handlersLock;
+    std::map<std::string, Handler> _handlers;
+};
+
+}  // namespace platform

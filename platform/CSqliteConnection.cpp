@@ -1,0 +1,57 @@
+#include "platform/CSqliteConnection.h"
+
+#include <sqlite3.h>
+
+#include "platform/CSqliteStatement.h"
+#include "platform/PlatformError.h"
+
+namespace platform {
+
+CSqliteConnection::CSqliteConnection(const std::filesystem::path& file, bool create, int busyTimeoutMs)
+    : _file(file) {
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    if (create) {
+        flags |= SQLITE_OPEN_CREATE;
+    }
+    int rc = sqlite3_open_v2(file.c_str(), &_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string why = _db ? sqlite3_errmsg(_db) : sqlite3_errstr(rc);
+        sqlite3_close(_db);
+        _db = nullptr;
+        throw PlatformError(file.string() + ": cannot open: " + why);
+    }
+    sqlite3_busy_timeout(_db, busyTimeoutMs);
+    // A file that is not a database is only noticed on the first read: check it here so that
+    // the caller gets the error at once.
+    if (!tryExec("SELECT count(*) FROM sqlite_master")) {
+        std::string why = lastError();
+        sqlite3_close(_db);
+        _db = nullptr;
+        throw PlatformError(file.string() + ": " + why);
+    }
+}
+
+CSqliteConnection::~CSqliteConnection() { sqlite3_close_v2(_db); }
+
+void CSqliteConnection::exec(const std::string& sql) {
+    if (!tryExec(sql)) {
+        throw PlatformError(_file.string() + ": " + lastError());
+    }
+}
+
+bool CSqliteConnection::tryExec(const std::string& sql) {
+    return sqlite3_exec(_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+int CSqliteConnection::changes() const { return sqlite3_changes(_db); }
+
+long long CSqliteConnection::lastInsertRowId() const { return sqlite3_last_insert_rowid(_db); }
+
+long long CSqliteConnection::dataVersion() {
+    CSqliteStatement st(*this, "PRAGMA data_version");
+    return st.step() ? st.columnInt(0) : 0;
+}
+
+std::string CSqliteConnection::lastError() const { return _db ? sqlite3_errmsg(_db) : "not open"; }
+
+}  // namespace platform

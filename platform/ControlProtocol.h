@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Wire form of control requests: the words joined by the unit separator and ended by a newline;
+// the reply is "OK\n" or "ERR\n" followed by the text, up to the end of the connection.
+namespace platform::control {
+
+inline constexpr char kSeparator = '\x1f';
+inline constexpr size_t kMaxRequest = 64 * 1024;
+
+std::string encode(const std::vector<std::string>& words);
+std::vector<std::string> decode(const std::string& line);
+// Fills a sockaddr_un for the path; false when the path is too long for one.
+bool socketAddress(const std::string& path, void* addr, unsigned& length);
+
+}  // namespace platform::control

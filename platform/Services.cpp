@@ -1,0 +1,84 @@
+#include "platform/Services.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+
+#include "platform/CPolicyMessageBoxes.h"
+#include "platform/PlatformError.h"
+#include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimMessageQueues.h"
+#include "platform/sim/CSimRegistry.h"
+#include "platform/sim/CSimUserNotifications.h"
+
+namespace platform {
+
+namespace {
+std::atomic<Services*> g_current{nullptr};
+}
+
+Services::Services(CHome home, Parts parts) : _home(std::move(home)), _parts(std::move(parts)) {}
+
+Services::~Services() {
+    // Notifications first: at exit they may hand pending triggers on and read the clock.
+    _parts.notifications.reset();
+    _parts.registry.reset();
+    _parts.queues.reset();
+    _parts.clock.reset();
+}
+
+std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& root, Role role) {
+    CHome home(root);
+    home.create();
+    Parts parts;
+    auto clock = std::make_unique<sim::CSimClock>(home.clockFile());
+    if (role == Role::Program) {
+        if (const char* speed = std::getenv("ZENTROVA_CLOCK_SPEED"); speed && *speed) {
+            char* end = nullptr;
+            double factor = std::strtod(speed, &end);
+            if (end == speed || *end != '\0' || !(factor > 0)) {
+                throw PlatformError(std::string("ZENTROVA_CLOCK_SPEED: not a positive number: ") + speed);
+            }
+            clock->setSpeed(factor);
+        }
+    }
+    auto queues = std::make_unique<sim::CSimMessageQueues>(*clock);
+    auto registry = std::make_unique<sim::CSimRegistry>(home.registryFile(), *queues);
+    auto notifications = std::make_unique<sim::CSimUserNotifications>(home, *clock, role == Role::Program);
+    parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
+    parts.clock = std::move(clock);
+    parts.queues = std::move(queues);
+    parts.registry = std::move(registry);
+    parts.notifications = std::move(notifications);
+    return std::make_unique<Services>(std::move(home), std::move(parts));
+}
+
+Services& Services::get() {
+    Services* s = g_current.load(std::memory_order_acquire);
+    if (!s) {
+        throw PlatformError("no platform services are set up");
+    }
+    return *s;
+}
+
+bool Services::isInstalled() {
+    return g_current.load(std::memory_order_acquire) != nullptr;
+}
+
+std::shared_ptr<IMessageBoxes> Services::boxes() const {
+    std::lock_guard lock(_boxesLock);
+    return _parts.boxes;
+}
+
+void Services::setBoxes(std::shared_ptr<IMessageBoxes> boxes) {
+    std::lock_guard lock(_boxesLock);
+    _parts.boxes = std::move(boxes);
+}
+
+Services::Scope::Scope(Services& services) : _previous(g_current.exchange(&services)) {}
+
+Services::Scope::~Scope() {
+    g_current.store(_previous);
+}
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include "platform/CHome.h"
+#include "platform/IClock.h"
+#include "platform/IMessageBoxes.h"
+#include "platform/IMessageQueues.h"
+#include "platform/IRegistry.h"
+#include "platform/IUserNotifications.h"
+
+namespace platform {
+
+// The one context through which the system reaches the phone's services. The program sets one
+// up at start, tools and test fixtures set up their own; nothing else creates platform objects.
+class Services {
+  public:
+    enum class Role {
+        Program,  // the running program: it fires due notifications and hands pending ones on at exit
+        Tool,     // a command-line tool or a test: reads and writes the same state, fires nothing
+    };
+
+    struct Parts {
+        std::unique_ptr<IClock> clock;
+        std::unique_ptr<IMessageQueues> queues;
+        std::unique_ptr<IRegistry> registry;
+        std::unique_ptr<IUserNotifications> notifications;
+        std::shared_ptr<IMessageBoxes> boxes;
+    };
+
+    Services(CHome home, Parts parts);
+    ~Services();
+    Services(const Services&) = delete;
+    Services& operator=(const Services&) = delete;
+
+    // The simulated phone of `home`, the default backend. Creates the home's folders. Throws
+    // PlatformError when a file of the home cannot be used.
+    static std::unique_ptr<Services> createDefault(const std::filesystem::path& home, Role role);
+
+    // The current context; throws PlatformError when none is installed.
+    static Services& get();
+    static bool isInstalled();
+
+    const CHome& home() const { return _home; }
+    IClock& clock() { return *_parts.clock; }
+    IMessageQueues& queues() { return *_parts.queues; }
+    IRegistry& registry() { return *_parts.registry; }
+    IUserNotifications& notifications() { return *_parts.notifications; }
+    std::shared_ptr<IMessageBoxes> boxes() const;
+    // Lets the user interface put real message boxes in place of the answering policy.
+    void setBoxes(std::shared_ptr<IMessageBoxes> boxes);
+
+    // Makes `services` the current context for as long as the scope lives. Scopes nest.
+    class Scope {
+      public:
+        explicit Scope(Services& services);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+      private:
+        Services* _previous;
+    };
+
+  private:
+    CHome _home;
+    Parts _parts;
+    mutable std::mutex _boxesLock;
+};
+
+}  // namespace platform

@@ -1,0 +1,133 @@
+// The real programs on a temporary home: start, install, single instance, the control socket,
+// zentrova-device's file commands, notifications fired by the running program, and bad input.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/ChildProcess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    ProgramTest() {
+        char tmpl[] = "/tmp/zentrova-it-XXXXXX";
+        base = ::mkdtemp(tmpl);
+        home = base / "home";
+        env = {{"ZENTROVA_HOME", home.string()},
+               {"QT_QPA_PLATFORM", "offscreen"},
+               {"ZENTROVA_BOX_ANSWER", "no"}};
+    }
+    ~ProgramTest() override {
+        program.reset();
+        fs::remove_all(base);
+    }
+
+    void startProgram() {
+        program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
+                                                 base.string() + "/out");
+        ASSERT_TRUE(WaitUntil([&] { return device({"app"}).code == 0; }, std::chrono::seconds(20)))
+            << program->output();
+    }
+
+    struct Result {
+        int code;
+        std::string out;
+    };
+    Result device(const std::vector<std::string>& args) {
+        ChildProcess p(bin("zentrova-device"), args, env, base.string() + "/dev");
+        int code = p.wait();
+        return {code, p.output()};
+    }
+    static std::string bin(const std::string& name) { return std::string(ZENTROVA_BIN_DIR) + "/" + name; }
+
+    fs::path base;
+    fs::path home;
+    std::map<std::string, std::string> env;
+    std::unique_ptr<ChildProcess> program;
+};
+
+TEST_F(ProgramTest, FirstStartInstallsAndASecondLaunchDoesNotStartAnotherInstance) {
+    startProgram();
+    EXPECT_TRUE(fs::is_directory(home / "program"));
+    EXPECT_EQ(fs::status(home / "run").permissions() & fs::perms::all, fs::perms::owner_all);
+    Result lang = device({"reg", "get", "HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova", "language"});
+    EXPECT_EQ(lang.code, 0);
+    EXPECT_EQ(lang.out, "en\n");
+
+    ChildProcess second(bin("zentrova"), {}, env, base.string() + "/second");
+    EXPECT_EQ(second.wait(), 0);
+    EXPECT_TRUE(program->running());
+    // Any command line with no instance running starts nothing.
+    EXPECT_EQ(program->stop(), 0);
+    ChildProcess notified(bin("zentrova"), {"timer_notification_00_01_2008_02_15_00_20_10_00"}, env,
+                          base.string() + "/third");
+    EXPECT_EQ(notified.wait(), 0);
+    EXPECT_EQ(device({"app"}).code, 3);
+}
+
+TEST_F(ProgramTest, ClockJumpFiresAPendingNotificationThroughARealProcessStart) {
+    startProgram();
+    fs::path marker = home / "fired.txt";
+    fs::path script = home / "notified.sh";
+    std::ofstream(script) << "#!/bin/sh\necho \"$@\" >> '" << marker.string() << "'\n";
+    fs::permissions(script, fs::perms::owner_all);
+    ASSERT_EQ(device({"clock", "set", "2008-02-14 23:50:10"}).code, 0);
+    // The trigger is registered by a second process; the running program fires it.
+    ChildProcess reg(
+        bin("../tests/bin/notifyregister"),
+        {home.string(), script.string(), "timer_notification_00_00_2008_02_15_00_20_10", "1800000"}, env,
+        base.string() + "/reg");
+    ASSERT_EQ(reg.wait(), 0) << reg.output();
+    Result pending = device({"notifications"});
+    EXPECT_NE(pending.out.find("time=2008-02-15 00:20:10"), std::string::npos) << pending.out;
+    EXPECT_NE(pending.out.find("arguments=timer_notification_00_00_2008_02_15_00_20_10"), std::string::npos);
+
+    ASSERT_EQ(device({"clock", "advance", "29m"}).code, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(marker));
+    ASSERT_EQ(device({"clock", "advance", "2m"}).code, 0);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(marker); }));
+    std::ifstream in(marker);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "timer_notification_00_00_2008_02_15_00_20_10");
+    EXPECT_EQ(device({"notifications"}).out, "");
+}
+
+TEST_F(ProgramTest, DeviceToolReportsBadInputClearly) {
+    EXPECT_EQ(device({"reg", "set", "HKLM\\SOFTWARE\\Test", "n", "dword", "-4"}).code, 2);
+    EXPECT_EQ(device({"reg", "set", "HKXX\\SOFTWARE", "n", "dword", "4"}).code, 2);
+    EXPECT_EQ(device({"clock", "set", "2008-02-30 10:00:00"}).code, 2);
+    EXPECT_EQ(device({"reg", "get", "HKLM\\SOFTWARE\\Test", "missing"}).code, 1);
+    Result notRunning = device({"app"});
+    EXPECT_EQ(notRunning.code, 3);
+    EXPECT_NE(notRunning.out.find("no Zentrova program is running"), std::string::npos) << notRunning.out;
+
+    // A registry file that is not a database: both programs name it and fail.
+    std::ofstream(home / "registry.db", std::ios::trunc) << std::string(4096, 'x');
+    Result broken = device({"reg", "list", "HKLM\\SOFTWARE"});
+    EXPECT_EQ(broken.code, 1);
+    EXPECT_NE(broken.out.find((home / "registry.db").string()), std::string::npos) << broken.out;
+    ChildProcess p(bin("zentrova"), {}, env, base.string() + "/broken");
+    EXPECT_EQ(p.wait(), 1);
+    EXPECT_NE(p.output().find("registry.db"), std::string::npos) << p.output();
+}
+
+TEST_F(ProgramTest, InstallCommandAddsMissingValuesAndKeepsChangedOnes) {
+    ChildProcess first(bin("zentrova"), {"--install"}, env, base.string() + "/i1");
+    ASSERT_EQ(first.wait(), 0) << first.output();
+    const std::string key = "HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova";
+    ASSERT_EQ(device({"reg", "set", key, "language", "sz", "es"}).code, 0);
+    ASSERT_EQ(device({"reg", "delete", key, "theme"}).code, 0);
+    ChildProcess second(bin("zentrova"), {"--install"}, env, base.string() + "/i2");
+    ASSERT_EQ(second.wait(), 0);
+    EXPECT_NE(second.output().find("1 settings added"), std::string::npos) << second.output();
+    EXPECT_EQ(device({"reg", "get", key, "language"}).out, "es\n");
+    EXPECT_EQ(device({"reg", "get", key, "theme"}).out, "default\n");
+}
+
+}  // namespace

@@ -1,0 +1,380 @@
+#include "tools/device/CDeviceTool.h"
+
+#include <strings.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "core/CConfigurationZentrova.h"
+#include "core/Utf16.h"
+#include "platform/CControlClient.h"
+#include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimUserNotifications.h"
+
+namespace {
+
+using platform::RegRoot;
+using platform::RegType;
+
+std::string formatTime(const SYSTEMTIME& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return buf;
+}
+
+bool parseTime(const std::string& text, SYSTEMTIME& t) {
+    unsigned y, mo, d, h, mi, s;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%u-%u-%u %u:%u:%u%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6 &&
+        std::sscanf(text.c_str(), "%u-%u-%uT%u:%u:%u%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) {
+        return false;
+    }
+    static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1970 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] || h > 23 || mi > 59 ||
+        s > 59) {
+        return false;
+    }
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (mo == 2 && d == 29 && !leap) {
+        return false;
+    }
+    t = SYSTEMTIME{static_cast<uint16_t>(y),
+                   static_cast<uint16_t>(mo),
+                   0,
+                   static_cast<uint16_t>(d),
+                   static_cast<uint16_t>(h),
+                   static_cast<uint16_t>(mi),
+                   static_cast<uint16_t>(s),
+                   0};
+    return true;
+}
+
+// "90m", "2h", "30s", "1d", or plain seconds.
+bool parseDuration(const std::string& text, int64_t& ms) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    double n = std::strtod(text.c_str(), &end);
+    std::string unit = end;
+    double factor = unit.empty() || unit == "s" ? 1000
+                    : unit == "m"               ? 60'000
+                    : unit == "h"               ? 3'600'000
+                    : unit == "d"               ? 86'400'000
+                                                : 0;
+    if (end == text.c_str() || factor == 0 || n < 0) {
+        return false;
+    }
+    ms = static_cast<int64_t>(n * factor);
+    return true;
+}
+
+bool parseRoot(const std::string& key, RegRoot& root, std::string& path) {
+    auto slash = key.find('\\');
+    std::string head = key.substr(0, slash);
+    path = slash == std::string::npos ? "" : key.substr(slash + 1);
+    if (strcasecmp(head.c_str(), "HKLM") == 0 || strcasecmp(head.c_str(), "HKEY_LOCAL_MACHINE") == 0) {
+        root = RegRoot::LocalMachine;
+    } else if (strcasecmp(head.c_str(), "HKCU") == 0 || strcasecmp(head.c_str(), "HKEY_CURRENT_USER") == 0) {
+        root = RegRoot::CurrentUser;
+    } else if (strcasecmp(head.c_str(), "HKCR") == 0 || strcasecmp(head.c_str(), "HKEY_CLASSES_ROOT") == 0) {
+        root = RegRoot::ClassesRoot;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string valueText(const platform::RegValue& v) {
+    switch (v.type) {
+        case RegType::Dword:
+            if (v.data.size() == 4) {
+                uint32_t n = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+                             (static_cast<uint32_t>(v.data[3]) << 24);
+                return std::to_string(n);
+            }
+            break;
+        case RegType::Sz:
+            return std::string(v.data.begin(), v.data.end());
+        case RegType::Binary: {
+            std::string hex;
+            static constexpr char kHex[] = "0123456789abcdef";
+            for (uint8_t b : v.data) {
+                hex += kHex[b >> 4];
+                hex += kHex[b & 15];
+            }
+            return hex;
+        }
+        case RegType::None:
+            break;
+    }
+    return "?";
+}
+
+int fail(const std::string& why) {
+    std::fprintf(stderr, "zentrova-device: %s\n", why.c_str());
+    return CDeviceTool::kFailed;
+}
+
+int usageError(const std::string& why) {
+    std::fprintf(stderr, "zentrova-device: %s (see zentrova-device --help)\n", why.c_str());
+    return CDeviceTool::kUsage;
+}
+
+}  // namespace
+
+CDeviceTool::CDeviceTool(platform::Services& services) : _services(services) {
+    _local["status"] = [this](const auto& a) { return status(a); };
+    _local["reg"] = [this](const auto& a) { return reg(a); };
+    _local["clock"] = [this](const auto& a) { return clock(a); };
+    _local["notifications"] = [this](const auto& a) { return notifications(a); };
+    _local["log"] = [this](const auto& a) { return log(a); };
+}
+
+void CDeviceTool::Usage(FILE* out) {
+    std::fprintf(out,
+                 "usage: zentrova-device [--home DIR] COMMAND ...\n"
+                 "  status                      the simulated phone (clock, speed, ...)\n"
+                 "  clock                       the phone's clock and speed\n"
+                 "  clock set 'YYYY-MM-DD HH:MM:SS' | clock advance 90m|2h|30s|1d | clock speed N\n"
+                 "  notifications               pending notifications: handle, time, application, arguments\n"
+                 "  log [-f]                    the event log as UTF-8 text (-f: keep following it)\n"
+                 "  reg list KEY | reg get KEY NAME | reg delete KEY NAME\n"
+                 "  reg set KEY NAME dword N | reg set KEY NAME sz TEXT | reg set KEY NAME binary HEX\n"
+                 "                              KEY as HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova\n"
+                 "  app                         the running program's own view\n"
+                 "  any other command is handed to the running program.\n"
+                 "Exit codes: 0 done, 1 failed, 2 bad command, 3 no program running.\n");
+}
+
+int CDeviceTool::Run(const std::vector<std::string>& words) {
+    if (auto it = _local.find(words.front()); it != _local.end()) {
+        return it->second(std::vector<std::string>(words.begin() + 1, words.end()));
+    }
+    return forward(words);
+}
+
+int CDeviceTool::forward(const std::vector<std::string>& words) {
+    platform::CControlClient client(_services.home());
+    std::string reply;
+    switch (client.request(words, reply)) {
+        case platform::CControlClient::Status::Ok:
+            std::fputs(reply.c_str(), stdout);
+            return kOk;
+        case platform::CControlClient::Status::Refused:
+            return fail(reply);
+        case platform::CControlClient::Status::NotRunning:
+            std::fprintf(stderr, "zentrova-device: %s; '%s' needs the running program\n", reply.c_str(),
+                         words.front().c_str());
+            return kNotRunning;
+        case platform::CControlClient::Status::Failed:
+            break;
+    }
+    return fail(reply);
+}
+
+int CDeviceTool::status(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return usageError("status takes no arguments");
+    }
+    platform::IClock& c = _services.clock();
+    std::printf("clock=%s\nspeed=%g\nprogram=%s\n", formatTime(c.localTime()).c_str(), c.speed(),
+                platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
+    return kOk;
+}
+
+int CDeviceTool::clock(const std::vector<std::string>& args) {
+    auto* sim = dynamic_cast<platform::sim::CSimClock*>(&_services.clock());
+    if (args.empty()) {
+        std::printf("clock=%s\nspeed=%g\n", formatTime(_services.clock().localTime()).c_str(),
+                    _services.clock().speed());
+        return kOk;
+    }
+    if (!sim) {
+        return fail("this phone's clock cannot be changed");
+    }
+    if (args[0] == "set" && args.size() == 2) {
+        SYSTEMTIME t;
+        if (!parseTime(args[1], t)) {
+            return usageError("clock set: expected 'YYYY-MM-DD HH:MM:SS', got '" + args[1] + "'");
+        }
+        sim->setLocalMillis(platform::sim::CSimClock::toMillis(t));
+    } else if (args[0] == "advance" && args.size() == 2) {
+        int64_t ms = 0;
+        if (!parseDuration(args[1], ms)) {
+            return usageError("clock advance: expected a duration such as 90m, 2h, 30s or 1d, got '" +
+                              args[1] + "'");
+        }
+        sim->advance(ms);
+    } else if (args[0] == "speed" && args.size() == 2) {
+        char* end = nullptr;
+        double f = std::strtod(args[1].c_str(), &end);
+        if (end == args[1].c_str() || *end || !(f > 0) || f > 1e6) {
+            return usageError("clock speed: expected a positive factor, got '" + args[1] + "'");
+        }
+        sim->setSpeed(f);
+    } else {
+        return usageError("clock: expected set, advance or speed");
+    }
+    std::printf("clock=%s\nspeed=%g\n", formatTime(sim->localTime()).c_str(), sim->speed());
+    return kOk;
+}
+
+int CDeviceTool::notifications(const std::vector<std::string>& args) {
+    auto& n = _services.notifications();
+    if (args.size() == 1 && args[0] == "run") {
+        // The detached runner that fires what a program left pending when it ended.
+        auto* sim = dynamic_cast<platform::sim::CSimUserNotifications*>(&n);
+        if (!sim) {
+            return fail("this phone's notifications cannot be run here");
+        }
+        sim->runUntilIdle();
+        return kOk;
+    }
+    if (!args.empty()) {
+        return usageError("notifications takes no arguments");
+    }
+    for (uint32_t h : n.getUserNotificationHandles()) {
+        platform::UserNotificationTrigger t;
+        if (n.getUserNotification(h, t)) {
+            std::printf("handle=%u time=%s application=%s arguments=%s\n", h, formatTime(t.start).c_str(),
+                        t.application.c_str(), t.arguments.c_str());
+        }
+    }
+    return kOk;
+}
+
+int CDeviceTool::reg(const std::vector<std::string>& args) {
+    if (args.size() < 2) {
+        return usageError("reg: expected list, get, set or delete and a key");
+    }
+    RegRoot root;
+    std::string path;
+    if (!parseRoot(args[1], root, path)) {
+        return usageError("reg: the key must start with HKLM, HKCU or HKCR: '" + args[1] + "'");
+    }
+    auto& r = _services.registry();
+    const std::string& op = args[0];
+    if (op == "list" && args.size() == 2) {
+        if (!r.keyExists(root, path)) {
+            return fail("no key " + args[1]);
+        }
+        std::vector<std::string> names;
+        r.enumSubKeys(root, path, names);
+        for (const auto& k : names) {
+            std::printf("[%s]\n", k.c_str());
+        }
+        names.clear();
+        r.enumValues(root, path, names);
+        for (const auto& name : names) {
+            platform::RegValue v;
+            if (r.getValue(root, path, name, v) == platform::ERROR_SUCCESS) {
+                std::printf("%s=%s\n", name.c_str(), valueText(v).c_str());
+            }
+        }
+        return kOk;
+    }
+    if (op == "get" && args.size() == 3) {
+        platform::RegValue v;
+        platform::Result rc = r.getValue(root, path, args[2], v);
+        if (rc != platform::ERROR_SUCCESS) {
+            return fail("no value " + args[2] + " under " + args[1]);
+        }
+        std::printf("%s\n", valueText(v).c_str());
+        return kOk;
+    }
+    if (op == "delete" && args.size() == 3) {
+        if (r.deleteValue(root, path, args[2]) != platform::ERROR_SUCCESS) {
+            return fail("no value " + args[2] + " under " + args[1]);
+        }
+        return kOk;
+    }
+    if (op == "set" && args.size() == 5) {
+        const std::string& name = args[2];
+        const std::string& type = args[3];
+        const std::string& data = args[4];
+        platform::Result rc = platform::ERROR_SUCCESS;
+        if (type == "dword") {
+            char* end = nullptr;
+            unsigned long long n = std::strtoull(data.c_str(), &end, 0);
+            if (data.empty() || *end || n > 0xFFFFFFFFull || data[0] == '-') {
+                return usageError("reg set: not a 32-bit unsigned number: '" + data + "'");
+            }
+            rc = r.setDword(root, path, name, static_cast<uint32_t>(n));
+        } else if (type == "sz") {
+            rc = r.setString(root, path, name, data);
+        } else if (type == "binary") {
+            std::vector<uint8_t> bytes;
+            if (data.size() % 2) {
+                return usageError("reg set: binary data needs an even number of hex digits");
+            }
+            for (size_t i = 0; i < data.size(); i += 2) {
+                char* end = nullptr;
+                std::string pair = data.substr(i, 2);
+                long b = std::strtol(pair.c_str(), &end, 16);
+                if (*end) {
+                    return usageError("reg set: not hex: '" + data + "'");
+                }
+                bytes.push_back(static_cast<uint8_t>(b));
+            }
+            rc = r.setBinary(root, path, name, bytes);
+        } else {
+            return usageError("reg set: the type must be dword, sz or binary");
+        }
+        if (rc != platform::ERROR_SUCCESS) {
+            return fail("cannot write " + name + " under " + args[1] + " (error " + std::to_string(rc) + ")");
+        }
+        return kOk;
+    }
+    return usageError("reg: unknown form");
+}
+
+int CDeviceTool::log(const std::vector<std::string>& args) {
+    bool follow = args.size() == 1 && args[0] == "-f";
+    if (!args.empty() && !follow) {
+        return usageError("log takes only -f");
+    }
+    std::string path;
+    if (_services.registry().getString(RegRoot::LocalMachine, CConfigurationZentrova::kKeyPath,
+                                       "events_log_path", path) != platform::ERROR_SUCCESS ||
+        path.empty()) {
+        path = (_services.home().programDir() / "log.txt").string();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in && !follow) {
+        return fail("no event log at " + path);
+    }
+    std::string pending;
+    for (;;) {
+        std::ostringstream chunk;
+        if (in) {
+            chunk << in.rdbuf();
+            in.clear();
+        } else {
+            in.open(path, std::ios::binary);
+        }
+        pending += chunk.str();
+        size_t whole = pending.size() / 2 * 2;
+        if (whole) {
+            std::string text = Utf16LeToUtf8(std::string_view(pending).substr(0, whole));
+            pending.erase(0, whole);
+            // The file's lines end with CR LF; print them as plain lines.
+            std::string out;
+            for (char c : text) {
+                if (c != '\r') {
+                    out += c;
+                }
+            }
+            std::fputs(out.c_str(), stdout);
+            std::fflush(stdout);
+        }
+        if (!follow) {
+            return kOk;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+}

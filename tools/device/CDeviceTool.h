@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Services.h"
+
+// zentrova-device: drives and inspects the simulated phone of a home and the program running on
+// it. Commands that work on files run here whether or not the program runs; every other command
+// is handed to the running program over its control socket.
+class CDeviceTool {
+  public:
+    enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kNotRunning = 3 };
+
+    explicit CDeviceTool(platform::Services& services);
+
+    int Run(const std::vector<std::string>& words);
+    static void Usage(FILE* out);
+
+  private:
+    using Command = std::function<int(const std::vector<std::string>&)>;
+
+    int status(const std::vector<std::string>& args);
+    int reg(const std::vector<std::string>& args);
+    int clock(const std::vector<std::string>& args);
+    int notifications(const std::vector<std::string>& args);
+    int log(const std::vector<std::string>& args);
+    int forward(const std::vector<std::string>& words);
+
+    platform::Services& _services;
+    std::map<std::string, Command> _local;
+};
