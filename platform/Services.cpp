@@ -53,6 +53,12 @@ std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& r
     return std::make_unique<Services>(std::move(home), std::move(parts));
 }
 
+void Services::handOffPendingNotifications() {
+    if (auto* sim = dynamic_cast<sim::CSimUserNotifications*>(_parts.notifications.get())) {
+        sim->handOffPending();
+    }
+}
+
 Services& Services::get() {
     Services* s = g_current.load(std::memory_order_acquire);
     if (!s) {

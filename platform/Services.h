@@ -49,6 +49,10 @@ class Services {
     IRegistry& registry() { return *_parts.registry; }
     IUserNotifications& notifications() { return *_parts.notifications; }
     std::shared_ptr<IMessageBoxes> boxes() const;
+    // For a process about to end without its destructors (an abrupt restart): makes sure the
+    // pending notifications still fire after it.
+    void handOffPendingNotifications();
+
     // Lets the user interface put real message boxes in place of the answering policy.
     void setBoxes(std::shared_ptr<IMessageBoxes> boxes);
 

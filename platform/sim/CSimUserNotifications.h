@@ -33,6 +33,10 @@ class CSimUserNotifications : public IUserNotifications {
     // The detached runner's loop: fires triggers as they come due and returns when none is
     // pending or when a hosting program of this home runs (it then takes over).
     void runUntilIdle();
+    // For a hosting process about to end without its destructors: stops watching (so that no
+    // trigger is left half fired) and starts the detached runner when triggers are pending.
+    // Nothing to do for an instance that does not host.
+    void handOffPending();
 
   private:
     struct Impl;

@@ -1,0 +1,287 @@
+#include "platform/sim/CSimClock.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/PlatformError.h"
+
+namespace platform::sim {
+
+namespace {
+
+// How often the state file is looked at for changes made by another process.
+constexpr auto kRecheck = std::chrono::milliseconds(5);
+// Longest real wait of one step of sleep(), so that a change of speed is followed.
+constexpr auto kSleepChunk = std::chrono::milliseconds(50);
+
+int64_t realNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// The machine's local calendar time at the real UTC instant `realMs`, as local milliseconds.
+int64_t machineLocalMs(int64_t realMs) {
+    int64_t secs = floorDiv(realMs, 1000);
+    time_t t = static_cast<time_t>(secs);
+    struct tm tm {};
+    if (!localtime_r(&t, &tm)) {
+        return realMs;
+    }
+    return static_cast<int64_t>(timegm(&tm)) * 1000 + (realMs - secs * 1000);
+}
+
+// Parses "baseRealMs baseLocalMs speed"; false when the text is anything else.
+bool parseState(const std::string& text, int64_t& baseReal, int64_t& baseLocal, double& speed) {
+    std::istringstream in(text);
+    std::string a, b, c, extra;
+    if (!(in >> a >> b >> c) || (in >> extra)) {
+        return false;
+    }
+    auto parseInt = [](const std::string& s, int64_t& v) {
+        auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        return ec == std::errc() && p == s.data() + s.size();
+    };
+    if (!parseInt(a, baseReal) || !parseInt(b, baseLocal)) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    speed = std::strtod(c.c_str(), &end);
+    return errno == 0 && end == c.c_str() + c.size() && std::isfinite(speed) && speed > 0;
+}
+
+}  // namespace
+
+CSimClock::CSimClock(std::filesystem::path stateFile)
+    : _file(std::move(stateFile)), _tickBaseReal(std::chrono::steady_clock::now()) {
+    // The tick count starts at the machine's uptime in milliseconds, like a phone's would.
+    _tickBase = static_cast<double>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(_tickBaseReal.time_since_epoch()).count());
+    std::lock_guard lock(_lock);
+    reloadIfChanged(true);
+}
+
+SYSTEMTIME CSimClock::localTime() {
+    return fromMillis(localMillis());
+}
+
+int64_t CSimClock::localMillis() {
+    std::lock_guard lock(_lock);
+    reloadIfChanged(false);
+    return localAt(_state, realNowMs());
+}
+
+uint32_t CSimClock::tickCount() {
+    std::lock_guard lock(_lock);
+    reloadIfChanged(false);
+    // Wraps around like a 32-bit millisecond counter does.
+    return static_cast<uint32_t>(static_cast<uint64_t>(tickNow(std::chrono::steady_clock::now())));
+}
+
+void CSimClock::sleep(uint32_t ms) {
+    // Counts phone milliseconds that have passed, chunk by chunk, each at the speed of its time.
+    double remaining = ms;
+    while (remaining > 0) {
+        double factor = speed();
+        auto realLeft = std::chrono::duration<double, std::milli>(remaining / factor);
+        auto chunk = std::min<std::chrono::duration<double, std::milli>>(realLeft, kSleepChunk);
+        auto before = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(chunk);
+        auto slept = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before);
+        remaining -= slept.count() * factor;
+    }
+}
+
+std::chrono::nanoseconds CSimClock::realDuration(uint32_t ms) {
+    double factor = speed();
+    return std::chrono::nanoseconds(std::llround(static_cast<double>(ms) * 1e6 / factor));
+}
+
+double CSimClock::speed() {
+    std::lock_guard lock(_lock);
+    reloadIfChanged(false);
+    return _state.fromFile ? _state.speed : 1.0;
+}
+
+void CSimClock::setSpeed(double factor) {
+    if (!std::isfinite(factor) || factor <= 0) {
+        throw PlatformError(_file.string() + ": clock speed must be a positive number");
+    }
+    std::lock_guard lock(_lock);
+    reloadIfChanged(true);
+    int64_t now = realNowMs();
+    // Rebase at now so that the phone's time goes on from where it is.
+    State s{now, localAt(_state, now), factor, true};
+    write(s);
+    adopt(s);
+}
+
+void CSimClock::setLocalMillis(int64_t localMs) {
+    std::lock_guard lock(_lock);
+    reloadIfChanged(true);
+    State s{realNowMs(), localMs, _state.fromFile ? _state.speed : 1.0, true};
+    write(s);
+    adopt(s);
+}
+
+void CSimClock::advance(int64_t ms) {
+    std::lock_guard lock(_lock);
+    reloadIfChanged(true);
+    int64_t now = realNowMs();
+    State s{now, localAt(_state, now) + ms, _state.fromFile ? _state.speed : 1.0, true};
+    write(s);
+    adopt(s);
+}
+
+SYSTEMTIME CSimClock::fromMillis(int64_t localMs) {
+    int64_t secs = floorDiv(localMs, 1000);
+    time_t t = static_cast<time_t>(secs);
+    struct tm tm {};
+    gmtime_r(&t, &tm);
+    SYSTEMTIME st;
+    st.wYear = static_cast<uint16_t>(tm.tm_year + 1900);
+    st.wMonth = static_cast<uint16_t>(tm.tm_mon + 1);
+    st.wDayOfWeek = static_cast<uint16_t>(tm.tm_wday);
+    st.wDay = static_cast<uint16_t>(tm.tm_mday);
+    st.wHour = static_cast<uint16_t>(tm.tm_hour);
+    st.wMinute = static_cast<uint16_t>(tm.tm_min);
+    st.wSecond = static_cast<uint16_t>(tm.tm_sec);
+    st.wMilliseconds = static_cast<uint16_t>(localMs - secs * 1000);
+    return st;
+}
+
+int64_t CSimClock::toMillis(const SYSTEMTIME& t) {
+    struct tm tm {};
+    tm.tm_year = t.wYear - 1900;
+    tm.tm_mon = t.wMonth - 1;
+    tm.tm_mday = t.wDay;
+    tm.tm_hour = t.wHour;
+    tm.tm_min = t.wMinute;
+    tm.tm_sec = t.wSecond;
+    return static_cast<int64_t>(timegm(&tm)) * 1000 + t.wMilliseconds;
+}
+
+void CSimClock::reloadIfChanged(bool force) {
+    auto now = std::chrono::steady_clock::now();
+    if (!force && _checkedOnce && now - _lastCheck < kRecheck) {
+        return;
+    }
+    _lastCheck = now;
+    _checkedOnce = true;
+
+    FileStamp stamp = currentStamp();
+    if (stamp == _stamp) {
+        return;
+    }
+    _stamp = stamp;
+    load();
+}
+
+CSimClock::FileStamp CSimClock::currentStamp() const {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(_file.c_str(), &st) == 0) {
+        stamp.exists = true;
+        stamp.inode = st.st_ino;
+        stamp.size = st.st_size;
+        stamp.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        stamp.ctimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    }
+    return stamp;
+}
+
+void CSimClock::load() {
+    State s;
+    if (_stamp.exists) {
+        std::ifstream in(_file);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (in && parseState(text.str(), s.baseRealMs, s.baseLocalMs, s.speed)) {
+            s.fromFile = true;
+            _reportedCorrupt = false;
+        } else if (::access(_file.c_str(), F_OK) == 0) {
+            if (!_reportedCorrupt) {
+                std::cerr << _file.string() << ": clock state is not readable, using the machine's time\n";
+                _reportedCorrupt = true;
+            }
+            s = State{};
+        }
+    }
+    adopt(s);
+}
+
+void CSimClock::adopt(const State& s) {
+    // The tick count goes on at the speed it had up to now, then at the new one.
+    auto now = std::chrono::steady_clock::now();
+    _tickBase = tickNow(now);
+    _tickBaseReal = now;
+    _state = s;
+}
+
+double CSimClock::tickNow(std::chrono::steady_clock::time_point now) const {
+    double factor = _state.fromFile ? _state.speed : 1.0;
+    return _tickBase + std::chrono::duration<double, std::milli>(now - _tickBaseReal).count() * factor;
+}
+
+int64_t CSimClock::localAt(const State& s, int64_t realMs) const {
+    if (!s.fromFile) {
+        return machineLocalMs(realMs);
+    }
+    return s.baseLocalMs + std::llround(static_cast<double>(realMs - s.baseRealMs) * s.speed);
+}
+
+void CSimClock::write(const State& s) {
+    std::error_code ec;
+    if (_file.has_parent_path()) {
+        std::filesystem::create_directories(_file.parent_path(), ec);
+        if (ec) {
+            throw PlatformError(_file.parent_path().string() + ": cannot create folder: " + ec.message());
+        }
+    }
+    char line[96];
+    std::snprintf(line, sizeof line, "%lld %lld %.17g\n", static_cast<long long>(s.baseRealMs),
+                  static_cast<long long>(s.baseLocalMs), s.speed);
+    // A temporary file of this process and thread, renamed over the state file so that a reader
+    // sees either the old or the new line, never half of one.
+    std::filesystem::path tmp = _file;
+    tmp += ".tmp." + std::to_string(::getpid()) + "." +
+           std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+    {
+        std::ofstream out(tmp, std::ios::trunc);
+        out << line;
+        out.flush();
+        if (!out) {
+            std::filesystem::remove(tmp, ec);
+            throw PlatformError(_file.string() + ": cannot write the clock state: " + std::strerror(errno));
+        }
+    }
+    std::filesystem::rename(tmp, _file, ec);
+    if (ec) {
+        std::filesystem::remove(tmp, ec);
+        throw PlatformError(_file.string() + ": cannot write the clock state: " + ec.message());
+    }
+    // Our own write is already known: no need to read it back.
+    _stamp = currentStamp();
+    _reportedCorrupt = false;
+}
+
+}  // namespace platform::sim
