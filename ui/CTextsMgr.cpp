@@ -1,0 +1,284 @@
+#include "ui/CTextsMgr.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <pugixml.hpp>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "core/CBaseException.h"
+#include "core/CConfigurationZentrova.h"
+#include "core/DebugTrace.h"
+#include "core/MessageBoxes.h"
+#include "core/ProgramFolder.h"
+#include "core/SafeFormat.h"
+#include "core/TextBuffer.h"
+#include "platform/Services.h"
+
+namespace fs = std::filesystem;
+
+std::atomic<CTextsMgr*> CTextsMgr::_me{nullptr};
+
+namespace {
+
+std::mutex g_createLock;
+// The instance, kept until the process ends (or a test resets it).
+std::unique_ptr<CTextsMgr> g_instance;
+
+constexpr const char* kMissingText = "????";
+constexpr const char* kMissingTextShort = "?";
+constexpr const char* kLocatingError = "Error locating texts file %s. ";
+constexpr const char* kReadingError = "Error reading texts file %s. ";
+// " YYYY-MM-DD hh:mm:ss" fits easily; the buffer bounds it all the same.
+constexpr size_t kTimeBuffer = 48;
+
+// Index 0 is Monday, 6 Sunday.
+constexpr const char* kWeekDayKeys[] = {
+    "DIALOG_WEEK_MONDAY", "DIALOG_WEEK_TUESDAY",  "DIALOG_WEEK_WEDNESDAY", "DIALOG_WEEK_THURSDAY",
+    "DIALOG_WEEK_FRIDAY", "DIALOG_WEEK_SATURDAY", "DIALOG_WEEK_SUNDAY",
+};
+
+// Without its texts the program cannot show anything sensible, so a broken translation file ends
+// it. The process ends at once, after flushing what was written: running the static destructors
+// while worker threads may still be using those objects could crash on the way out.
+[[noreturn]] void EndProcess() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    ::_exit(0);
+}
+
+// The message cannot be translated: no table is loaded yet.
+[[noreturn]] void FailWithFile(const char* format, const std::string& path) {
+    ErrorBox(format, path);
+    EndProcess();
+}
+
+bool IsXmlFileName(const fs::path& name) {
+    std::string ext = name.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".xml";
+}
+
+// The names of the translation files in `folder`, sorted, so that "the file found first" is the
+// same on every run. Sub-folders are skipped; a missing folder has no files.
+std::vector<std::string> ListTranslationFiles(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) {
+        LogFormateado(1, "CTextMgr: no translations folder %s (%s)", folder.string(), ec.message());
+        return names;
+    }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code statusError;
+        if (it->is_directory(statusError) || !IsXmlFileName(it->path().filename())) {
+            continue;
+        }
+        names.push_back(it->path().filename().string());
+    }
+    if (ec) {
+        LogFormateado(1, "CTextMgr: listing %s stopped (%s)", folder.string(), ec.message());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The text content of an element: all its text, descendants included, in document order.
+void AppendTextContent(const pugi::xml_node& node, std::string& out) {
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            out += child.value();
+        } else if (child.type() == pugi::node_element) {
+            AppendTextContent(child, out);
+        }
+    }
+}
+
+struct Tables {
+    std::map<std::string, std::string> texts;
+    std::map<std::string, std::string> languages;
+    std::string defaultLanguage;
+    std::string translator;
+};
+
+// Adds one translation file to `tables`; ends the process when the file cannot be used.
+void LoadFile(const std::string& path, const std::string& currentLanguage, Tables& tables) {
+    std::error_code ec;
+    fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+        FailWithFile(kLocatingError, path);
+    }
+    if (!fs::is_regular_file(status)) {
+        FailWithFile(kReadingError, path);
+    }
+    pugi::xml_document doc;
+    // Blanks are part of a translation, also between inline markup.
+    pugi::xml_parse_result parsed =
+        doc.load_file(path.c_str(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
+    if (!parsed) {
+        LogFormateado(1, "CTextMgr: %s: %s at offset %d", path, parsed.description(),
+                      static_cast<long long>(parsed.offset));
+        FailWithFile(kReadingError, path);
+    }
+
+    // The language entry and its four attributes are required: a file without them cannot be
+    // told apart from any other XML file, so it counts as unreadable.
+    pugi::xml_node language = doc.select_node("/zentrova/languages/language").node();
+    pugi::xml_attribute name = language.attribute("name");
+    pugi::xml_attribute tag = language.attribute("tag");
+    pugi::xml_attribute author = language.attribute("author");
+    pugi::xml_attribute isDefault = language.attribute("default");
+    if (!language || !name || !tag || !author || !isDefault) {
+        LogFormateado(1, "CTextMgr: %s has no complete language element", path);
+        FailWithFile(kReadingError, path);
+    }
+
+    tables.languages.try_emplace(tag.value(), name.value());
+    if (std::string(isDefault.value()) == "yes") {
+        tables.defaultLanguage = tag.value();
+    }
+    if (currentLanguage != tag.value()) {
+        return;
+    }
+    tables.translator = author.value();
+    pugi::xml_node texts = doc.select_node("/zentrova/texts").node();
+    for (pugi::xml_node child : texts.children()) {
+        if (child.type() != pugi::node_element) {
+            continue;
+        }
+        std::string key = child.attribute("id").value();
+        if (key.empty()) {
+            LogFormateado(1, "CTextMgr: %s: a text without id is skipped", path);
+            continue;
+        }
+        std::string text;
+        AppendTextContent(child, text);
+        // The first text of a key wins, also over files read later.
+        tables.texts.try_emplace(std::move(key), std::move(text));
+    }
+}
+
+}  // namespace
+
+CTextsMgr::CTextsMgr() {
+    Initialize();
+}
+
+CTextsMgr::~CTextsMgr() {
+    CTextsMgr* self = this;
+    _me.compare_exchange_strong(self, nullptr);
+}
+
+CTextsMgr* CTextsMgr::GetInstance() {
+    if (CTextsMgr* me = _me.load()) {
+        return me;
+    }
+    std::lock_guard lock(g_createLock);
+    if (CTextsMgr* me = _me.load()) {
+        return me;
+    }
+    // Published only once loaded: other threads wait on the lock instead of seeing empty tables.
+    g_instance.reset(new CTextsMgr());
+    _me.store(g_instance.get());
+    return g_instance.get();
+}
+
+void CTextsMgr::Reset() {
+    std::lock_guard lock(g_createLock);
+    _me.store(nullptr);
+    g_instance.reset();
+}
+
+void CTextsMgr::Initialize() {
+    LogFormateado(1, "CTextMgr::Initialize()");
+    std::string language;
+    try {
+        CConfigurationZentrova::GetInstance()->GetStringParameter("language", language);
+    } catch (const CBaseException& e) {
+        // Without a language no file contributes texts; lookups answer "????" and the program
+        // goes on, as with a language that has no file.
+        LogFormateado(1, "CTextMgr: %s", e.GetMessageW());
+        language.clear();
+    }
+
+    std::string folder = GetCurrentDirectory() + "/traductions";
+    Tables tables;
+    for (const std::string& file : ListTranslationFiles(folder)) {
+        LoadFile(SafeSprintf("%s/%s", folder, file), language, tables);
+    }
+
+    {
+        std::lock_guard lock(_lock);
+        _currentLanguage = std::move(language);
+        _texts = std::move(tables.texts);
+        _languages = std::move(tables.languages);
+        _defaultLanguage = std::move(tables.defaultLanguage);
+        _translator = std::move(tables.translator);
+    }
+    LogFormateado(1, "-CTextMgr::Initialize()");
+}
+
+std::string CTextsMgr::GetText(const std::string& key) {
+    std::string text;
+    {
+        std::lock_guard lock(_lock);
+        auto it = _texts.find(key);
+        if (it == _texts.end()) {
+            return kMissingText;
+        }
+        text = it->second;
+    }
+    if (size_t pos = text.find("\\n"); pos != std::string::npos) {
+        text.replace(pos, 2, "\n");
+    }
+    return text;
+}
+
+std::string& CTextsMgr::GetText(const std::string& key, std::string& result) {
+    std::lock_guard lock(_lock);
+    auto it = _texts.find(key);
+    result = it == _texts.end() ? kMissingTextShort : it->second;
+    return result;
+}
+
+void CTextsMgr::GetLanguages(std::map<std::string, std::string>& languages, std::string& defaultLanguage) {
+    std::lock_guard lock(_lock);
+    languages = _languages;
+    defaultLanguage = _defaultLanguage;
+}
+
+std::string CTextsMgr::GetTranslator() {
+    std::lock_guard lock(_lock);
+    return _translator;
+}
+
+std::string& CTextsMgr::GetSystemTime(std::string& text) {
+    return GetSystemTime(text, platform::Services::get().clock().localTime());
+}
+
+std::string& CTextsMgr::GetSystemTime(std::string& text, const SYSTEMTIME& time) {
+    text += FitBuffer(SafeSprintf(" %04d-%02d-%02d %02d:%02d:%02d", time.wYear, time.wMonth, time.wDay,
+                                  time.wHour, time.wMinute, time.wSecond),
+                      kTimeBuffer);
+    return text;
+}
+
+std::string& CTextsMgr::GetWeekDayTranslated(std::string& text, int day) {
+    if (day == 0) {
+        // The clock counts from Sunday (0); the week-day keys from Monday (1) to Sunday (7).
+        int weekDay = platform::Services::get().clock().localTime().wDayOfWeek;
+        day = weekDay == 0 ? 7 : weekDay;
+    }
+    if (day >= 1 && day <= 7) {
+        text = GetText(kWeekDayKeys[day - 1]);
+    }
+    return text;
+}
