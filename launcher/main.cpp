@@ -1,29 +1,44 @@
-// The program entry: chooses the home, installs it when needed, and runs the program on the
-// simulated phone until it is closed.
+// The program entry. It decides, from its command line and from whether a program of this home
+// already runs, whether to start the application, to bring the running one forward, or to hand a
+// notification of the phone over to it.
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QLabel>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "core/AppExports.h"
+#include "core/CAppConnMgr.h"
 #include "core/CBaseException.h"
-#include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
+#include "core/CLogMgr.h"
+#include "core/DebugTrace.h"
+#include "core/Utf16.h"
+#include "core/WorkerThread.h"
 #include "platform/CControlClient.h"
-#include "platform/CControlServer.h"
 #include "platform/PlatformError.h"
 #include "platform/Services.h"
 #include "platform/qt/CQtMessageBoxes.h"
+#include "ui/CQtApplication.h"
+#include "ui/CWindowMain.h"
+
+// The program's own Restart, the same as the library's.
+void Restart() {
+    RequestApplicationRestart();
+}
 
 namespace {
+
+constexpr int kShowNormal = 1;
+constexpr const char* kTimerWord = "timer_notification";
+constexpr const char* kIdleLine = "iddle_notification";
 
 struct Options {
     std::string home;
@@ -35,16 +50,21 @@ struct Options {
 };
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: zentrova [--home DIR] [--screen WxH] [COMMAND LINE]\n"
-                 "       zentrova [--home DIR] --install\n"
-                 "  --home DIR     the phone's root folder (default $ZENTROVA_HOME, else\n"
-                 "                 $XDG_DATA_HOME/zentrova, else ~/.local/share/zentrova)\n"
-                 "  --install      create the home, copy the resources, write missing settings, and exit\n"
-                 "  --screen WxH   size of the main window, the phone's screen (default 480x640)\n"
-                 "With no display the program runs on Qt's offscreen platform.\n");
+    std::fprintf(
+        out,
+        "usage: zentrova [--home DIR] [--screen WxH] [COMMAND LINE]\n"
+        "       zentrova [--home DIR] --install\n"
+        "  --home DIR     the phone's root folder (default $ZENTROVA_HOME, else\n"
+        "                 $XDG_DATA_HOME/zentrova, else ~/.local/share/zentrova)\n"
+        "  --install      create the home, copy the resources, write missing settings, and exit\n"
+        "  --screen WxH   size of the main window, the phone's screen (default 480x640)\n"
+        "With no command line the program starts, or brings the running one forward. The phone's\n"
+        "notification service starts it with a \"timer_notification_...\" or \"iddle_notification\"\n"
+        "command line, which is handed to the running program. With no display the program runs\n"
+        "on Qt's offscreen platform.\n");
 }
 
+// Our own options come first; the rest is the command line the phone passes.
 bool parse(int argc, char** argv, Options& o, std::string& error) {
     int i = 1;
     for (; i < argc; ++i) {
@@ -56,7 +76,8 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         } else if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--screen" && i + 1 < argc) {
-            if (std::sscanf(argv[++i], "%dx%d", &o.width, &o.height) != 2 || o.width < 100 ||
+            char tail = 0;
+            if (std::sscanf(argv[++i], "%dx%d%c", &o.width, &o.height, &tail) != 2 || o.width < 100 ||
                 o.height < 100 || o.width > 8000 || o.height > 8000) {
                 error = std::string("--screen: expected WIDTHxHEIGHT, got '") + argv[i] + "'";
                 return false;
@@ -68,7 +89,6 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
             break;
         }
     }
-    // What follows the options is the command line the phone's notification service passes.
     for (; i < argc; ++i) {
         if (!o.commandLine.empty()) {
             o.commandLine += ' ';
@@ -76,6 +96,32 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         o.commandLine += argv[i];
     }
     return true;
+}
+
+std::string toHex(const std::string& bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+    return out;
+}
+
+// Step 3: a program of this home runs; hand the command line over to it.
+void forward(const platform::CControlClient& running, const std::string& commandLine) {
+    std::string reply;
+    if (commandLine.empty()) {
+        running.request({"show"}, reply);
+    } else if (commandLine.find(kTimerWord) != std::string::npos) {
+        // The whole line with its terminating zero, as UTF-16LE: (characters + 1) x 2 bytes.
+        std::string data = Utf8ToUtf16Le(commandLine);
+        data.append(2, '\0');
+        running.request({"copydata", toHex(data)}, reply);
+    } else if (commandLine == kIdleLine) {
+        running.request({"post", std::to_string(CWindowMain::WM_IDLE_NOTIFICATION), "0", "0"}, reply);
+    }
+    // Anything else is ignored.
 }
 
 int g_signalPipe[2] = {-1, -1};
@@ -86,78 +132,92 @@ void onSignal(int) {
 }
 
 bool hasDisplay() {
-    const char* platformName = std::getenv("QT_QPA_PLATFORM");
-    if (platformName && *platformName) {
-        return true;
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) {
+            return true;
+        }
     }
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wayland && *wayland);
+    return false;
 }
 
-int run(const Options& o, platform::Services& services) {
-    platform::CControlClient client(services.home());
-    if (client.isRunning()) {
-        // Another instance of this home is running; it keeps running alone.
-        return 0;
-    }
-    if (!o.commandLine.empty()) {
-        // A notification that arrives while the program is not running is dropped.
-        return 0;
-    }
+// Step 4, empty command line: run the application until its window closes.
+int runApplication(const Options& o, platform::Services& services) {
     CInstaller installer(services.home());
     if (installer.IsNeeded()) {
         installer.Install();
     }
-    CConfigurationZentrova configuration;
-    std::string language;
-    configuration.GetStringParameter("language", language);
-
-    bool offscreen = false;
-    if (!hasDisplay()) {
+    bool offscreen = !hasDisplay();
+    if (offscreen) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        offscreen = true;
         std::printf("zentrova: no display found; running with Qt's offscreen platform\n");
         std::fflush(stdout);
     }
     int qargc = 1;
     char name[] = "zentrova";
     char* qargv[] = {name, nullptr};
-    QApplication app(qargc, qargv);
-    if (!offscreen && !std::getenv("ZENTROVA_BOX_ANSWER")) {
+    CQtApplication qt(qargc, qargv);
+    if (!offscreen && !std::getenv("ZENTROVA_BOX_ANSWER") &&
+        std::string_view(std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "") !=
+            "offscreen") {
         services.setBoxes(std::make_shared<platform::qt::CQtMessageBoxes>());
     }
-
-    platform::CControlServer control(services.home());
-    control.on("ping", [](const std::vector<std::string>&) { return std::string("pong\n"); });
-    control.on("app", [&services](const std::vector<std::string>&) {
-        return "pid=" + std::to_string(::getpid()) + "\nhome=" + services.home().root().string() + "\n";
-    });
-    if (!control.start()) {
-        return 0;  // another instance started at the same moment and won
-    }
-
+    // Ctrl-C and SIGTERM end the loop; the application then shuts down in order.
     if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) {
         throw platform::PlatformError(std::string("cannot create a pipe: ") + std::strerror(errno));
     }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &qt, [] { QApplication::exit(0); });
+    CWindowMain::SetScreenSize(o.width, o.height);
 
-    QLabel window(QString::fromStdString("Zentrova\n\nhome: " + services.home().root().string()));
-    window.setAlignment(Qt::AlignCenter);
-    window.setWindowTitle("Zentrova");
-    window.resize(o.width, o.height);
-    window.show();
-    std::printf("zentrova: running (home %s, language %s)\n", services.home().root().c_str(),
-                language.c_str());
-    std::fflush(stdout);
-    int rc = app.exec();
+    int code = 0;
+    {
+        CAppConnMgr application;
+        code = application.WinMain(0, 0, o.commandLine, kShowNormal);
+    }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    control.stop();
-    return rc;
+    return code;
+}
+
+// Step 5: what is left to tidy once the application has ended (or never started).
+void finalCleanUp() {
+    if (platform::Services::isInstalled()) {
+        try {
+            CLogMgr::GetInstance()->vaciar();
+        } catch (const CBaseException& e) {
+            LogFormateado(1, "%s", e.GetMessageW());
+        }
+    }
+    LogFormateado(1, "paint: %d executed, longest %f ms, shortest %f ms",
+                  CWindowMain::_OnPaintExecuted.load(),
+                  static_cast<double>(CWindowMain::_OnPaintMajorTimeExecution.load()),
+                  static_cast<double>(CWindowMain::_OnPaintMinorTimeExecution.load()));
+    LogFormateado(1, "worker threads alive: %d", static_cast<int>(WorkerThread::GetNumeroInstancias()));
+    WorkerThread::TerminateAll();
+}
+
+int programEntry(const Options& o) {
+    LogMemoryState("Inicio:", 0);
+    platform::CHome home(platform::CHome::resolve());
+    platform::CControlClient running(home);
+    if (running.isRunning()) {
+        forward(running, o.commandLine);
+        return 0;
+    }
+    int code = 0;
+    if (o.commandLine.empty()) {
+        auto services = platform::Services::createDefault(home.root(), platform::Services::Role::Program);
+        platform::Services::Scope scope(*services);
+        code = runApplication(o, *services);
+        finalCleanUp();
+    } else {
+        // A notification that arrives while the program is not running is dropped.
+        finalCleanUp();
+    }
+    return code;
 }
 
 }  // namespace
@@ -175,21 +235,21 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!o.home.empty()) {
-        // Processes started on our behalf (notifications, the restart) must find the same home.
+        // Programs started on our behalf (notifications, the relaunch) must find the same home.
         ::setenv("ZENTROVA_HOME", std::filesystem::absolute(o.home).c_str(), 1);
     }
     try {
-        auto services =
-            platform::Services::createDefault(platform::CHome::resolve(), platform::Services::Role::Program);
-        platform::Services::Scope scope(*services);
         if (o.install) {
+            auto services =
+                platform::Services::createDefault(platform::CHome::resolve(), platform::Services::Role::Tool);
+            platform::Services::Scope scope(*services);
             CInstaller::Report r = CInstaller(services->home()).Install();
             std::printf("installed in %s: %d settings added, %d kept, %d repaired, %d files copied\n",
                         services->home().root().c_str(), r.valuesAdded, r.valuesKept, r.valuesRepaired,
                         r.filesCopied);
             return 0;
         }
-        return run(o, *services);
+        return programEntry(o);
     } catch (const platform::PlatformError& e) {
         std::fprintf(stderr, "zentrova: %s\n", e.what());
     } catch (const CBaseException& e) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "core/CApp.h"
+#include "core/CConfigurationZentrova.h"
+
+class CWindowMain;
+
+// The application of this product: owns the main window and the configuration store (and, as
+// they come, the database, the managers, the notification broker and the location engine), makes
+// them in a fixed order at start and tears them down in reverse.
+class CAppConnMgr : public CApp {
+  public:
+    CAppConnMgr();
+    ~CAppConnMgr() override;
+
+    IConfiguration* GetConfiguration() override { return &_configuration; }
+    int InitInstance() override;
+
+    CWindowMain* GetWindowMain() const { return _mainWindow.get(); }
+
+    // Time from the start of the process to now, from the kernel's record (10 ms resolution).
+    static long MillisecondsSinceProcessStart();
+
+  private:
+    void RegisterControlCommands();
+
+    std::atomic<long> _startupMs{-1};
+
+    // In construction order.
+    std::unique_ptr<CWindowMain> _mainWindow;
+    CConfigurationZentrova _configuration;
+};

@@ -1,0 +1,366 @@
+#include "core/CLogMgr.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "core/CBaseException.h"
+#include "core/CConfigurationZentrova.h"
+#include "core/DebugTrace.h"
+#include "core/ProgramFolder.h"
+#include "core/SafeFormat.h"
+#include "core/TextBuffer.h"
+#include "core/Utf16.h"
+#include "platform/Services.h"
+
+const char* const szSeveridades[6] = {"TRACE", "DEBUG", "INFO", "WARNING", "ERROR", "FATAL"};
+
+std::atomic<CLogMgr*> CLogMgr::_me{nullptr};
+
+namespace {
+
+// Serialises the creation and the destruction of the singleton.
+std::mutex g_singletonLock;
+
+// Reads a number setting; false (with a trace) when it cannot be read.
+bool readNumber(const char* name, uint32_t& value) {
+    try {
+        value = CConfigurationZentrova::GetInstance()->GetLongParameter(name);
+        return true;
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "CLogMgr: %s", e.GetMessageW());
+    } catch (const std::exception& e) {
+        LogFormateado(1, "CLogMgr: %s: %s", name, e.what());
+    }
+    return false;
+}
+
+bool readText(const char* name, std::string& value) {
+    try {
+        CConfigurationZentrova::GetInstance()->GetStringParameter(name, value);
+        return true;
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "CLogMgr: %s", e.GetMessageW());
+    } catch (const std::exception& e) {
+        LogFormateado(1, "CLogMgr: %s: %s", name, e.what());
+    }
+    return false;
+}
+
+// The backup of a log path: its last three characters replaced by "bak" ("log.txt" gives
+// "log.bak").
+std::string backupPath(const std::string& path) {
+    if (path.size() < 3) {
+        return path + ".bak";
+    }
+    return path.substr(0, path.size() - 3) + "bak";
+}
+
+}  // namespace
+
+// The open log file: appended to at its end, its size tracked from the opening on.
+class CLogMgr::File {
+  public:
+    explicit File(const std::string& path) {
+        _fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (_fd < 0) {
+            LogFormateado(1, "CLogMgr: cannot open %s: %s", path, std::strerror(errno));
+            return;
+        }
+        struct stat st {};
+        if (::fstat(_fd, &st) == 0) {
+            _size = static_cast<uint32_t>(st.st_size);
+        }
+    }
+    ~File() {
+        if (_fd >= 0) {
+            ::close(_fd);
+        }
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Adds the bytes actually written to the size.
+    void append(const std::string& bytes) {
+        if (_fd < 0) {
+            return;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(_fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                LogFormateado(1, "CLogMgr: write failed: %s", std::strerror(errno));
+                break;
+            }
+            done += static_cast<size_t>(n);
+        }
+        _size += static_cast<uint32_t>(done);
+    }
+
+    uint32_t size() const { return _size; }
+
+  private:
+    int _fd = -1;
+    uint32_t _size = 0;
+};
+
+CLogMgr::CLogMgr() : WorkerThread(0, 0) {
+    SetDescripcion("CLogMgr");
+    std::string path;
+    readText("events_log_path", path);
+    if (path.empty()) {
+        path = GetCurrentDirectory() + "/log.txt";
+        try {
+            CConfigurationZentrova::GetInstance()->SetRegistryParameter("events_log_path", path);
+        } catch (const CBaseException& e) {
+            LogFormateado(1, "CLogMgr: %s", e.GetMessageW());
+        } catch (const std::exception& e) {
+            LogFormateado(1, "CLogMgr: events_log_path not stored: %s", e.what());
+        }
+    }
+    uint32_t maxEvents = 0;
+    readNumber("events_log_items_screen", maxEvents);
+    m_maxEvents = static_cast<int>(std::min<uint32_t>(maxEvents, 0x7FFFFFFF));
+    {
+        std::lock_guard lock(m_lock);
+        openLocked(path);
+    }
+    _me.store(this);
+}
+
+CLogMgr::~CLogMgr() {
+    // Events posted to the worker are stored before the members go.
+    Stop();
+    CLogMgr* self = this;
+    _me.compare_exchange_strong(self, nullptr);
+    std::lock_guard lock(m_lock);
+    for (CLogEvent* event : m_events) {
+        delete event;
+    }
+    m_events.clear();
+    m_file.reset();
+}
+
+CLogMgr* CLogMgr::GetInstance() {
+    if (CLogMgr* me = _me.load()) {
+        return me;
+    }
+    std::lock_guard lock(g_singletonLock);
+    if (CLogMgr* me = _me.load()) {
+        return me;
+    }
+    auto* me = new CLogMgr();
+    me->Start();
+    return me;
+}
+
+void CLogMgr::Destroy() {
+    std::lock_guard lock(g_singletonLock);
+    // The destructor clears _me once the queued events are stored, so that a listener that logs
+    // meanwhile still reaches this instance.
+    delete _me.load();
+}
+
+void CLogMgr::Log(int source, int severity, const std::string& resume, const std::string& description) {
+    try {
+        CLogMgr* me = GetInstance();
+        auto event = std::make_unique<CLogEvent>();
+        event->SetSource(source);
+        event->SetSeverity(severity);
+        event->SetResume(resume);
+        event->SetDescription(description);
+        event->SetTime(platform::Services::get().clock().localTime());
+        event->SetThreadID(GetCurrentThreadId());
+        me->LogAsync(event.release());
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "CLogMgr::Log: %s", e.GetMessageW());
+    } catch (const std::exception& e) {
+        LogFormateado(1, "CLogMgr::Log: %s", e.what());
+    }
+}
+
+void CLogMgr::LogAsync(CLogEvent* event) {
+    if (!event) {
+        return;
+    }
+    std::unique_ptr<CLogEvent> owned(event);
+    int count;
+    {
+        std::lock_guard lock(m_lock);
+        saveToFileLocked(*owned);
+        m_events.push_back(owned.get());
+        owned.release();
+        // A maximum of 0 still keeps the newest event.
+        if (m_events.size() > static_cast<size_t>(std::max(m_maxEvents, 1))) {
+            delete m_events.front();
+            m_events.pop_front();
+        }
+        count = static_cast<int>(m_events.size());
+    }
+    notifyListeners(count);
+}
+
+void CLogMgr::HandleCommand(int command, void* argument) {
+    if (command == kCommandLog) {
+        LogAsync(static_cast<CLogEvent*>(argument));
+    }
+}
+
+void CLogMgr::AddLogListener(ILogListener* listener) {
+    std::lock_guard lock(m_listenersLock);
+    m_listeners.push_back(listener);
+}
+
+void CLogMgr::RemoveLogListener(ILogListener* listener) {
+    std::unique_lock lock(m_listenersLock);
+    auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
+    if (it == m_listeners.end()) {
+        return;
+    }
+    m_listeners.erase(it);
+    if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end()) {
+        return;  // still registered: its calls go on
+    }
+    auto me = std::this_thread::get_id();
+    m_listenerCallEnded.wait(lock, [&] {
+        return std::none_of(m_calling.begin(), m_calling.end(),
+                            [&](const auto& call) { return call.second == listener && call.first != me; });
+    });
+}
+
+void CLogMgr::notifyListeners(int count) {
+    std::vector<ILogListener*> listeners;
+    {
+        std::lock_guard lock(m_listenersLock);
+        listeners = m_listeners;
+    }
+    auto me = std::this_thread::get_id();
+    for (ILogListener* listener : listeners) {
+        {
+            std::lock_guard lock(m_listenersLock);
+            // Removed since the copy was taken: its owner may already have destroyed it.
+            if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end()) {
+                continue;
+            }
+            m_calling.emplace_back(me, listener);
+        }
+        try {
+            listener->LogChanged(count);
+        } catch (...) {
+            LogFormateado(1, "CLogMgr: a listener threw");
+        }
+        std::lock_guard lock(m_listenersLock);
+        auto call = std::find(m_calling.begin(), m_calling.end(), std::make_pair(me, listener));
+        if (call != m_calling.end()) {
+            m_calling.erase(call);
+        }
+        m_listenerCallEnded.notify_all();
+    }
+}
+
+void CLogMgr::vaciar() {
+    {
+        std::lock_guard lock(m_lock);
+        for (CLogEvent* event : m_events) {
+            delete event;
+        }
+        m_events.clear();
+    }
+    notifyListeners(0);
+}
+
+std::deque<CLogEvent> CLogMgr::GetQueue() const {
+    std::lock_guard lock(m_lock);
+    std::deque<CLogEvent> copy;
+    for (const CLogEvent* event : m_events) {
+        copy.push_back(*event);
+    }
+    return copy;
+}
+
+int CLogMgr::GetCount() const {
+    std::lock_guard lock(m_lock);
+    return static_cast<int>(m_events.size());
+}
+
+void CLogMgr::SaveToFile(CLogEvent* event) {
+    if (!event) {
+        return;
+    }
+    std::lock_guard lock(m_lock);
+    saveToFileLocked(*event);
+}
+
+const char* CLogMgr::SeverityName(int severity) {
+    if (severity < 0 || severity > 5) {
+        return "?";
+    }
+    return szSeveridades[severity];
+}
+
+std::string CLogMgr::FormatLine(const CLogEvent& event) {
+    const SYSTEMTIME& t = event.GetTime();
+    std::string body =
+        SafeSprintf("%04d-%02d-%02d %02d:%02d:%02d   %s. %s. %s.", int{t.wYear}, int{t.wMonth}, int{t.wDay},
+                    int{t.wHour}, int{t.wMinute}, int{t.wSecond}, SeverityName(event.GetSeverity()),
+                    event.GetResume(), event.GetDescription());
+    // Cut the text, never the line end: a cut line still ends with CR LF.
+    return FitBuffer(body, kLineChars - 2 + 1) + "\r\n";
+}
+
+std::string CLogMgr::GetLogPath() const {
+    std::lock_guard lock(m_lock);
+    return m_path;
+}
+
+uint32_t CLogMgr::GetFileSize() const {
+    std::lock_guard lock(m_lock);
+    return m_file ? m_file->size() : 0;
+}
+
+void CLogMgr::saveToFileLocked(const CLogEvent& event) {
+    uint32_t writeToFile = 0;
+    if (!readNumber("events_log_write_to_file", writeToFile) || writeToFile == 0) {
+        return;
+    }
+    std::string bytes = Utf8ToUtf16Le(FormatLine(event));
+    uint32_t maxKb = 0;
+    if (readNumber("events_log_file_max_size", maxKb)) {
+        uint64_t size = m_file ? m_file->size() : 0;
+        if (size + bytes.size() > static_cast<uint64_t>(maxKb) * 1024) {
+            rotateLocked();
+        }
+    }
+    if (m_file) {
+        m_file->append(bytes);
+    }
+}
+
+void CLogMgr::rotateLocked() {
+    m_file.reset();
+    std::string path;
+    if (!readText("events_log_path", path) || path.empty()) {
+        path = m_path;
+    }
+    std::string backup = backupPath(path);
+    if (::unlink(backup.c_str()) != 0 && errno != ENOENT) {
+        LogFormateado(1, "CLogMgr: cannot delete %s: %s", backup, std::strerror(errno));
+    }
+    if (::rename(path.c_str(), backup.c_str()) != 0) {
+        LogFormateado(1, "CLogMgr: cannot rename %s: %s", path, std::strerror(errno));
+    }
+    openLocked(path);
+}
+
+void CLogMgr::openLocked(const std::string& path) {
+    m_path = path;
+    m_file = std::make_unique<File>(path);
+}

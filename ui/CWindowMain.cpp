@@ -1,0 +1,445 @@
+#include "ui/CWindowMain.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "core/AppExports.h"
+#include "core/CApp.h"
+#include "core/CBaseException.h"
+#include "core/CConfigurationZentrova.h"
+#include "core/CHiResTimer.h"
+#include "core/CLogMgr.h"
+#include "core/DebugTrace.h"
+#include "core/MessageBoxes.h"
+#include "core/TextBuffer.h"
+#include "core/Utf16.h"
+#include "platform/CControlServer.h"
+#include "platform/CProcessLauncher.h"
+#include "platform/CWindowHandles.h"
+#include "platform/Services.h"
+#include "ui/CTextsMgr.h"
+
+const char* const CWindowMain::szClassName = "MainWindow";
+std::atomic<float> CWindowMain::_OnPaintMajorTimeExecution{0};
+std::atomic<float> CWindowMain::_OnPaintMinorTimeExecution{0};
+std::atomic<int> CWindowMain::_OnPaintExecuted{0};
+
+namespace {
+
+std::atomic<int> g_screenWidth{480};
+std::atomic<int> g_screenHeight{640};
+
+// A forwarded command line is copied into a buffer of this many characters.
+constexpr size_t kNotificationBuffer = 99;
+
+std::string formatTime(const SYSTEMTIME& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return buf;
+}
+
+std::vector<uint8_t> fromHex(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    if (hex.size() % 2) {
+        throw platform::CControlServer::ControlError("copydata: odd number of hex digits");
+    }
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        auto digit = [&](char c) -> int {
+            if (c >= '0' && c <= '9')
+                return c - '0';
+            if (c >= 'a' && c <= 'f')
+                return c - 'a' + 10;
+            if (c >= 'A' && c <= 'F')
+                return c - 'A' + 10;
+            throw platform::CControlServer::ControlError("copydata: not hex");
+        };
+        bytes.push_back(static_cast<uint8_t>(digit(hex[i]) * 16 + digit(hex[i + 1])));
+    }
+    return bytes;
+}
+
+long parseNumber(const std::string& text) {
+    char* end = nullptr;
+    long n = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end) {
+        throw platform::CControlServer::ControlError("not a number: '" + text + "'");
+    }
+    return n;
+}
+
+}  // namespace
+
+void CWindowMain::SetScreenSize(int width, int height) {
+    g_screenWidth.store(width);
+    g_screenHeight.store(height);
+}
+
+CWindowMain::CWindowMain(int background, int /*baseWindow*/) : _background(background) {
+    if (CApp* app = CApp::GetInstance()) {
+        app->SetMainWindow(this);
+    }
+}
+
+CWindowMain::~CWindowMain() {
+    if (_logListening.exchange(false)) {
+        CLogMgr::GetInstance()->RemoveLogListener(this);
+    }
+    std::vector<TimerThread> threads;
+    {
+        std::lock_guard lock(_threadsLock);
+        threads.swap(_timerThreads);
+    }
+    for (auto& t : threads) {
+        t.thread.join();
+    }
+    if (CApp* app = CApp::GetInstance(); app && app->GetMainWindow() == this) {
+        app->SetMainWindow(nullptr);
+    }
+}
+
+int CWindowMain::InitGUI(uintptr_t, const std::string&, int) {
+    LogFormateado(1, "CWindowMain::InitGUI()");
+    // Only one program per home: the control socket is this window's registration.
+    CApp* app = CApp::GetInstance();
+    if (!app || !app->GetControlServer().start()) {
+        LogFormateado(1, "La aplicacion ya estaba en ejecucion");
+        return 0;
+    }
+    setWindowTitle(szClassName);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+    resize(g_screenWidth.load(), g_screenHeight.load());
+    RegisterControlCommands();
+    CLogMgr::GetInstance()->AddLogListener(this);
+    _logListening = true;
+    UpdateNotificationsDebugInfo();
+    show();
+    raise();
+    activateWindow();
+    _shown = 1;
+    return 1;
+}
+
+void CWindowMain::RegisterControlCommands() {
+    platform::CControlServer& control = CApp::GetInstance()->GetControlServer();
+    const HWND self = GetHandle();
+    control.on("show", [this](const std::vector<std::string>&) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                show();
+                raise();
+                activateWindow();
+                _shown = 1;
+                ++_activations;
+            },
+            Qt::QueuedConnection);
+        return std::string();
+    });
+    control.on("copydata", [self](const std::vector<std::string>& args) {
+        if (args.size() != 1) {
+            throw platform::CControlServer::ControlError("copydata takes one hex argument");
+        }
+        std::vector<uint8_t> bytes = fromHex(args[0]);
+        COPYDATASTRUCT data;
+        data.dwData = 0;
+        data.cbData = static_cast<uint32_t>(bytes.size());
+        data.lpData = bytes.data();
+        LRESULT r =
+            platform::CWindowHandles::SendMessageW(self, WM_COPYDATA, self, reinterpret_cast<LPARAM>(&data));
+        return std::to_string(r) + "\n";
+    });
+    control.on("post", [self](const std::vector<std::string>& args) {
+        if (args.empty() || args.size() > 3) {
+            throw platform::CControlServer::ControlError("post takes MESSAGE [WPARAM [LPARAM]]");
+        }
+        auto message = static_cast<UINT>(parseNumber(args[0]));
+        if (message == WM_COPYDATA || message == WM_TIMER_NOTIFICATION) {
+            // Their lParam points into the sender's memory: they can only be sent.
+            throw platform::CControlServer::ControlError("this message carries data and cannot be posted");
+        }
+        WPARAM w = args.size() > 1 ? static_cast<WPARAM>(parseNumber(args[1])) : 0;
+        LPARAM l = args.size() > 2 ? static_cast<LPARAM>(parseNumber(args[2])) : 0;
+        platform::CWindowHandles::PostMessageW(self, message, w, l);
+        return std::string();
+    });
+    control.on("command", [self](const std::vector<std::string>& args) {
+        if (args.size() != 1) {
+            throw platform::CControlServer::ControlError("command takes one command id");
+        }
+        long id = parseNumber(args[0]);
+        if (id <= 0 || id > 0xFFFF) {
+            throw platform::CControlServer::ControlError("command ids are 1 to 65535");
+        }
+        platform::CWindowHandles::PostMessageW(self, WM_COMMAND, static_cast<WPARAM>(id), 0);
+        return std::string();
+    });
+}
+
+LRESULT CWindowMain::OnCommand(WPARAM wParam, LPARAM) {
+    const WPARAM id = wParam & 0xFFFF;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    LRESULT handled = 1;
+    switch (id) {
+        case CMD_EXIT:
+            OnExit();
+            break;
+        case CMD_HIDE:
+        case CMD_HIDE_SOFTKEY:
+            OnCloseApp();
+            break;
+        case CMD_REFRESH:
+            OnRefresh();
+            break;
+        case CMD_TEST_RESTART:
+            OnTestRestart();
+            break;
+        case CMD_TEST_DEBUG_INFO:
+            UpdateNotificationsDebugInfo();
+            update();
+            break;
+        default:
+            handled = 0;
+            break;
+    }
+    QApplication::restoreOverrideCursor();
+    return handled;
+}
+
+LRESULT CWindowMain::ProcessMsgChild(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COPYDATA:
+            return OnCopyDataNotification(wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_TIMER_NOTIFICATION:
+            if (lParam) {
+                OnTimerNotification(*reinterpret_cast<const std::string*>(lParam));
+            }
+            return 0;
+        case WM_IDLE_NOTIFICATION:
+            OnIdleNotification();
+            return 0;
+        case WM_CLEAR_AND_END:
+            CApp::ClearNotifications();
+            std::fflush(nullptr);
+            ::_exit(0);
+        default:
+            return 0;
+    }
+}
+
+void CWindowMain::OnExit() {
+    SetClosingZVA(1);
+    platform::CWindowHandles::PostMessageW(GetHandle(), WM_CLOSE, 0, 0);
+}
+
+void CWindowMain::OnClose() {
+    if (_closing.load()) {
+        CApp* app = CApp::GetInstance();
+        bool restarting = app && app->GetRestart();
+        if (!restarting &&
+            QuestionBox(CTextsMgr::GetInstance()->GetText("MAIN_PANEL_CONFIRM_CLOSE").c_str()) !=
+                IDYES_ANSWER) {
+            _closing = 0;
+            return;
+        }
+        CApp::ClearNotifications();
+        _closing = 0;
+        DestroyWindow();
+        return;
+    }
+    // A close asked by the window system (the title bar): only when the user allows it.
+    bool allowed = false;
+    try {
+        allowed = CConfigurationZentrova::GetInstance()->GetLongParameter("allow_windows_close_zva") != 0;
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "%s", e.GetMessageW());
+    }
+    _closing = 0;
+    if (allowed) {
+        DestroyWindow();
+    }
+}
+
+void CWindowMain::OnDestroy() {
+    if (_logListening.exchange(false)) {
+        CLogMgr::GetInstance()->RemoveLogListener(this);
+    }
+    QApplication::exit(0);
+}
+
+void CWindowMain::OnCloseApp() {
+    hide();
+    _shown = 0;
+}
+
+void CWindowMain::OnRefresh() {
+    UpdateNotificationsDebugInfo();
+    update();
+}
+
+void CWindowMain::OnTestRestart() {
+    Restart();
+}
+
+void CWindowMain::AddTimeNotificationListener(ITimeNotificationListener* listener) {
+    std::lock_guard lock(_lock);
+    _timeListeners.push_back(listener);
+}
+
+void CWindowMain::OnTimerNotification(const std::string& text) {
+    int v[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    // Fields that cannot be read stay 0.
+    std::sscanf(text.c_str(), "timer_notification_%02d_%02d_%04d_%02d_%02d_%02d_%02d_%02d", &v[0], &v[1],
+                &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+    SYSTEMTIME time;
+    time.wYear = static_cast<uint16_t>(v[2]);
+    time.wMonth = static_cast<uint16_t>(v[3]);
+    time.wDay = static_cast<uint16_t>(v[4]);
+    time.wHour = static_cast<uint16_t>(v[5]);
+    time.wMinute = static_cast<uint16_t>(v[6]);
+    time.wSecond = static_cast<uint16_t>(v[7]);
+    std::vector<ITimeNotificationListener*> listeners;
+    {
+        std::lock_guard lock(_lock);
+        _lastTimerText = text;
+        _lastTimerId = static_cast<unsigned int>(v[0]);
+        _lastTimerValue = v[1];
+        _lastTimerTime = time;
+        listeners = _timeListeners;
+    }
+    ++_timerNotifications;
+    for (ITimeNotificationListener* listener : listeners) {
+        listener->TimeNotification(static_cast<unsigned int>(v[0]), v[1], time);
+    }
+}
+
+LRESULT CWindowMain::OnCopyDataNotification(WPARAM, const COPYDATASTRUCT* data) {
+    if (!data || !data->lpData) {
+        return 0;
+    }
+    _lastCopyDataBytes = data->cbData;
+    std::string text = Utf16LeToUtf8(std::string_view(static_cast<const char*>(data->lpData), data->cbData));
+    if (auto zero = text.find('\0'); zero != std::string::npos) {
+        text.resize(zero);
+    }
+    text = FitBuffer(text, kNotificationBuffer);
+    JoinFinishedThreads();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard lock(_threadsLock);
+    _timerThreads.push_back({std::thread([this, text, done] {
+                                 OnTimerNotification(text);
+                                 done->store(true);
+                             }),
+                             done});
+    return 1;
+}
+
+void CWindowMain::JoinFinishedThreads() {
+    std::lock_guard lock(_threadsLock);
+    auto finished = std::partition(_timerThreads.begin(), _timerThreads.end(),
+                                   [](const TimerThread& t) { return !t.done->load(); });
+    for (auto it = finished; it != _timerThreads.end(); ++it) {
+        it->thread.join();
+    }
+    _timerThreads.erase(finished, _timerThreads.end());
+}
+
+void CWindowMain::OnIdleNotification() {
+    // The data-connections manager takes it once it exists.
+    ++_idleNotifications;
+}
+
+void CWindowMain::UpdateNotificationsDebugInfo() {
+    std::vector<std::string> lines;
+    auto& notifications = platform::Services::get().notifications();
+    const std::string self = platform::CProcessLauncher::selfExecutable().string();
+    for (uint32_t handle : notifications.getUserNotificationHandles()) {
+        platform::UserNotificationTrigger t;
+        if (notifications.getUserNotification(handle, t) && t.application == self) {
+            lines.push_back(formatTime(t.start) + " " + t.arguments);
+        }
+    }
+    std::lock_guard lock(_lock);
+    _notificationsDebug = std::move(lines);
+}
+
+void CWindowMain::LogChanged(int) {
+    // Called on the logging thread: repaint on the window's own thread.
+    QMetaObject::invokeMethod(
+        this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+std::string CWindowMain::DescribeState() const {
+    std::string out;
+    out += std::string("window=") + (_shown.load() ? "shown" : "hidden") + "\n";
+    out += "activations=" + std::to_string(_activations.load()) + "\n";
+    out += "idle_notifications=" + std::to_string(_idleNotifications.load()) + "\n";
+    out += "timer_notifications=" + std::to_string(_timerNotifications.load()) + "\n";
+    out += "last_copydata_bytes=" + std::to_string(_lastCopyDataBytes.load()) + "\n";
+    std::lock_guard lock(_lock);
+    out += "time_listeners=" + std::to_string(_timeListeners.size()) + "\n";
+    if (_timerNotifications.load()) {
+        out += "last_timer=" + std::to_string(_lastTimerId) + " " + std::to_string(_lastTimerValue) + " " +
+               formatTime(_lastTimerTime) + "\n";
+        out += "last_timer_text=" + _lastTimerText + "\n";
+    }
+    for (const std::string& n : _notificationsDebug) {
+        out += "pending_notification=" + n + "\n";
+    }
+    return out;
+}
+
+void CWindowMain::paintEvent(QPaintEvent*) {
+    CHiResTimer timer;
+    timer.Start();
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    QFont title("Sans", 14, QFont::Bold);
+    painter.setFont(title);
+    painter.drawText(QRect(10, 10, width() - 20, 30), Qt::AlignLeft | Qt::AlignVCenter, "Zentrova");
+    painter.setFont(QFont("Sans", 9));
+    const int lineHeight = painter.fontMetrics().height() + 2;
+    const int firstLine = 50;
+    const int room = std::max(0, (height() - firstLine - 10) / lineHeight);
+    std::deque<CLogEvent> events = CLogMgr::GetInstance()->GetQueue();
+    std::vector<std::string> lines;
+    for (auto it = events.rbegin(); it != events.rend() && lines.size() < static_cast<size_t>(room); ++it) {
+        char when[32];
+        const SYSTEMTIME& t = it->GetTime();
+        std::snprintf(when, sizeof when, "%02u:%02u:%02u ", t.wHour, t.wMinute, t.wSecond);
+        lines.push_back(when + it->GetResume());
+    }
+    int y = firstLine;
+    for (const std::string& line : lines) {
+        painter.drawText(QRect(10, y, width() - 20, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         QString::fromStdString(line));
+        y += lineHeight;
+    }
+    if (IsDebugMode()) {
+        std::lock_guard lock(_lock);
+        for (const std::string& n : _notificationsDebug) {
+            if (y > height() - lineHeight) {
+                break;
+            }
+            painter.drawText(QRect(10, y, width() - 20, lineHeight), Qt::AlignLeft,
+                             QString::fromStdString(n));
+            y += lineHeight;
+        }
+    }
+    timer.Stop();
+    float ms = timer.GetTime() * 1000.0f;
+    int executed = ++_OnPaintExecuted;
+    if (executed == 1 || ms > _OnPaintMajorTimeExecution.load()) {
+        _OnPaintMajorTimeExecution = ms;
+    }
+    if (executed == 1 || ms < _OnPaintMinorTimeExecution.load()) {
+        _OnPaintMinorTimeExecution = ms;
+    }
+}

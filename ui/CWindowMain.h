@@ -1,0 +1,104 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/ILogListener.h"
+#include "managers/ITimeNotificationListener.h"
+#include "platform/SystemTime.h"
+#include "ui/CBaseWindow.h"
+
+struct COPYDATASTRUCT;
+
+// The program's panel and the hub through which commands reach the application: menu and button
+// commands, and the notifications the phone's notification service forwards through a second
+// launch of the program. For now it shows the latest lines of the event log.
+class CWindowMain : public CBaseWindow, public ILogListener {
+  public:
+    static const char* const szClassName;  // "MainWindow"
+
+    // Paint statistics, reported by the program at exit.
+    static std::atomic<float> _OnPaintMajorTimeExecution;
+    static std::atomic<float> _OnPaintMinorTimeExecution;
+    static std::atomic<int> _OnPaintExecuted;
+
+    // Message numbers of the window's own vocabulary.
+    static constexpr UINT WM_TIMER_NOTIFICATION = WM_USER + 200;  // lParam: const std::string* text
+    static constexpr UINT WM_IDLE_NOTIFICATION = WM_USER + 201;
+    static constexpr UINT WM_CLEAR_AND_END = WM_USER + 214;
+    static constexpr WPARAM CMD_EXIT = 1234;
+    static constexpr WPARAM CMD_HIDE = 111;
+    static constexpr WPARAM CMD_HIDE_SOFTKEY = 5;
+    static constexpr WPARAM CMD_REFRESH = 112;
+    static constexpr WPARAM CMD_TEST_RESTART = 40057;
+    static constexpr WPARAM CMD_TEST_DEBUG_INFO = 40279;
+
+    // The phone's screen: the window's size (the launcher's --screen option).
+    static void SetScreenSize(int width, int height);
+
+    CWindowMain(int background, int baseWindow);
+    ~CWindowMain() override;
+
+    int InitGUI(uintptr_t hInstance, const std::string& commandLine, int showMode) override;
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void OnClose() override;
+    void OnDestroy() override;
+    LRESULT ProcessMsgChild(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void SetClosingZVA(int closing) { _closing.store(closing); }
+    int GetClosingZVA() const { return _closing.load(); }
+
+    void AddTimeNotificationListener(ITimeNotificationListener* listener);
+    // Parses a timer command line and hands it to every listener, in registration order.
+    void OnTimerNotification(const std::string& text);
+    // Takes a forwarded command line (UTF-16LE with its terminating zero) and dispatches it on a
+    // thread of its own.
+    LRESULT OnCopyDataNotification(WPARAM from, const COPYDATASTRUCT* data);
+    void OnIdleNotification();
+    void OnExit();
+    void OnCloseApp();
+    void OnRefresh();
+    void OnTestRestart();
+    // Refreshes the list of this program's pending notifications shown in debug mode.
+    void UpdateNotificationsDebugInfo();
+
+    void LogChanged(int count) override;
+
+    // key=value lines for zentrova-device app.
+    std::string DescribeState() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void RegisterControlCommands();
+    void JoinFinishedThreads();
+
+    int _background;
+    std::atomic<int> _closing{0};
+    std::atomic<int> _shown{0};
+    std::atomic<int> _activations{0};
+    std::atomic<int> _idleNotifications{0};
+    std::atomic<int> _timerNotifications{0};
+    std::atomic<uint32_t> _lastCopyDataBytes{0};
+
+    mutable std::mutex _lock;  // guards what follows
+    std::vector<ITimeNotificationListener*> _timeListeners;
+    std::string _lastTimerText;
+    unsigned int _lastTimerId = 0;
+    long _lastTimerValue = 0;
+    SYSTEMTIME _lastTimerTime;
+    std::vector<std::string> _notificationsDebug;
+
+    struct TimerThread {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex _threadsLock;
+    std::vector<TimerThread> _timerThreads;
+    std::atomic<bool> _logListening{false};
+};
