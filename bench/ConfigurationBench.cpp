@@ -9,26 +9,16 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/DateTime.h"
 #include "platform/Services.h"
+#include "support/TempHome.h"
 
 namespace {
 
-struct BenchHome {
+// A temporary home with the value the benchmarks read.
+struct BenchHome : TempHome {
     BenchHome() {
-        char tmpl[] = "/tmp/zentrova-bench-XXXXXX";
-        root = mkdtemp(tmpl);
-        services = platform::Services::createDefault(root, platform::Services::Role::Tool);
-        scope = std::make_unique<platform::Services::Scope>(*services);
-        services->registry().setDword(platform::RegRoot::LocalMachine, CConfigurationZentrova::kKeyPath,
-                                      "refresh_battery_time", 60);
+        services().registry().setDword(platform::RegRoot::LocalMachine, CConfigurationZentrova::kKeyPath,
+                                       "refresh_battery_time", 60);
     }
-    ~BenchHome() {
-        scope.reset();
-        services.reset();
-        std::filesystem::remove_all(root);
-    }
-    std::filesystem::path root;
-    std::unique_ptr<platform::Services> services;
-    std::unique_ptr<platform::Services::Scope> scope;
 };
 
 void BM_CachedNumberRead(benchmark::State& state) {
@@ -43,7 +33,7 @@ BENCHMARK(BM_CachedNumberRead);
 
 void BM_RegistryNumberRead(benchmark::State& state) {
     BenchHome home;
-    auto& reg = home.services->registry();
+    auto& reg = home.services().registry();
     uint32_t v = 0;
     for (auto _ : state) {
         reg.getDword(platform::RegRoot::LocalMachine, CConfigurationZentrova::kKeyPath,

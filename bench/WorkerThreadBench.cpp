@@ -16,28 +16,11 @@
 #include "core/WorkerThread.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimClock.h"
+#include "support/TempHome.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct BenchHome {
-    BenchHome() {
-        char tmpl[] = "/tmp/zentrova-bench-XXXXXX";
-        root = mkdtemp(tmpl);
-        services = platform::Services::createDefault(root, platform::Services::Role::Tool);
-        scope = std::make_unique<platform::Services::Scope>(*services);
-        dynamic_cast<platform::sim::CSimClock&>(services->clock()).setSpeed(1000);
-    }
-    ~BenchHome() {
-        scope.reset();
-        services.reset();
-        std::filesystem::remove_all(root);
-    }
-    std::filesystem::path root;
-    std::unique_ptr<platform::Services> services;
-    std::unique_ptr<platform::Services::Scope> scope;
-};
 
 // Records when its handler starts.
 class Probe : public WorkerThread {
@@ -58,7 +41,8 @@ class Probe : public WorkerThread {
 };
 
 void BM_PostToHandlerStart(benchmark::State& state) {
-    BenchHome home;
+    TempHome home;
+    dynamic_cast<platform::sim::CSimClock&>(home.services().clock()).setSpeed(1000);
     Probe probe;
     probe.Start();
     long expected = 0;

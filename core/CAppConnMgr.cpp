@@ -11,30 +11,42 @@
 #include <QCursor>
 
 #include "core/CLogMgr.h"
+#include "managers/CNotificationBroker.h"
+#include "managers/CWifiOssVcsMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/Services.h"
 #include "ui/CWindowMain.h"
 
-CAppConnMgr::CAppConnMgr() = default;
+CAppConnMgr::CAppConnMgr() : _broker(std::make_unique<CNotificationBroker>()) {
+    _wifi = std::make_unique<CWifiOssVcsMgr>();
+}
 
 CAppConnMgr::~CAppConnMgr() {
     // No more requests from outside: their handlers use the window and the members.
     GetControlServer().stop();
-    // The main window first, then the members in reverse order of construction.
+    // The main window first, then the Wi-Fi manager, then the members in reverse order of
+    // construction.
     _mainWindow.reset();
     SetMainWindow(nullptr);
+    _wifi.reset();
+    _broker.reset();
 }
 
 int CAppConnMgr::InitInstance() {
     // 1. Wait cursor while the application starts.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // 2-3. Database opening and its round-trip check come with the data store.
-    // 4. Managers are initialised here, in their fixed order, as they come.
+    // 4. The managers, in their fixed order (the others join as they come).
+    _wifi->Initialize();
+    _wifi->RefreshStatus(1);
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
-    // 6-9. Bluetooth, listener registrations, refresh of every manager and the schedule engine
-    // come with their managers.
+    // 6-7. Bluetooth and the band manager's listener come with their managers.
+    // 8. Time-notification listeners, in their fixed order.
+    _mainWindow->AddTimeNotificationListener(_wifi.get());
+    // 9. Every manager's first status (the schedule engine follows when it comes).
+    CMgr::RefreshAll();
     // 10. Arrow cursor again.
     QApplication::restoreOverrideCursor();
     // 11-13. Included places, database closing and the location upload come with their parts.
@@ -74,9 +86,61 @@ void CAppConnMgr::RegisterControlCommands() {
         out += "home=" + platform::Services::get().home().root().string() + "\n";
         out += std::string("initiated=") + (IsInitiated() ? "1" : "0") + "\n";
         out += "startup_ms=" + std::to_string(_startupMs.load()) + "\n";
+        for (CMgr* mgr : CMgr::GetMgrs()) {
+            std::string name;
+            std::string statusName;
+            mgr->GetNameMgr(name);
+            mgr->GetNameStatus(mgr->GetStatus(), statusName);
+            std::string id = std::to_string(mgr->GetMgrId());
+            out += "mgr" + id + "=" + std::to_string(mgr->GetStatus()) + "\n";
+            out += "mgr" + id + "_name=" + name + "\n";
+            out += "mgr" + id + "_status=" + statusName + "\n";
+        }
         if (CWindowMain* window = _mainWindow.get()) {
             out += window->DescribeState();
         }
         return out;
     });
+    // force MGR STATUS [--minutes N] [--restore S] [--delay S]: a manager's ForceStatus.
+    GetControlServer().on("force", [](const std::vector<std::string>& args) {
+        auto number = [](const std::string& text) {
+            char* end = nullptr;
+            long n = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end) {
+                throw platform::CControlServer::ControlError("not a number: '" + text + "'");
+            }
+            return static_cast<int>(n);
+        };
+        if (args.size() < 2) {
+            throw platform::CControlServer::ControlError(
+                "force takes MGR STATUS [--minutes N] [--restore S] [--delay S]");
+        }
+        int id = number(args[0]);
+        int status = number(args[1]);
+        int minutes = 0;
+        int restore = 0;
+        int delay = 0;
+        for (size_t i = 2; i < args.size(); i += 2) {
+            if (i + 1 >= args.size()) {
+                throw platform::CControlServer::ControlError(args[i] + " needs a value");
+            }
+            int value = number(args[i + 1]);
+            if (args[i] == "--minutes") {
+                minutes = value;
+            } else if (args[i] == "--restore") {
+                restore = value;
+            } else if (args[i] == "--delay") {
+                delay = value;
+            } else {
+                throw platform::CControlServer::ControlError("unknown option " + args[i]);
+            }
+        }
+        CMgr* mgr = CMgr::GetMgr(id);
+        if (!mgr) {
+            throw platform::CControlServer::ControlError("no manager has id " + args[0]);
+        }
+        mgr->ForceStatus(status, minutes, restore, delay);
+        return std::string();
+    });
+    platform::Services::get().registerControlCommands(GetControlServer());
 }

@@ -7,6 +7,8 @@
 #include "core/CConfigurationZentrova.h"
 
 class CWindowMain;
+class CWifiOssVcsMgr;
+class CNotificationBroker;
 
 // The application of this product: owns the main window and the configuration store (and, as
 // they come, the database, the managers, the notification broker and the location engine), makes
@@ -20,6 +22,7 @@ class CAppConnMgr : public CApp {
     int InitInstance() override;
 
     CWindowMain* GetWindowMain() const { return _mainWindow.get(); }
+    CWifiOssVcsMgr* GetWifiMgr() const { return _wifi.get(); }
 
     // Time from the start of the process to now, from the kernel's record (10 ms resolution).
     static long MillisecondsSinceProcessStart();
@@ -29,7 +32,9 @@ class CAppConnMgr : public CApp {
 
     std::atomic<long> _startupMs{-1};
 
-    // In construction order.
+    // In construction order; the Wi-Fi manager is made after all members.
     std::unique_ptr<CWindowMain> _mainWindow;
+    std::unique_ptr<CWifiOssVcsMgr> _wifi;
+    std::unique_ptr<CNotificationBroker> _broker;
     CConfigurationZentrova _configuration;
 };

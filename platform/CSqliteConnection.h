@@ -10,7 +10,7 @@ namespace platform {
 // An open SQLite database file. Opening fails with a PlatformError that names the file and the
 // problem. Connections wait up to `busyTimeoutMs` for another process's write lock.
 class CSqliteConnection {
-public:
+  public:
     CSqliteConnection(const std::filesystem::path& file, bool create, int busyTimeoutMs = 5000);
     ~CSqliteConnection();
     CSqliteConnection(const CSqliteConnection&) = delete;
@@ -28,7 +28,7 @@ public:
     const std::filesystem::path& file() const { return _file; }
     sqlite3* handle() const { return _db; }
 
-private:
+  private:
     std::filesystem::path _file;
     sqlite3* _db = nullptr;
 };

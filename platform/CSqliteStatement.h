@@ -12,7 +12,7 @@ class CSqliteConnection;
 
 // A prepared statement, finalized with the object. Bind indexes start at 1, column indexes at 0.
 class CSqliteStatement {
-public:
+  public:
     CSqliteStatement(CSqliteConnection& db, const std::string& sql);
     ~CSqliteStatement();
     CSqliteStatement(const CSqliteStatement&) = delete;
@@ -34,7 +34,7 @@ public:
     std::vector<uint8_t> columnBlob(int index) const;
     bool columnIsNull(int index) const;
 
-private:
+  private:
     CSqliteConnection& _db;
     sqlite3_stmt* _stmt = nullptr;
 };

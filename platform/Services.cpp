@@ -8,8 +8,11 @@
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimMessageQueues.h"
+#include "platform/sim/CSimPhone.h"
+#include "platform/sim/CSimPower.h"
 #include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
+#include "platform/sim/CSimWirelessDevices.h"
 
 namespace platform {
 
@@ -22,6 +25,10 @@ Services::Services(CHome home, Parts parts) : _home(std::move(home)), _parts(std
 Services::~Services() {
     // Notifications first: at exit they may hand pending triggers on and read the clock.
     _parts.notifications.reset();
+    // The phone writes the registry: it goes before it.
+    _parts.controlCommands = nullptr;
+    _parts.wirelessDevices.reset();
+    _parts.power.reset();
     _parts.registry.reset();
     _parts.queues.reset();
     _parts.clock.reset();
@@ -45,12 +52,32 @@ std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& r
     auto queues = std::make_unique<sim::CSimMessageQueues>(*clock);
     auto registry = std::make_unique<sim::CSimRegistry>(home.registryFile(), *queues);
     auto notifications = std::make_unique<sim::CSimUserNotifications>(home, *clock, role == Role::Program);
+    // The running program owns the phone's registry values; tools only create the missing ones.
+    auto phone = std::make_shared<sim::CSimPhone>(home, *registry, role == Role::Program);
+    parts.wirelessDevices = std::make_unique<sim::CSimWirelessDevices>(phone);
+    parts.power = std::make_unique<sim::CSimPower>(phone);
+    parts.controlCommands = [weak = std::weak_ptr<sim::CSimPhone>(phone)](CControlServer& control) {
+        sim::CSimPhone::registerControlCommands(weak, control);
+    };
     parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
     parts.clock = std::move(clock);
     parts.queues = std::move(queues);
     parts.registry = std::move(registry);
     parts.notifications = std::move(notifications);
     return std::make_unique<Services>(std::move(home), std::move(parts));
+}
+
+IPower& Services::power() {
+    if (!_parts.power) {
+        throw PlatformError("this phone has no power manager");
+    }
+    return *_parts.power;
+}
+
+void Services::registerControlCommands(CControlServer& control) {
+    if (_parts.controlCommands) {
+        _parts.controlCommands(control);
+    }
 }
 
 void Services::handOffPendingNotifications() {

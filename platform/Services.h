@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -8,10 +9,14 @@
 #include "platform/IClock.h"
 #include "platform/IMessageBoxes.h"
 #include "platform/IMessageQueues.h"
+#include "platform/IPower.h"
 #include "platform/IRegistry.h"
 #include "platform/IUserNotifications.h"
+#include "platform/IWirelessDevices.h"
 
 namespace platform {
+
+class CControlServer;
 
 // The one context through which the system reaches the phone's services. The program sets one
 // up at start, tools and test fixtures set up their own; nothing else creates platform objects.
@@ -28,6 +33,12 @@ class Services {
         std::unique_ptr<IRegistry> registry;
         std::unique_ptr<IUserNotifications> notifications;
         std::shared_ptr<IMessageBoxes> boxes;
+        // The phone's devices. The wireless-device list may be missing (a phone without the
+        // system library that provides it).
+        std::unique_ptr<IWirelessDevices> wirelessDevices;
+        std::unique_ptr<IPower> power;
+        // Adds the phone's own verbs to a control socket; may be empty.
+        std::function<void(CControlServer&)> controlCommands;
     };
 
     Services(CHome home, Parts parts);
@@ -49,6 +60,15 @@ class Services {
     IRegistry& registry() { return *_parts.registry; }
     IUserNotifications& notifications() { return *_parts.notifications; }
     std::shared_ptr<IMessageBoxes> boxes() const;
+    // Null when the phone has no wireless-device list.
+    IWirelessDevices* wirelessDevices() { return _parts.wirelessDevices.get(); }
+    // Throws PlatformError when these services were set up without a power manager.
+    IPower& power();
+
+    // Lets the phone answer its own verbs on the running program's control socket (for the
+    // simulated phone: wifi, bt and radio changes made outside the program, and "phone"). The
+    // control server must stop before these services go.
+    void registerControlCommands(CControlServer& control);
     // For a process about to end without its destructors (an abrupt restart): makes sure the
     // pending notifications still fire after it.
     void handOffPendingNotifications();

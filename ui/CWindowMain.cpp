@@ -17,6 +17,7 @@
 #include "core/MessageBoxes.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
+#include "managers/CMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/CProcessLauncher.h"
 #include "platform/CWindowHandles.h"
@@ -225,6 +226,11 @@ LRESULT CWindowMain::ProcessMsgChild(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_IDLE_NOTIFICATION:
             OnIdleNotification();
             return 0;
+        case WM_REGISTER_TODAY:
+            // The companion tells its window; it then gets every manager's status.
+            _todayWindow = static_cast<HWND>(lParam);
+            CMgr::SendStatusToPlugin();
+            return 0;
         case WM_CLEAR_AND_END:
             CApp::ClearNotifications();
             std::fflush(nullptr);
@@ -368,6 +374,18 @@ void CWindowMain::UpdateNotificationsDebugInfo() {
     }
     std::lock_guard lock(_lock);
     _notificationsDebug = std::move(lines);
+}
+
+void CWindowMain::NotifyTodayPlugin(int a, int b) {
+    if (HWND today = _todayWindow.load()) {
+        platform::CWindowHandles::PostMessageW(today, WM_TODAY_STATUS, static_cast<WPARAM>(a), b);
+    }
+}
+
+void CWindowMain::NotifyTodayPluginChangePosition(int a, int b) {
+    if (HWND today = _todayWindow.load()) {
+        platform::CWindowHandles::PostMessageW(today, WM_TODAY_CHANGE_POSITION, static_cast<WPARAM>(a), b);
+    }
 }
 
 void CWindowMain::LogChanged(int) {

@@ -29,6 +29,9 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     // Message numbers of the window's own vocabulary.
     static constexpr UINT WM_TIMER_NOTIFICATION = WM_USER + 200;  // lParam: const std::string* text
     static constexpr UINT WM_IDLE_NOTIFICATION = WM_USER + 201;
+    static constexpr UINT WM_REGISTER_TODAY = WM_USER + 203;
+    static constexpr UINT WM_TODAY_CHANGE_POSITION = WM_USER + 204;
+    static constexpr UINT WM_TODAY_STATUS = WM_USER + 205;
     static constexpr UINT WM_CLEAR_AND_END = WM_USER + 214;
     static constexpr WPARAM CMD_EXIT = 1234;
     static constexpr WPARAM CMD_HIDE = 111;
@@ -66,6 +69,11 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     // Refreshes the list of this program's pending notifications shown in debug mode.
     void UpdateNotificationsDebugInfo();
 
+    // Messages to the Today-screen companion, posted only when one has registered.
+    void NotifyTodayPlugin(int a, int b);
+    void NotifyTodayPluginChangePosition(int a, int b);
+    HWND GetTodayWindow() const { return _todayWindow.load(); }
+
     void LogChanged(int count) override;
 
     // key=value lines for zentrova-device app.
@@ -85,6 +93,7 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     std::atomic<int> _idleNotifications{0};
     std::atomic<int> _timerNotifications{0};
     std::atomic<uint32_t> _lastCopyDataBytes{0};
+    std::atomic<HWND> _todayWindow{0};
 
     mutable std::mutex _lock;  // guards what follows
     std::vector<ITimeNotificationListener*> _timeListeners;

@@ -687,17 +687,18 @@ Result CSimRegistry::deleteValue(RegRoot root, const std::string& key, const std
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::enumValues(RegRoot root, const std::string& key, std::vector<std::string>& names) {
-    std::string k = normalizeKey(key);
+namespace {
+
+// Lists one column of the names under a key; `sql` selects them with ?1 = root, ?2 = the key.
+Result listNames(std::mutex& dbLock, CSqliteConnection& db, RegRoot root, const std::string& k,
+                 const char* sql, std::vector<std::string>& names) {
     names.clear();
-    std::lock_guard lock(_impl->dbLock);
-    auto& db = *_impl->db;
+    std::lock_guard lock(dbLock);
     try {
         if (!keyRowExists(db, root, k)) {
             return ERROR_FILE_NOT_FOUND;
         }
-        CSqliteStatement st(
-            db, "SELECT name FROM reg_values WHERE root = ?1 AND key = ?2 ORDER BY name COLLATE NOCASE");
+        CSqliteStatement st(db, sql);
         st.bind(1, rootId(root)).bind(2, k);
         while (st.step()) {
             names.push_back(st.columnText(0));
@@ -709,26 +710,18 @@ Result CSimRegistry::enumValues(RegRoot root, const std::string& key, std::vecto
     return ERROR_SUCCESS;
 }
 
+}  // namespace
+
+Result CSimRegistry::enumValues(RegRoot root, const std::string& key, std::vector<std::string>& names) {
+    return listNames(_impl->dbLock, *_impl->db, root, normalizeKey(key),
+                     "SELECT name FROM reg_values WHERE root = ?1 AND key = ?2 ORDER BY name COLLATE NOCASE",
+                     names);
+}
+
 Result CSimRegistry::enumSubKeys(RegRoot root, const std::string& key, std::vector<std::string>& names) {
-    std::string k = normalizeKey(key);
-    names.clear();
-    std::lock_guard lock(_impl->dbLock);
-    auto& db = *_impl->db;
-    try {
-        if (!keyRowExists(db, root, k)) {
-            return ERROR_FILE_NOT_FOUND;
-        }
-        CSqliteStatement st(
-            db, "SELECT name FROM reg_keys WHERE root = ?1 AND parent = ?2 ORDER BY name COLLATE NOCASE");
-        st.bind(1, rootId(root)).bind(2, k);
-        while (st.step()) {
-            names.push_back(st.columnText(0));
-        }
-    } catch (const std::exception&) {
-        names.clear();
-        return ERROR_READ_FAULT;
-    }
-    return ERROR_SUCCESS;
+    return listNames(_impl->dbLock, *_impl->db, root, normalizeKey(key),
+                     "SELECT name FROM reg_keys WHERE root = ?1 AND parent = ?2 ORDER BY name COLLATE NOCASE",
+                     names);
 }
 
 Result CSimRegistry::notifyToQueue(RegRoot root, const std::string& key, const std::string& name,

@@ -12,6 +12,7 @@
 #include "core/Utf16.h"
 #include "platform/CControlClient.h"
 #include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimUserNotifications.h"
 
 namespace {
@@ -138,7 +139,7 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services) {
 void CDeviceTool::Usage(FILE* out) {
     std::fprintf(out,
                  "usage: zentrova-device [--home DIR] COMMAND ...\n"
-                 "  status                      the simulated phone (clock, speed, ...)\n"
+                 "  status                      the simulated phone: clock, speed, wifi, bt, radio, ...\n"
                  "  clock                       the phone's clock and speed\n"
                  "  clock set 'YYYY-MM-DD HH:MM:SS' | clock advance 90m|2h|30s|1d | clock speed N\n"
                  "  notifications               pending notifications: handle, time, application, arguments\n"
@@ -146,6 +147,9 @@ void CDeviceTool::Usage(FILE* out) {
                  "  reg list KEY | reg get KEY NAME | reg delete KEY NAME\n"
                  "  reg set KEY NAME dword N | reg set KEY NAME sz TEXT | reg set KEY NAME binary HEX\n"
                  "                              KEY as HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova\n"
+                 "  wifi on|off | bt off|connectable|discoverable | radio on|off\n"
+                 "                              a change of a radio made outside the program\n"
+                 "  phone                       the running phone's devices as key=value lines\n"
                  "  app                         the running program's own view\n"
                  "  any other command is handed to the running program.\n"
                  "Exit codes: 0 done, 1 failed, 2 bad command, 3 no program running.\n");
@@ -182,7 +186,11 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
         return usageError("status takes no arguments");
     }
     platform::IClock& c = _services.clock();
-    std::printf("clock=%s\nspeed=%g\nprogram=%s\n", formatTime(c.localTime()).c_str(), c.speed(),
+    // The devices as the phone stored them, whether or not the program runs.
+    platform::sim::CSimPhone::State phone = platform::sim::CSimPhone::load(_services.home());
+    std::printf("clock=%s\nspeed=%g\nwifi=%s\nbt=%s\nradio=%s\nprogram=%s\n",
+                formatTime(c.localTime()).c_str(), c.speed(), phone.wifi ? "on" : "off",
+                platform::sim::CSimPhone::bluetoothName(phone.bluetooth), phone.radio ? "on" : "off",
                 platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
     return kOk;
 }

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/CSyncEvent.h"
+#include "core/WorkerThread.h"
+#include "managers/IStatusListener.h"
+#include "managers/ITimeNotificationListener.h"
+
+class CWindowMain;
+
+// The common base of every switchable device or service. A manager has an id, a status, a worker
+// thread on which every change of its device runs, and status listeners. Changes are asked for
+// with ForceStatus (any thread), carried out by ForceStatusChild on the worker thread, and read
+// back by RefreshStatus, which logs the change and tells the listeners. A change can be limited
+// in time: the phone's notification service then starts the program again when the time is up,
+// and the manager puts the status it was given back.
+class CMgr : public ITimeNotificationListener, public WorkerThread {
+  public:
+    // Manager ids; also the event-log source of each manager and the action codes of places.
+    enum MgrId {
+        MGR_WIFI = 0,
+        MGR_BT = 1,
+        MGR_SPEAKER = 2,
+        MGR_PHONE = 3,
+        MGR_CONNECTIONS = 4,
+        MGR_BAND = 5,
+        MGR_RIL = 6,
+        MGR_CPU = 9,
+        MGR_MESSAGE = 10,
+        MGR_BEAM = 50,
+        MGR_CALL_FORWARD = 51,
+        MGR_BACKLIGHT = 52,
+        MGR_GPS = 53,
+    };
+    static constexpr int kStatusNeverRead = -2;
+    static constexpr int kStatusUnknown = -1;
+    static constexpr int kStatusNoChange = 10;
+    static constexpr int kCommandForceStatus = 0;
+    static constexpr int kCodeRefresh = 10;
+    static constexpr int kFirstAlwaysEnabledId = 50;
+    static constexpr uint32_t kLockWaitMs = 2000;
+    static constexpr size_t kMgrConfigChars = 50;
+
+    // The argument of a manager command: the requested status (or value) and a delay in seconds.
+    class CPostArgumentMessage {
+      public:
+        CPostArgumentMessage(int status, int delaySeconds) : status(status), delaySeconds(delaySeconds) {}
+        virtual ~CPostArgumentMessage() = default;
+        int status;
+        int delaySeconds;
+    };
+
+    explicit CMgr(int mgrId);
+    ~CMgr() override;
+
+    // ITimeNotificationListener: a notification with this manager's id ends its time limit.
+    void TimeNotification(unsigned int id, long value, const SYSTEMTIME& time) override;
+
+    virtual void Initialize() = 0;
+    virtual int IsRefreshSynchronus() = 0;
+    virtual int GetMgrId() = 0;
+    virtual void RefreshStatus(int force);
+    virtual void RefreshStatusChild(int force) = 0;
+    virtual void Test() {}
+    virtual void ForceStatus(int status, int timeLimitMinutes, int restoreStatus, int delaySeconds);
+    virtual void ForceStatusChild(int status, int timeLimitMinutes) = 0;
+    virtual void SetMaxPower() = 0;
+    virtual int GetEventsReceived() { return _eventsReceived.load(); }
+    virtual void SetTimeLimitNotification(int id, int minutes, int value);
+    virtual void EnsureTimeLimitNotification(int id, int minutes, int value);
+    virtual void ClearTimeLimitNotification(int id);
+    virtual void ProcessTimerNotification(int value);
+    virtual void HandleCommandChild(int command, int value) = 0;
+    virtual void HandleCommandChildWithArgument(int command, CPostArgumentMessage* message);
+    virtual std::string& GetNameMgr(std::string& name);
+    virtual std::string& GetNameStatus(int status, std::string& name);
+
+    void HandleCommand(int command, void* argument) override;
+
+    int GetStatus() const { return _status.load(); }
+    void SetStatus(int status) { _status.store(status); }
+    void AddStatusListener(IStatusListener* listener);
+    void RemoveStatusListener(IStatusListener* listener);
+    void FireStatusChanged(int code);
+    CSyncEvent& GetHandleFinishOperation() { return _finishOperation; }
+    int GetLastExecution() const { return _lastExecution.load(); }
+    uint32_t GetNotificationHandle() const { return _notification.load(); }
+
+    static void AddMgr(CMgr* mgr);
+    static CMgr* GetMgr(int id);
+    static std::vector<CMgr*> GetMgrs();
+    static void RefreshAll();
+    static void ProcessTimerNotification(int id, int value);
+    static void SendStatusToPlugin();
+    static void MaxPower() {}
+    // Notification id -> handle of the trigger registered for it (0 = none); a copy.
+    static std::map<int, uint32_t> GetMapMgrNotifi();
+    static std::string GetMgrConfig();
+    // Replaces the per-manager switches (the settings pages, and tests).
+    static void SetMgrConfig(const std::string& config);
+
+  protected:
+    // The switch character of this manager: '0' off, '2' full control, other read only.
+    char ConfigChar();
+    // Hands this manager's status to the Today companion through the main window.
+    virtual void NotifyTodayPluginOfStatus(CWindowMain& window);
+    void CountEvent() { ++_eventsReceived; }
+    void SetLastExecution(int result) { _lastExecution.store(result); }
+
+  private:
+    // Takes `lock` within kLockWaitMs; when that fails the application is restarted (after a box
+    // in debug mode) and the lock is then waited for.
+    static std::unique_lock<std::mutex> TakeOrRestart(std::mutex& lock);
+    std::string LogText(const char* key, size_t buffer, const std::string& a, const std::string& b,
+                        const std::string& c = std::string());
+
+    std::atomic<int> _timeLimit{0};
+    std::atomic<int> _restoreStatus{0};
+    std::vector<IStatusListener*> _listeners;
+    std::atomic<int> _status{kStatusNeverRead};
+    std::atomic<int> _eventsReceived{0};
+    std::atomic<uint32_t> _notification{0};
+    std::mutex _listenerLock;
+    const int _mgrId;
+    CSyncEvent _finishOperation{true};
+    std::atomic<int> _lastExecution{0};
+    std::mutex _refreshLock;  // one refresh at a time: old and new status belong together
+
+    static std::mutex _hmuMgr;
+    static std::vector<CMgr*> _vMgrs;
+    static std::mutex _mapLock;
+    static std::map<int, uint32_t> _mapMgrNotifi;
+    static std::mutex _muNotitif;
+    static std::mutex _configLock;
+    static char _szMgrConfig[kMgrConfigChars];
+};
