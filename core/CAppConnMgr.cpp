@@ -3,6 +3,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -15,9 +16,11 @@
 #include "managers/CWifiOssVcsMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/Services.h"
+#include "store/CDB.h"
+#include "ui/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
-CAppConnMgr::CAppConnMgr() : _broker(std::make_unique<CNotificationBroker>()) {
+CAppConnMgr::CAppConnMgr() : _db(std::make_unique<CDB>()), _broker(std::make_unique<CNotificationBroker>()) {
     _wifi = std::make_unique<CWifiOssVcsMgr>();
 }
 
@@ -30,12 +33,17 @@ CAppConnMgr::~CAppConnMgr() {
     SetMainWindow(nullptr);
     _wifi.reset();
     _broker.reset();
+    _db.reset();
 }
 
 int CAppConnMgr::InitInstance() {
     // 1. Wait cursor while the application starts.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // 2-3. Database opening and its round-trip check come with the data store.
+    // 2. The database, with its default rows when it is new.
+    _db->OpenDB(1);
+    _db->LoadData();
+    // 3. A round trip through the cells table.
+    CheckCellRoundTrip();
     // 4. The managers, in their fixed order (the others join as they come).
     _wifi->Initialize();
     _wifi->RefreshStatus(1);
@@ -49,12 +57,84 @@ int CAppConnMgr::InitInstance() {
     CMgr::RefreshAll();
     // 10. Arrow cursor again.
     QApplication::restoreOverrideCursor();
-    // 11-13. Included places, database closing and the location upload come with their parts.
+    // 11. The included places of a new installation.
+    CheckNewInstallation();
+    // 12. The database is opened again by whoever needs it.
+    _db->CloseDB(0);
+    // 13. The location upload comes with its part.
     RegisterControlCommands();
     // 14. Start-up is complete.
     _startupMs.store(MillisecondsSinceProcessStart());
     SetInitiated(result != 0);
     return result;
+}
+
+void CAppConnMgr::CheckCellRoundTrip() {
+    CTableCell* cells = _db->GetTableCell();
+    CStrCell cell;
+    cell.SetIdCell(12345);
+    if (cells->FindAndFill(cell)) {
+        cells->Delete(cell);
+    }
+    cell.Reset();
+    cell.SetIdCell(12345);
+    cell.SetLongitud("aaaaaaaaaaaaaaa");
+    cell.SetLatitud("bbbbbbbbbb");
+    cells->Add(cell);
+    cell.Reset();
+    cell.SetIdCell(12345);
+    cells->FindAndFill(cell);
+    cells->Delete(cell);
+}
+
+void CAppConnMgr::CheckNewInstallation() {
+    if (_configuration.GetLongParameter("first_execution_after_install") != 0) {
+        _configuration.SetLongParameter("first_execution_after_install", 0);
+    }
+    if (_db->GetTablePlaces()->GetAllRecordsCopy().size() >= 2) {
+        return;
+    }
+    struct Included {
+        const char* key;
+        const char* image;
+        // moment (0 start, 1 end), action id, IntOp1, IntOp3, delay
+        std::vector<std::array<int, 5>> actions;
+    };
+    static const std::vector<Included> kIncluded = {
+        {"INCLUDED_PROFILES_SILENT", "place_smells.png", {{0, 2, 0, 0, 0}, {1, 2, 2, 4, 0}}},
+        {"INCLUDED_PROFILES_FULL_SOUND", "place_car_sedan_green.png", {{0, 2, 2, 4, 0}, {1, 2, 2, 3, 0}}},
+        {"INCLUDED_PROFILES_FULL_PERFORMANCE",
+         "place_car.png",
+         {{0, 2, 2, 100, 0},
+          {0, 1, 2, 0, 0},
+          {0, 0, 1, 0, 0},
+          {0, 3, 0, 0, 0},
+          {0, 5, 2, 0, 10},
+          {0, 4, 2, 0, 30}}},
+        {"INCLUDED_PROFILES_SAVE_BATTERY",
+         "place_hospital.png",
+         {{0, 2, 1, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 5, 1, 0, 0}, {0, 4, 1, 0, 0}}},
+        {"INCLUDED_PROFILES_NO_CONNECTIONS", "place_Snowy house (dark).png", {{0, 4, 0, 0, 0}}},
+        {"INCLUDED_PROFILES_CONNECT", "place_pc.png", {{0, 4, 2, 0, 0}}},
+    };
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    for (const Included& included : kIncluded) {
+        CStrPlace place;
+        place.SetName(texts->GetText(included.key));
+        place.SetDescripcion(texts->GetText(included.key));
+        place.SetImage(included.image);
+        std::vector<CStrAction> actions;
+        for (const auto& [moment, id, op1, op3, delay] : included.actions) {
+            CStrAction action;
+            action.SetType(moment);
+            action.SetId(id);
+            action.SetIntOp1(op1);
+            action.SetIntOp3(op3);
+            action.SetDelay(delay);
+            actions.push_back(action);
+        }
+        place.AddMySelfAndDefaultSchedulesAndActions(&actions);
+    }
 }
 
 long CAppConnMgr::MillisecondsSinceProcessStart() {

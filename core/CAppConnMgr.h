@@ -9,6 +9,7 @@
 class CWindowMain;
 class CWifiOssVcsMgr;
 class CNotificationBroker;
+class CDB;
 
 // The application of this product: owns the main window and the configuration store (and, as
 // they come, the database, the managers, the notification broker and the location engine), makes
@@ -23,17 +24,26 @@ class CAppConnMgr : public CApp {
 
     CWindowMain* GetWindowMain() const { return _mainWindow.get(); }
     CWifiOssVcsMgr* GetWifiMgr() const { return _wifi.get(); }
+    CDB* GetDB() const { return _db.get(); }
 
     // Time from the start of the process to now, from the kernel's record (10 ms resolution).
     static long MillisecondsSinceProcessStart();
 
+  protected:
+    // Creates the places included with the program on a database that has no place of the
+    // user's yet, and clears "first_execution_after_install".
+    void CheckNewInstallation();
+
   private:
     void RegisterControlCommands();
+    // Writes a cell, reads it back and deletes it: the database works before anything else starts.
+    void CheckCellRoundTrip();
 
     std::atomic<long> _startupMs{-1};
 
     // In construction order; the Wi-Fi manager is made after all members.
     std::unique_ptr<CWindowMain> _mainWindow;
+    std::unique_ptr<CDB> _db;
     std::unique_ptr<CWifiOssVcsMgr> _wifi;
     std::unique_ptr<CNotificationBroker> _broker;
     CConfigurationZentrova _configuration;

@@ -30,5 +30,11 @@ inline constexpr Result ERROR_TIMEOUT = 1460;
 inline constexpr Result ERROR_PIPE_NOT_CONNECTED = 233;
 inline constexpr Result ERROR_BADDB = 1009;
 inline constexpr Result ERROR_KEY_DELETED = 1018;
+inline constexpr Result ERROR_BAD_LENGTH = 24;
+inline constexpr Result ERROR_SEEK = 25;
+inline constexpr Result ERROR_SHARING_VIOLATION = 32;
+inline constexpr Result ERROR_DUP_NAME = 52;
+inline constexpr Result ERROR_NO_DATA = 232;
+inline constexpr Result ERROR_NOT_FOUND = 1168;
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include "platform/CPolicyMessageBoxes.h"
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimDatabaseVolume.h"
 #include "platform/sim/CSimMessageQueues.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimPower.h"
@@ -25,6 +26,7 @@ Services::Services(CHome home, Parts parts) : _home(std::move(home)), _parts(std
 Services::~Services() {
     // Notifications first: at exit they may hand pending triggers on and read the clock.
     _parts.notifications.reset();
+    _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
     _parts.wirelessDevices.reset();
@@ -59,6 +61,7 @@ std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& r
     parts.controlCommands = [weak = std::weak_ptr<sim::CSimPhone>(phone)](CControlServer& control) {
         sim::CSimPhone::registerControlCommands(weak, control);
     };
+    parts.databaseVolume = std::make_unique<sim::CSimDatabaseVolume>();
     parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
     parts.clock = std::move(clock);
     parts.queues = std::move(queues);
@@ -72,6 +75,13 @@ IPower& Services::power() {
         throw PlatformError("this phone has no power manager");
     }
     return *_parts.power;
+}
+
+IDatabaseVolume& Services::databaseVolume() {
+    if (!_parts.databaseVolume) {
+        throw PlatformError("this phone has no database volumes");
+    }
+    return *_parts.databaseVolume;
 }
 
 void Services::registerControlCommands(CControlServer& control) {

@@ -7,6 +7,7 @@
 
 #include "platform/CHome.h"
 #include "platform/IClock.h"
+#include "platform/IDatabaseVolume.h"
 #include "platform/IMessageBoxes.h"
 #include "platform/IMessageQueues.h"
 #include "platform/IPower.h"
@@ -37,6 +38,8 @@ class Services {
         // system library that provides it).
         std::unique_ptr<IWirelessDevices> wirelessDevices;
         std::unique_ptr<IPower> power;
+        // Property-database volumes (the device database).
+        std::unique_ptr<IDatabaseVolume> databaseVolume;
         // Adds the phone's own verbs to a control socket; may be empty.
         std::function<void(CControlServer&)> controlCommands;
     };
@@ -64,6 +67,8 @@ class Services {
     IWirelessDevices* wirelessDevices() { return _parts.wirelessDevices.get(); }
     // Throws PlatformError when these services were set up without a power manager.
     IPower& power();
+    // Throws PlatformError when these services were set up without database volumes.
+    IDatabaseVolume& databaseVolume();
 
     // Lets the phone answer its own verbs on the running program's control socket (for the
     // simulated phone: wifi, bt and radio changes made outside the program, and "phone"). The

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/CExceptionDB.h"
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
+#include "store/CDB.h"
+#include "ui/CTextsMgr.h"
 
 namespace {
 
@@ -48,6 +51,40 @@ void CStrPlace::Reset() {
     _image.clear();
     _id = -1;
     SetCEOID(0);
+}
+
+void CStrPlace::AddMySelfAndDefaultSchedulesAndActions(const std::vector<CStrAction>* actions) {
+    CDB* db = CDB::GetInstance();
+    if (!db) {
+        throw CExceptionDB("The database is not open");
+    }
+    db->GetTablePlaces()->Add(*this);
+    const std::string frameName = CTextsMgr::GetInstance()->GetText("NAME DEFAULT TIME FRAME");
+    for (int day = 1; day <= 7; ++day) {
+        CStrPeriod period;
+        period.SetIdPlace(GetId());
+        period.SetName(frameName);
+        period.SetWeekDay(day);
+        period.SetEnabled(1);
+        period.SetAlwaysOn(0);
+        db->GetTablePeriods()->Add(period);
+        if (!actions) {
+            continue;
+        }
+        for (const CStrAction& action : *actions) {
+            CStrAction copy = action;
+            copy.SetKey(-1);
+            copy.SetCEOID(0);
+            copy.SetIdPeriod(period.GetId());
+            db->GetTableActions()->Add(copy);
+        }
+    }
+}
+
+void CStrPlace::ExportToXML(pugi::xml_node node) const {
+    if (CDB* db = CDB::GetInstance()) {
+        db->ExportPlace(*this, node);
+    }
 }
 
 bool CStrPlace::operator<(const CStrPlace& other) const {

@@ -5,9 +5,10 @@
 
 #include "store/CStrBase.h"
 
-
 // A place (profile): the unit that owns time frames and to which cells are associated. Places
 // sort by name; names are unique among places.
+class CStrAction;
+
 class CStrPlace : public CStrBase {
   public:
     CStrPlace() = default;
@@ -23,6 +24,11 @@ class CStrPlace : public CStrBase {
     int GetKey() const override { return _id; }
     void SetKey(int key) override { _id = key; }
 
+    // Adds this place to the places table with one all-day frame per day of the week, Monday
+    // first, each frame carrying its own copies of `actions`. Table errors propagate.
+    virtual void AddMySelfAndDefaultSchedulesAndActions(const std::vector<CStrAction>* actions);
+    // Writes the place with its cells, frames and actions into its "place" element.
+    void ExportToXML(pugi::xml_node node) const override;
 
     const std::string& GetName() const { return _name; }
     void SetName(const std::string& name) { _name = name; }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "core/AppExports.h"
 #include "core/CApp.h"
@@ -22,6 +23,7 @@
 #include "platform/CProcessLauncher.h"
 #include "platform/CWindowHandles.h"
 #include "platform/Services.h"
+#include "store/CDB.h"
 #include "ui/CTextsMgr.h"
 
 const char* const CWindowMain::szClassName = "MainWindow";
@@ -202,6 +204,12 @@ LRESULT CWindowMain::OnCommand(WPARAM wParam, LPARAM) {
         case CMD_TEST_RESTART:
             OnTestRestart();
             break;
+        case CMD_XML_EXPORT:
+            OnXMLExport();
+            break;
+        case CMD_XML_IMPORT:
+            OnXMLImport();
+            break;
         case CMD_TEST_DEBUG_INFO:
             UpdateNotificationsDebugInfo();
             update();
@@ -291,6 +299,39 @@ void CWindowMain::OnRefresh() {
 }
 
 void CWindowMain::OnTestRestart() {
+    Restart();
+}
+
+void CWindowMain::OnXMLExport() {
+    CDB* db = CDB::GetInstance();
+    if (!db) {
+        return;
+    }
+    try {
+        int opened = db->OpenDB(0);
+        std::string path;
+        db->GetXML(path);
+        if (opened) {
+            db->CloseDB(0);
+        }
+    } catch (const CBaseException& e) {
+        e.ShowErrorBox();
+    }
+}
+
+void CWindowMain::OnXMLImport() {
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    if (QuestionBox(texts->GetText("OPERATION WILL DELETE RECORDS").c_str()) != IDYES_ANSWER) {
+        return;
+    }
+    const std::string xml = CDB::XmlPath();
+    if (!std::filesystem::exists(xml)) {
+        TextBox(SafeSprintf(texts->GetText("ERROR_XML_IMPORT_FILE_NOT_FOUND"), xml));
+        return;
+    }
+    // The import runs at the next start and replaces the database only once it is complete, so
+    // the database is kept until then.
+    TextBox(SafeSprintf(texts->GetText("DB_RESTORE_RESTART")));
     Restart();
 }
 

@@ -39,6 +39,8 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     static constexpr WPARAM CMD_REFRESH = 112;
     static constexpr WPARAM CMD_TEST_RESTART = 40057;
     static constexpr WPARAM CMD_TEST_DEBUG_INFO = 40279;
+    static constexpr WPARAM CMD_XML_IMPORT = 40059;
+    static constexpr WPARAM CMD_XML_EXPORT = 40060;
 
     // The phone's screen: the window's size (the launcher's --screen option).
     static void SetScreenSize(int width, int height);
@@ -66,6 +68,8 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     void OnCloseApp();
     void OnRefresh();
     void OnTestRestart();
+    void OnXMLExport();
+    void OnXMLImport();
     // Refreshes the list of this program's pending notifications shown in debug mode.
     void UpdateNotificationsDebugInfo();
 

@@ -8,12 +8,14 @@
 #include <sstream>
 #include <thread>
 
+#include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/Utf16.h"
 #include "platform/CControlClient.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimUserNotifications.h"
+#include "store/CDB.h"
 
 namespace {
 
@@ -134,6 +136,7 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services) {
     _local["clock"] = [this](const auto& a) { return clock(a); };
     _local["notifications"] = [this](const auto& a) { return notifications(a); };
     _local["log"] = [this](const auto& a) { return log(a); };
+    _local["db"] = [this](const auto& a) { return db(a); };
 }
 
 void CDeviceTool::Usage(FILE* out) {
@@ -144,6 +147,7 @@ void CDeviceTool::Usage(FILE* out) {
                  "  clock set 'YYYY-MM-DD HH:MM:SS' | clock advance 90m|2h|30s|1d | clock speed N\n"
                  "  notifications               pending notifications: handle, time, application, arguments\n"
                  "  log [-f]                    the event log as UTF-8 text (-f: keep following it)\n"
+                 "  db                          every row of the five tables, table by table\n"
                  "  reg list KEY | reg get KEY NAME | reg delete KEY NAME\n"
                  "  reg set KEY NAME dword N | reg set KEY NAME sz TEXT | reg set KEY NAME binary HEX\n"
                  "                              KEY as HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova\n"
@@ -339,6 +343,37 @@ int CDeviceTool::reg(const std::vector<std::string>& args) {
         return kOk;
     }
     return usageError("reg: unknown form");
+}
+
+int CDeviceTool::db(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return usageError("db takes no arguments");
+    }
+    std::filesystem::path file = _services.home().programDir() / "comm_mgr.db";
+    if (!std::filesystem::exists(file)) {
+        return fail("no database yet at " + file.string());
+    }
+    try {
+        CDB database;
+        database.SetImportsPendingExport(false);
+        database.OpenDB(0);
+        std::string line;
+        auto print = [&line](const char* title, const auto& rows) {
+            std::printf("[%s]\n", title);
+            for (const auto& row : rows) {
+                std::printf("%s\n", row.toString(line).c_str());
+            }
+        };
+        print("places", database.GetTablePlaces()->GetAllRecordsCopy());
+        print("periods", database.GetTablePeriods()->GetAllRecordsCopy());
+        print("actions", database.GetTableActions()->GetAllRecordsCopy());
+        print("lacs", database.GetTableLAC()->GetAllRecordsCopy());
+        print("cells", database.GetTableCell()->GetAllRecordsCopy());
+        database.CloseDB(0);
+    } catch (const CBaseException& e) {
+        return fail(file.string() + ": " + e.GetMessageW());
+    }
+    return kOk;
 }
 
 int CDeviceTool::log(const std::vector<std::string>& args) {

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "store/CTableActions.h"
+#include "store/CTableBase.h"
+#include "store/CTableCell.h"
+#include "store/CTableLAC.h"
+#include "store/CTablePeriods.h"
+#include "store/CTablePlaces.h"
+
+// The device database: the volume file "comm_mgr.db" in the program folder and its five tables
+// (lacs, cells, actions, periods, places, handled in that order). One per application.
+class CDB : public CTableBase::IDatabase {
+  public:
+    // The database of the program folder, and the one the application reaches with GetInstance.
+    CDB();
+    // A database in another volume file (an import being built); not the application's.
+    explicit CDB(const std::string& file);
+    ~CDB() override;
+    CDB(const CDB&) = delete;
+    CDB& operator=(const CDB&) = delete;
+
+    static CDB* GetInstance() { return _me.load(); }
+
+    // Mounts the volume and opens every table (creating missing ones, with their default rows
+    // when `insertDefaults` is non-zero), adds missing properties and upgrades older data.
+    // Returns 1 when it opened now, 0 when it was open already. Throws CExceptionDB when the
+    // volume cannot be mounted.
+    virtual int OpenDB(int insertDefaults);
+    // Closes every table and unmounts; 1 on success (also when it was closed already).
+    virtual int CloseDB(int invalidateCaches);
+    platform::CeVolumeId GetIdVolume() override { return _idVolume.load(); }
+    virtual CTablePlaces* GetTablePlaces() { return _places.get(); }
+    virtual CTableLAC* GetTableLAC() { return _lacs.get(); }
+    virtual CTableCell* GetTableCell() { return _cells.get(); }
+    virtual CTablePeriods* GetTablePeriods() { return _periods.get(); }
+    // The cells in cell mode ("location_mode" non-zero), else the location area codes.
+    virtual CTableLocation* GetTableLocations();
+    virtual CTableActions* GetTableActions() { return _actions.get(); }
+    void AddManagedTable(CTableBase* table) override;
+    virtual void DebugAllRecords();
+    virtual void DeleteAllRecords();
+    virtual void LoadData();
+
+    // Closes, reopens and checks every table; `recordCount` receives the rows of the good ones.
+    int CheckTableIntegrity(int& recordCount);
+    int GetTotalRecordCount();
+    bool IsOpen() const { return _isOpen.load(); }
+    const std::string& GetDBName() const { return _dbName; }
+    const std::string& GetDBNameBak() const { return _dbNameBak; }
+    // The message of the last volume error.
+    std::string GetErrorText() const;
+
+    // Whether opening takes a pending export file in (the program does; a tool that only reads
+    // the database does not).
+    void SetImportsPendingExport(bool imports) { _exportLookedAt = !imports; }
+
+    // The export file, "Zentrova.xml" in the phone's root folder.
+    static std::string XmlPath();
+    // Writes every place with its cells, frames and actions to the export file and tells the user.
+    // Returns false (after telling) when the file cannot be written.
+    bool GetXML(std::string& path);
+    // Replaces the database contents with the export file. The new contents are built in a volume
+    // of their own and put in place of the database only when complete, so a file that cannot be
+    // read or fails half-way leaves the database as it was. Returns whether it replaced them.
+    bool ImportFromXML();
+
+    // Writes a place's attributes, cells, frames and actions into its export element.
+    void ExportPlace(const CStrPlace& place, pugi::xml_node& node);
+
+  private:
+    void CreateTables();
+    int OpenVolumeAndTables(int insertDefaults);
+    // At opening: the export file found in the root folder replaces the contents (and is removed
+    // once imported); on the first start after an installation it is removed unread.
+    void ImportPendingExport();
+    // Adds the places of a parsed export document to this database's tables.
+    void AddFromXml(const pugi::xml_node& root);
+
+    static std::atomic<CDB*> _me;
+    std::string _dbName;
+    std::string _dbNameBak;
+    std::atomic<platform::CeVolumeId> _idVolume{platform::kInvalidVolume};
+    std::vector<CTableBase*> _managed;
+    std::unique_ptr<CTableLAC> _lacs;
+    std::unique_ptr<CTableCell> _cells;
+    std::unique_ptr<CTableActions> _actions;
+    std::unique_ptr<CTablePeriods> _periods;
+    std::unique_ptr<CTablePlaces> _places;
+    std::atomic<bool> _isOpen{false};
+    std::atomic<bool> _exportLookedAt{false};
+    mutable std::mutex _lock;  // open/close and the error text
+    std::string _errorText;
+};
