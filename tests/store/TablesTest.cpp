@@ -17,6 +17,63 @@ namespace {
 
 using platform::CePropVal;
 
+// Writes a volume of the format from before the per-day periods, the action delay and the cell
+// coordinates: two places, one period with two actions, one cell.
+void WriteOldFormatVolume(const std::string& file) {
+    auto& volume = platform::Services::get().databaseVolume();
+    platform::CeVolumeId id = platform::kInvalidVolume;
+    ASSERT_EQ(volume.mount(file, id), platform::ERROR_SUCCESS);
+    auto create = [&](platform::CeDatabaseInfo info) {
+        platform::CEOID oid = 0;
+        ASSERT_EQ(volume.createDatabase(id, info, oid), platform::ERROR_SUCCESS) << info.name;
+    };
+    CTablePlaces places(nullptr, "places");
+    CTableLAC lacs(nullptr, "lacs");
+    create(places.Schema());
+    create(lacs.Schema());
+    CTablePeriods periods(nullptr, "periods");
+    auto oldPeriods = periods.Schema();
+    oldPeriods.props.resize(7);
+    create(oldPeriods);
+    CTableActions actionsTable(nullptr, "actions");
+    auto oldActions = actionsTable.Schema();
+    oldActions.props.pop_back();
+    create(oldActions);
+    CTableCell cellsTable(nullptr, "cells");
+    auto oldCells = cellsTable.Schema();
+    oldCells.props.resize(2);
+    create(oldCells);
+    auto write = [&](const std::string& name, platform::CEPROPID key, std::vector<CePropVal> values) {
+        platform::CeDbHandle h = 0;
+        platform::CEOID db = 0;
+        ASSERT_EQ(volume.openDatabase(id, name, key, h, db), platform::ERROR_SUCCESS);
+        platform::CEOID oid = 0;
+        ASSERT_EQ(volume.writeRecord(h, 0, values, oid), platform::ERROR_SUCCESS) << name;
+        volume.closeDatabase(h);
+    };
+    write("places", CTablePlaces::kPropId,
+          {CePropVal::text(CTablePlaces::kPropName, "Home"),
+           CePropVal::text(CTablePlaces::kPropDescription, ""), CePropVal::text(CTablePlaces::kPropImage, ""),
+           CePropVal::i4(CTablePlaces::kPropId, 1)});
+    write("places", CTablePlaces::kPropId,
+          {CePropVal::text(CTablePlaces::kPropName, "Work"),
+           CePropVal::text(CTablePlaces::kPropDescription, ""), CePropVal::text(CTablePlaces::kPropImage, ""),
+           CePropVal::i4(CTablePlaces::kPropId, 2)});
+    write("periods", CTablePeriods::kPropId,
+          {CePropVal::i4(CTablePeriods::kPropId, 1), CePropVal::text(CTablePeriods::kPropName, "Morning"),
+           CePropVal::i4(CTablePeriods::kPropIdPlace, 1), CePropVal::i4(CTablePeriods::kPropInitHour, 8),
+           CePropVal::i4(CTablePeriods::kPropInitMinute, 0), CePropVal::i4(CTablePeriods::kPropEndHour, 12),
+           CePropVal::i4(CTablePeriods::kPropEndMinute, 30)});
+    for (int id2 : {0, 1}) {
+        write("actions", CTableActions::kPropIdAutonumeric,
+              {CePropVal::i4(CTableActions::kPropId, id2), CePropVal::i4(CTableActions::kPropIdPeriod, 1),
+               CePropVal::i4(CTableActions::kPropType, 0)});
+    }
+    write("cells", CTableCell::kPropIdCell,
+          {CePropVal::i4(CTableCell::kPropIdCell, 77), CePropVal::i4(CTableCell::kPropIdPlace, 1)});
+    volume.unmount(id);
+}
+
 class TablesTest : public ::testing::Test {
   protected:
     TablesTest() {
@@ -148,63 +205,19 @@ TEST_F(TablesTest, GetActionCreatesOnceAndCellsAreNeverStoredTwice) {
     EXPECT_EQ(rows[0].GetIdPlace(), 2);
 }
 
+// Regenerates the shipped old-format database: run with --gtest_also_run_disabled_tests.
+TEST_F(TablesTest, DISABLED_WriteShippedOldFormatDatabase) {
+    const std::string file = std::string(ZENTROVA_TEST_DATA) + "/comm_mgr_old.db";
+    std::filesystem::remove(file);
+    WriteOldFormatVolume(file);
+}
+
 TEST_F(TablesTest, OlderDatabaseGainsItsNewPropertiesAndPerDayPeriods) {
-    // A volume written before the per-day periods, the action delay and the cell coordinates.
+    // The shipped database of the older format, in place of the program's.
     {
         CDB probe;  // only for the file name
-        auto& volume = home.services().databaseVolume();
-        platform::CeVolumeId id = platform::kInvalidVolume;
-        ASSERT_EQ(volume.mount(probe.GetDBName(), id), platform::ERROR_SUCCESS);
-        auto create = [&](platform::CeDatabaseInfo info) {
-            platform::CEOID oid = 0;
-            ASSERT_EQ(volume.createDatabase(id, info, oid), platform::ERROR_SUCCESS) << info.name;
-        };
-        CTablePlaces places(nullptr, "places");
-        CTableLAC lacs(nullptr, "lacs");
-        create(places.Schema());
-        create(lacs.Schema());
-        CTablePeriods periods(nullptr, "periods");
-        auto oldPeriods = periods.Schema();
-        oldPeriods.props.resize(7);
-        create(oldPeriods);
-        CTableActions actionsTable(nullptr, "actions");
-        auto oldActions = actionsTable.Schema();
-        oldActions.props.pop_back();
-        create(oldActions);
-        CTableCell cellsTable(nullptr, "cells");
-        auto oldCells = cellsTable.Schema();
-        oldCells.props.resize(2);
-        create(oldCells);
-        auto write = [&](const std::string& name, platform::CEPROPID key, std::vector<CePropVal> values) {
-            platform::CeDbHandle h = 0;
-            platform::CEOID db = 0;
-            ASSERT_EQ(volume.openDatabase(id, name, key, h, db), platform::ERROR_SUCCESS);
-            platform::CEOID oid = 0;
-            ASSERT_EQ(volume.writeRecord(h, 0, values, oid), platform::ERROR_SUCCESS) << name;
-            volume.closeDatabase(h);
-        };
-        write("places", CTablePlaces::kPropId,
-              {CePropVal::text(CTablePlaces::kPropName, "Home"),
-               CePropVal::text(CTablePlaces::kPropDescription, ""),
-               CePropVal::text(CTablePlaces::kPropImage, ""), CePropVal::i4(CTablePlaces::kPropId, 1)});
-        write("places", CTablePlaces::kPropId,
-              {CePropVal::text(CTablePlaces::kPropName, "Work"),
-               CePropVal::text(CTablePlaces::kPropDescription, ""),
-               CePropVal::text(CTablePlaces::kPropImage, ""), CePropVal::i4(CTablePlaces::kPropId, 2)});
-        write(
-            "periods", CTablePeriods::kPropId,
-            {CePropVal::i4(CTablePeriods::kPropId, 1), CePropVal::text(CTablePeriods::kPropName, "Morning"),
-             CePropVal::i4(CTablePeriods::kPropIdPlace, 1), CePropVal::i4(CTablePeriods::kPropInitHour, 8),
-             CePropVal::i4(CTablePeriods::kPropInitMinute, 0), CePropVal::i4(CTablePeriods::kPropEndHour, 12),
-             CePropVal::i4(CTablePeriods::kPropEndMinute, 30)});
-        for (int id2 : {0, 1}) {
-            write("actions", CTableActions::kPropIdAutonumeric,
-                  {CePropVal::i4(CTableActions::kPropId, id2), CePropVal::i4(CTableActions::kPropIdPeriod, 1),
-                   CePropVal::i4(CTableActions::kPropType, 0)});
-        }
-        write("cells", CTableCell::kPropIdCell,
-              {CePropVal::i4(CTableCell::kPropIdCell, 77), CePropVal::i4(CTableCell::kPropIdPlace, 1)});
-        volume.unmount(id);
+        std::filesystem::copy_file(std::string(ZENTROVA_TEST_DATA) + "/comm_mgr_old.db", probe.GetDBName(),
+                                   std::filesystem::copy_options::overwrite_existing);
     }
     CDB db;
     db.OpenDB(1);
