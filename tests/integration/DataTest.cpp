@@ -6,54 +6,20 @@
 
 #include <fstream>
 
-#include "support/ChildProcess.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class DataTest : public ::testing::Test {
+class DataTest : public ProgramFixture {
   protected:
-    DataTest() {
-        char tmpl[] = "/tmp/zentrova-data-XXXXXX";
-        base = ::mkdtemp(tmpl);
-        home = base / "home";
-        env = {{"ZENTROVA_HOME", home.string()},
-               {"QT_QPA_PLATFORM", "offscreen"},
-               {"ZENTROVA_BOX_ANSWER", "no"},
-               {"ZENTROVA_CLOCK_SPEED", "100"}};
-    }
-    ~DataTest() override {
-        program.reset();
-        fs::remove_all(base);
-    }
+    DataTest() : ProgramFixture("100") {}
     void start() {
         program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
                                                  (base / "program.out").string());
     }
-    bool initiated() { return device({"app"}).out.find("initiated=1") != std::string::npos; }
-    struct Result {
-        int code;
-        std::string out;
-    };
-    Result device(const std::vector<std::string>& args) {
-        ChildProcess p(bin("zentrova-device"), args, env, (base / "device.out").string());
-        int code = p.wait();
-        return {code, p.output()};
-    }
-    static size_t count(const std::string& text, const std::string& what) {
-        size_t n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-            ++n;
-        }
-        return n;
-    }
-    static std::string bin(const std::string& name) { return std::string(ZENTROVA_BIN_DIR) + "/" + name; }
-
-    fs::path base;
-    fs::path home;
-    std::map<std::string, std::string> env;
-    std::unique_ptr<ChildProcess> program;
+    bool initiated() { return value("initiated") == "1"; }
 };
 
 TEST_F(DataTest, FreshStartCreatesTheIncludedPlacesAndTheExportCommandWritesThem) {

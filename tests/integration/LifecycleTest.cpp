@@ -5,55 +5,28 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "support/ChildProcess.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class LifecycleTest : public ::testing::Test {
+class LifecycleTest : public ProgramFixture {
   protected:
-    LifecycleTest() {
-        char tmpl[] = "/tmp/zentrova-lc-XXXXXX";
-        base = ::mkdtemp(tmpl);
-        home = base / "home";
-        env = {{"ZENTROVA_HOME", home.string()},
-               {"QT_QPA_PLATFORM", "offscreen"},
-               {"ZENTROVA_BOX_ANSWER", "no"},
-               // A new database pauses 3 phone seconds for each table it creates.
-               {"ZENTROVA_CLOCK_SPEED", "50"}};
-    }
     ~LifecycleTest() override {
         program.reset();
         stopRelaunched();
-        fs::remove_all(base);
-    }
-
-    void startProgram() {
-        program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
-                                                 (base / "program.out").string());
-        ASSERT_TRUE(WaitUntil([&] { return appValue("initiated") == "1"; }, std::chrono::seconds(20)))
-            << program->output();
     }
 
     int launch(const std::vector<std::string>& args) {
         ChildProcess p(bin("zentrova"), args, env, (base / "launch.out").string());
         return p.wait();
     }
-
     std::string app() {
-        ChildProcess p(bin("zentrova-device"), {"app"}, env, (base / "app.out").string());
-        return p.wait() == 0 ? p.output() : std::string();
+        Result r = device({"app"});
+        return r.code == 0 ? r.out : std::string();
     }
-    std::string appValue(const std::string& key) {
-        std::string out = app();
-        auto at = out.find(key + "=");
-        if (at == std::string::npos) {
-            return {};
-        }
-        auto start = at + key.size() + 1;
-        return out.substr(start, out.find('\n', start) - start);
-    }
+    std::string appValue(const std::string& key) { return value(key); }
 
     // A program started by the phone (not by the test) is stopped through its pid.
     void stopRelaunched() {
@@ -63,13 +36,6 @@ class LifecycleTest : public ::testing::Test {
             WaitUntil([&] { return app().empty(); });
         }
     }
-
-    static std::string bin(const std::string& name) { return std::string(ZENTROVA_BIN_DIR) + "/" + name; }
-
-    fs::path base;
-    fs::path home;
-    std::map<std::string, std::string> env;
-    std::unique_ptr<ChildProcess> program;
 };
 
 TEST_F(LifecycleTest, SecondLaunchesAreHandedToTheRunningInstance) {

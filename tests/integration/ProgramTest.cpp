@@ -5,52 +5,13 @@
 
 #include <fstream>
 
-#include "support/ChildProcess.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class ProgramTest : public ::testing::Test {
-  protected:
-    ProgramTest() {
-        char tmpl[] = "/tmp/zentrova-it-XXXXXX";
-        base = ::mkdtemp(tmpl);
-        home = base / "home";
-        env = {{"ZENTROVA_HOME", home.string()},
-               {"QT_QPA_PLATFORM", "offscreen"},
-               {"ZENTROVA_BOX_ANSWER", "no"},
-               // A new database pauses 3 phone seconds for each table it creates.
-               {"ZENTROVA_CLOCK_SPEED", "50"}};
-    }
-    ~ProgramTest() override {
-        program.reset();
-        fs::remove_all(base);
-    }
-
-    void startProgram() {
-        program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
-                                                 base.string() + "/out");
-        ASSERT_TRUE(WaitUntil([&] { return device({"app"}).code == 0; }, std::chrono::seconds(20)))
-            << program->output();
-    }
-
-    struct Result {
-        int code;
-        std::string out;
-    };
-    Result device(const std::vector<std::string>& args) {
-        ChildProcess p(bin("zentrova-device"), args, env, base.string() + "/dev");
-        int code = p.wait();
-        return {code, p.output()};
-    }
-    static std::string bin(const std::string& name) { return std::string(ZENTROVA_BIN_DIR) + "/" + name; }
-
-    fs::path base;
-    fs::path home;
-    std::map<std::string, std::string> env;
-    std::unique_ptr<ChildProcess> program;
-};
+class ProgramTest : public ProgramFixture {};
 
 TEST_F(ProgramTest, FirstStartInstallsAndASecondLaunchDoesNotStartAnotherInstance) {
     startProgram();
