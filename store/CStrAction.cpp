@@ -1,33 +1,15 @@
 #include "store/CStrAction.h"
 
-#include <time.h>
-
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "platform/Services.h"
 
 namespace {
 
-// The phone's local time; the machine's own when no phone services are set up (a record built
-// by a tool before its context exists), so that building a record never fails.
+// The phone's local time; a zero time when no phone services are set up (a record built before
+// its context exists), so that building a record never fails.
 SYSTEMTIME LocalNow() {
-    if (platform::Services::isInstalled()) {
-        return platform::Services::get().clock().localTime();
-    }
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    tm parts{};
-    ::localtime_r(&now.tv_sec, &parts);
-    SYSTEMTIME t;
-    t.wYear = static_cast<uint16_t>(parts.tm_year + 1900);
-    t.wMonth = static_cast<uint16_t>(parts.tm_mon + 1);
-    t.wDayOfWeek = static_cast<uint16_t>(parts.tm_wday);
-    t.wDay = static_cast<uint16_t>(parts.tm_mday);
-    t.wHour = static_cast<uint16_t>(parts.tm_hour);
-    t.wMinute = static_cast<uint16_t>(parts.tm_min);
-    t.wSecond = static_cast<uint16_t>(parts.tm_sec);
-    t.wMilliseconds = static_cast<uint16_t>(now.tv_nsec / 1'000'000);
-    return t;
+    return platform::Services::isInstalled() ? platform::Services::get().clock().localTime() : SYSTEMTIME{};
 }
 
 }  // namespace
