@@ -13,6 +13,7 @@
 #include "platform/CControlServer.h"
 #include "platform/CSqliteConnection.h"
 #include "platform/CSqliteStatement.h"
+#include "platform/CSqliteTransaction.h"
 #include "platform/PlatformError.h"
 
 namespace platform::sim {
@@ -70,27 +71,6 @@ void writeState(CSqliteConnection& db, const CSimPhone::State& s) {
     put("radio", onOff(s.radio));
 }
 
-// BEGIN IMMEDIATE ... COMMIT, rolled back when not committed.
-class Transaction {
-  public:
-    explicit Transaction(CSqliteConnection& db) : _db(db) { _db.exec("BEGIN IMMEDIATE"); }
-    ~Transaction() {
-        if (!_done) {
-            _db.tryExec("ROLLBACK");
-        }
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit() {
-        _db.exec("COMMIT");
-        _done = true;
-    }
-
-  private:
-    CSqliteConnection& _db;
-    bool _done = false;
-};
-
 std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
     std::error_code ec;
     std::filesystem::create_directories(home.phoneDir(), ec);
@@ -142,7 +122,7 @@ CSimPhone::CSimPhone(const CHome& home, IRegistry& registry, bool ownsRegistry)
       _registry(registry) {
     std::lock_guard lock(_lock);
     LockFile::Guard guard(*_lockFile);
-    Transaction tx(*_db);
+    CSqliteTransaction tx(*_db);
     bool complete = false;
     State s = readState(*_db, &complete);
     if (!complete) {
@@ -180,7 +160,7 @@ Result CSimPhone::change(Change modify) {
     LockFile::Guard guard(*_lockFile);
     State s;
     try {
-        Transaction tx(*_db);
+        CSqliteTransaction tx(*_db);
         s = readState(*_db);
         modify(s);
         writeState(*_db, s);

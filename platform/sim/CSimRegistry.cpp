@@ -12,6 +12,7 @@
 
 #include "platform/CSqliteConnection.h"
 #include "platform/CSqliteStatement.h"
+#include "platform/CSqliteTransaction.h"
 #include "platform/PlatformError.h"
 
 // The file holds two tables:
@@ -128,26 +129,6 @@ bool counts(const std::optional<RegValue>& before, const std::optional<RegValue>
 long long rootId(RegRoot root) {
     return static_cast<long long>(root);
 }
-
-// BEGIN IMMEDIATE ... COMMIT, rolled back when not committed. Immediate so that a writer waits
-// for another process's write lock (busy time-out) instead of failing when it upgrades.
-class WriteTransaction {
-  public:
-    explicit WriteTransaction(CSqliteConnection& db) : _db(db) { _db.exec("BEGIN IMMEDIATE"); }
-    ~WriteTransaction() {
-        if (!_done) {
-            _db.tryExec("ROLLBACK");
-        }
-    }
-    void commit() {
-        _db.exec("COMMIT");
-        _done = true;
-    }
-
-  private:
-    CSqliteConnection& _db;
-    bool _done = false;
-};
 
 const char* const kReadValue = "SELECT type, data FROM reg_values WHERE root = ?1 AND key = ?2 AND name = ?3";
 
@@ -298,7 +279,7 @@ void CSimRegistry::Impl::setUp() {
     db->exec("PRAGMA synchronous=NORMAL");
 
     try {
-        WriteTransaction tx(*db);
+        CSqliteTransaction tx(*db);
         std::set<std::string> tables;
         {
             CSqliteStatement st(*db,
@@ -499,7 +480,7 @@ Result CSimRegistry::createKey(RegRoot root, const std::string& key) {
     std::string k = normalizeKey(key);
     std::lock_guard lock(_impl->dbLock);
     try {
-        WriteTransaction tx(*_impl->db);
+        CSqliteTransaction tx(*_impl->db);
         ensureKey(*_impl->db, root, k);
         tx.commit();
     } catch (const std::exception&) {
@@ -526,7 +507,7 @@ Result CSimRegistry::deleteKey(RegRoot root, const std::string& key) {
     std::lock_guard lock(_impl->dbLock);
     auto& db = *_impl->db;
     try {
-        WriteTransaction tx(db);
+        CSqliteTransaction tx(db);
         if (!keyRowExists(db, root, k)) {
             return ERROR_FILE_NOT_FOUND;
         }
@@ -624,7 +605,7 @@ Result CSimRegistry::setValue(RegRoot root, const std::string& key, const std::s
     std::lock_guard lock(_impl->dbLock);
     auto& db = *_impl->db;
     try {
-        WriteTransaction tx(db);
+        CSqliteTransaction tx(db);
         ensureKey(db, root, k);
         // On conflict the row keeps the name's first case.
         CSqliteStatement st(
@@ -668,7 +649,7 @@ Result CSimRegistry::deleteValue(RegRoot root, const std::string& key, const std
     std::lock_guard lock(_impl->dbLock);
     auto& db = *_impl->db;
     try {
-        WriteTransaction tx(db);
+        CSqliteTransaction tx(db);
         CSqliteStatement st(db, "DELETE FROM reg_values WHERE root = ?1 AND key = ?2 AND name = ?3");
         st.bind(1, rootId(root)).bind(2, k).bind(3, name);
         st.run();
