@@ -29,6 +29,10 @@ Services::~Services() {
     _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
+    _parts.radioInterface.reset();
+    _parts.telephony.reset();
+    _parts.sim.reset();
+    _parts.systemInfo.reset();
     _parts.wirelessDevices.reset();
     _parts.power.reset();
     _parts.registry.reset();
@@ -75,6 +79,32 @@ IPower& Services::power() {
         throw PlatformError("this phone has no power manager");
     }
     return *_parts.power;
+}
+
+namespace {
+template <typename T>
+T& part(const std::unique_ptr<T>& p, const char* what) {
+    if (!p) {
+        throw PlatformError(std::string("this phone has no ") + what);
+    }
+    return *p;
+}
+}  // namespace
+
+ITelephony& Services::telephony() {
+    return part(_parts.telephony, "telephony line");
+}
+
+ISim& Services::sim() {
+    return part(_parts.sim, "SIM");
+}
+
+IRadioInterface& Services::radioInterface() {
+    return part(_parts.radioInterface, "radio interface");
+}
+
+ISystemInfo& Services::systemInfo() {
+    return part(_parts.systemInfo, "system information");
 }
 
 IDatabaseVolume& Services::databaseVolume() {

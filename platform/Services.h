@@ -11,7 +11,11 @@
 #include "platform/IMessageBoxes.h"
 #include "platform/IMessageQueues.h"
 #include "platform/IPower.h"
+#include "platform/IRadioInterface.h"
 #include "platform/IRegistry.h"
+#include "platform/ISim.h"
+#include "platform/ISystemInfo.h"
+#include "platform/ITelephony.h"
 #include "platform/IUserNotifications.h"
 #include "platform/IWirelessDevices.h"
 
@@ -38,6 +42,11 @@ class Services {
         // system library that provides it).
         std::unique_ptr<IWirelessDevices> wirelessDevices;
         std::unique_ptr<IPower> power;
+        // The cellular side: telephony line, SIM, radio interface; and the device information.
+        std::unique_ptr<ITelephony> telephony;
+        std::unique_ptr<ISim> sim;
+        std::unique_ptr<IRadioInterface> radioInterface;
+        std::unique_ptr<ISystemInfo> systemInfo;
         // Property-database volumes (the device database).
         std::unique_ptr<IDatabaseVolume> databaseVolume;
         // Adds the phone's own verbs to a control socket; may be empty.
@@ -67,6 +76,11 @@ class Services {
     IWirelessDevices* wirelessDevices() { return _parts.wirelessDevices.get(); }
     // Throws PlatformError when these services were set up without a power manager.
     IPower& power();
+    // Each throws PlatformError when these services were set up without that part.
+    ITelephony& telephony();
+    ISim& sim();
+    IRadioInterface& radioInterface();
+    ISystemInfo& systemInfo();
     // Throws PlatformError when these services were set up without database volumes.
     IDatabaseVolume& databaseVolume();
 

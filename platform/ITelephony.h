@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/ErrorCodes.h"
+
+namespace platform {
+
+using LineHandle = uint32_t;
+
+// Equipment states of the cellular line.
+inline constexpr uint32_t LINEEQUIPSTATE_MINIMUM = 1;
+inline constexpr uint32_t LINEEQUIPSTATE_FULL = 5;
+// Line callback message: the reply to an asynchronous request (param1 = request id,
+// param2 = result, 0 for success).
+inline constexpr uint32_t LINE_REPLY = 12;
+inline constexpr uint32_t LINE_API_VERSION = 0x20000;
+inline constexpr uint32_t LINE_PRIVILEGE_NONE = 1;
+
+// Called on the telephony service's callback thread with (device, message, instance,
+// param1, param2, param3).
+using LineCallback = std::function<void(uint32_t device, uint32_t message, uintptr_t instance,
+                                        uintptr_t param1, uintptr_t param2, uintptr_t param3)>;
+
+// The cellular telephony line. Requests on an open line return a positive request id at once (a
+// negative value when the request cannot start); their result arrives later as a LINE_REPLY
+// message through the callback given when the line was opened, on another thread.
+class ITelephony {
+  public:
+    virtual ~ITelephony() = default;
+    // Opens line device `device`; `callback` receives the replies to requests on it.
+    virtual Result openLine(uint32_t device, uint32_t apiVersion, uintptr_t instance, uint32_t privilege,
+                            LineCallback callback, LineHandle& line) = 0;
+    // After it returns no callback of that line runs any more.
+    virtual Result closeLine(LineHandle line) = 0;
+    // LINEEQUIPSTATE_FULL switches the radio on, LINEEQUIPSTATE_MINIMUM off.
+    virtual long setEquipmentState(LineHandle line, uint32_t state) = 0;
+    // Registers on the network, operator chosen automatically.
+    virtual long registerOnNetwork(LineHandle line) = 0;
+    virtual long unregisterFromNetwork(LineHandle line) = 0;
+};
+
+}  // namespace platform
