@@ -12,6 +12,10 @@
 #include <QCursor>
 
 #include "core/CLogMgr.h"
+#include "core/DateTime.h"
+#include "location/CCellMgr.h"
+#include "location/CRilMgr.h"
+#include "managers/CMobilePhoneMgr.h"
 #include "managers/CNotificationBroker.h"
 #include "managers/CWifiOssVcsMgr.h"
 #include "platform/CControlServer.h"
@@ -20,8 +24,14 @@
 #include "ui/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
-CAppConnMgr::CAppConnMgr() : _db(std::make_unique<CDB>()), _broker(std::make_unique<CNotificationBroker>()) {
+CAppConnMgr::CAppConnMgr()
+    : _db(std::make_unique<CDB>()),
+      _phone(std::make_unique<CMobilePhoneMgr>()),
+      _broker(std::make_unique<CNotificationBroker>()),
+      _ril(std::make_unique<CRilMgr>()) {
     _wifi = std::make_unique<CWifiOssVcsMgr>();
+    // The cell history exists before any manager reports a cell.
+    CCellMgr::GetInstance();
 }
 
 CAppConnMgr::~CAppConnMgr() {
@@ -32,7 +42,9 @@ CAppConnMgr::~CAppConnMgr() {
     _mainWindow.reset();
     SetMainWindow(nullptr);
     _wifi.reset();
+    _ril.reset();
     _broker.reset();
+    _phone.reset();
     _db.reset();
 }
 
@@ -45,14 +57,18 @@ int CAppConnMgr::InitInstance() {
     // 3. A round trip through the cells table.
     CheckCellRoundTrip();
     // 4. The managers, in their fixed order (the others join as they come).
+    _phone->Initialize();
     _wifi->Initialize();
     _wifi->RefreshStatus(1);
+    _ril->Initialize();
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
     // 6-7. Bluetooth and the band manager's listener come with their managers.
     // 8. Time-notification listeners, in their fixed order.
+    _mainWindow->AddTimeNotificationListener(_phone.get());
     _mainWindow->AddTimeNotificationListener(_wifi.get());
+    _mainWindow->AddTimeNotificationListener(_ril.get());
     // 9. Every manager's first status (the schedule engine follows when it comes).
     CMgr::RefreshAll();
     // 10. Arrow cursor again.
@@ -160,6 +176,34 @@ long CAppConnMgr::MillisecondsSinceProcessStart() {
     return static_cast<long>(nowMs - startMs);
 }
 
+std::string CAppConnMgr::DescribeLocation() const {
+    std::string out;
+    if (CRilMgr* ril = _ril.get()) {
+        out += "location_mode=" + std::to_string(ril->GetLocationMode()) + "\n";
+        out += "cell=" + std::to_string(ril->GetCellID()) + "\n";
+        out += "lac=" + std::to_string(ril->GetAreaCode()) + "\n";
+        out += "location=" + std::to_string(ril->GetLocation()) + "\n";
+        out += "place=" + std::to_string(ril->GetCurrentPlace()) + "\n";
+        out += "signal=" + std::to_string(ril->GetSignalLevel()) + "\n";
+        out += "battery=" + std::to_string(ril->GetBatteryLeval()) + "\n";
+        out += "current=" + std::to_string(ril->GetCurrentLevel()) + "\n";
+        out += "ril_events=" + std::to_string(ril->GetEvents()) + "\n";
+        out += "ril_location_events=" + std::to_string(ril->GetLocEvents()) + "\n";
+    }
+    if (CMobilePhoneMgr* phone = _phone.get()) {
+        out += "ac=" + std::to_string(phone->GetAcPlugged()) + "\n";
+        out += "model=" + phone->GetModelName() + "\n";
+    }
+    std::vector<CCellEvent> history = CCellMgr::GetInstance()->GetQueue();
+    out += "cell_history=" + std::to_string(history.size()) + "\n";
+    for (CCellEvent& event : history) {
+        out += "cell_event=" + std::to_string(event.GetCell()) + " " + std::to_string(event.GetLac()) + " " +
+               DT_Format(event.GetTime()) + " " + std::to_string(event.GetType()) + " " +
+               std::to_string(event.GetIdProfile()) + " " + event.GetProfile() + "\n";
+    }
+    return out;
+}
+
 void CAppConnMgr::RegisterControlCommands() {
     GetControlServer().on("app", [this](const std::vector<std::string>&) {
         std::string out = "pid=" + std::to_string(::getpid()) + "\n";
@@ -179,6 +223,7 @@ void CAppConnMgr::RegisterControlCommands() {
         if (CWindowMain* window = _mainWindow.get()) {
             out += window->DescribeState();
         }
+        out += DescribeLocation();
         return out;
     });
     // force MGR STATUS [--minutes N] [--restore S] [--delay S]: a manager's ForceStatus.

@@ -10,6 +10,8 @@ class CWindowMain;
 class CWifiOssVcsMgr;
 class CNotificationBroker;
 class CDB;
+class CMobilePhoneMgr;
+class CRilMgr;
 
 // The application of this product: owns the main window and the configuration store (and, as
 // they come, the database, the managers, the notification broker and the location engine), makes
@@ -25,6 +27,8 @@ class CAppConnMgr : public CApp {
     CWindowMain* GetWindowMain() const { return _mainWindow.get(); }
     CWifiOssVcsMgr* GetWifiMgr() const { return _wifi.get(); }
     CDB* GetDB() const { return _db.get(); }
+    CMobilePhoneMgr* GetPhoneMgr() const { return _phone.get(); }
+    CRilMgr* GetRilMgr() const { return _ril.get(); }
 
     // Time from the start of the process to now, from the kernel's record (10 ms resolution).
     static long MillisecondsSinceProcessStart();
@@ -36,6 +40,8 @@ class CAppConnMgr : public CApp {
 
   private:
     void RegisterControlCommands();
+    // key=value lines of the location engine, the phone and the cell history.
+    std::string DescribeLocation() const;
     // Writes a cell, reads it back and deletes it: the database works before anything else starts.
     void CheckCellRoundTrip();
 
@@ -44,7 +50,9 @@ class CAppConnMgr : public CApp {
     // In construction order; the Wi-Fi manager is made after all members.
     std::unique_ptr<CWindowMain> _mainWindow;
     std::unique_ptr<CDB> _db;
+    std::unique_ptr<CMobilePhoneMgr> _phone;
     std::unique_ptr<CWifiOssVcsMgr> _wifi;
     std::unique_ptr<CNotificationBroker> _broker;
+    std::unique_ptr<CRilMgr> _ril;
     CConfigurationZentrova _configuration;
 };

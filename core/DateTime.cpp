@@ -1,5 +1,7 @@
 #include "core/DateTime.h"
 
+#include <cstdio>
+
 namespace {
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's civil-day algorithm).
@@ -102,4 +104,11 @@ int64_t DT_PeriodsBetween(const SYSTEMTIME& first, const SYSTEMTIME& second, int
         return 0;
     }
     return (b - a) / unit;
+}
+
+std::string DT_Format(const SYSTEMTIME& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return buf;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/SystemTime.h"
 
@@ -19,3 +20,6 @@ int64_t DT_PeriodsBetween(const SYSTEMTIME& first, const SYSTEMTIME& second, int
 // 100-ns ticks since 1601-01-01 00:00 of the local calendar; false for an invalid date.
 bool SystemTimeToTicks(const SYSTEMTIME& time, int64_t& ticks);
 bool TicksToSystemTime(int64_t ticks, SYSTEMTIME& time);
+
+// "YYYY-MM-DD hh:mm:ss".
+std::string DT_Format(const SYSTEMTIME& time);

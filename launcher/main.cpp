@@ -22,6 +22,7 @@
 #include "core/DebugTrace.h"
 #include "core/Utf16.h"
 #include "core/WorkerThread.h"
+#include "location/CCellMgr.h"
 #include "platform/CControlClient.h"
 #include "platform/PlatformError.h"
 #include "platform/Services.h"
@@ -187,6 +188,7 @@ void finalCleanUp() {
     if (platform::Services::isInstalled()) {
         try {
             CLogMgr::GetInstance()->vaciar();
+            CCellMgr::GetInstance()->vaciar();
         } catch (const CBaseException& e) {
             LogFormateado(1, "%s", e.GetMessageW());
         }

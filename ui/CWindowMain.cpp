@@ -14,6 +14,7 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CHiResTimer.h"
 #include "core/CLogMgr.h"
+#include "core/DateTime.h"
 #include "core/DebugTrace.h"
 #include "core/MessageBoxes.h"
 #include "core/TextBuffer.h"
@@ -38,13 +39,6 @@ std::atomic<int> g_screenHeight{640};
 
 // A forwarded command line is copied into a buffer of this many characters.
 constexpr size_t kNotificationBuffer = 99;
-
-std::string formatTime(const SYSTEMTIME& t) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond);
-    return buf;
-}
 
 std::vector<uint8_t> fromHex(const std::string& hex) {
     std::vector<uint8_t> bytes;
@@ -410,7 +404,7 @@ void CWindowMain::UpdateNotificationsDebugInfo() {
     for (uint32_t handle : notifications.getUserNotificationHandles()) {
         platform::UserNotificationTrigger t;
         if (notifications.getUserNotification(handle, t) && t.application == self) {
-            lines.push_back(formatTime(t.start) + " " + t.arguments);
+            lines.push_back(DT_Format(t.start) + " " + t.arguments);
         }
     }
     std::lock_guard lock(_lock);
@@ -435,6 +429,12 @@ void CWindowMain::LogChanged(int) {
         this, [this] { update(); }, Qt::QueuedConnection);
 }
 
+void CWindowMain::InvalidatePanel() {
+    // Queued to the window's thread; dropped by Qt when the window is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this] { update(); }, Qt::QueuedConnection);
+}
+
 std::string CWindowMain::DescribeState() const {
     std::string out;
     out += std::string("window=") + (_shown.load() ? "shown" : "hidden") + "\n";
@@ -446,7 +446,7 @@ std::string CWindowMain::DescribeState() const {
     out += "time_listeners=" + std::to_string(_timeListeners.size()) + "\n";
     if (_timerNotifications.load()) {
         out += "last_timer=" + std::to_string(_lastTimerId) + " " + std::to_string(_lastTimerValue) + " " +
-               formatTime(_lastTimerTime) + "\n";
+               DT_Format(_lastTimerTime) + "\n";
         out += "last_timer_text=" + _lastTimerText + "\n";
     }
     for (const std::string& n : _notificationsDebug) {

@@ -80,6 +80,9 @@ class CWindowMain : public CBaseWindow, public ILogListener {
 
     void LogChanged(int count) override;
 
+    // Repaints the panel soon; callable from any thread.
+    void InvalidatePanel();
+
     // key=value lines for zentrova-device app.
     std::string DescribeState() const;
 

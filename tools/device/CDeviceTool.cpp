@@ -10,6 +10,7 @@
 
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
+#include "core/DateTime.h"
 #include "core/Utf16.h"
 #include "platform/CControlClient.h"
 #include "platform/sim/CSimClock.h"
@@ -21,13 +22,6 @@ namespace {
 
 using platform::RegRoot;
 using platform::RegType;
-
-std::string formatTime(const SYSTEMTIME& t) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond);
-    return buf;
-}
 
 bool parseTime(const std::string& text, SYSTEMTIME& t) {
     unsigned y, mo, d, h, mi, s;
@@ -193,7 +187,7 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
     // The devices as the phone stored them, whether or not the program runs.
     platform::sim::CSimPhone::State phone = platform::sim::CSimPhone::load(_services.home());
     std::printf("clock=%s\nspeed=%g\nwifi=%s\nbt=%s\nradio=%s\nprogram=%s\n",
-                formatTime(c.localTime()).c_str(), c.speed(), phone.wifi ? "on" : "off",
+                DT_Format(c.localTime()).c_str(), c.speed(), phone.wifi ? "on" : "off",
                 platform::sim::CSimPhone::bluetoothName(phone.bluetooth), phone.radio ? "on" : "off",
                 platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
     return kOk;
@@ -202,7 +196,7 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
 int CDeviceTool::clock(const std::vector<std::string>& args) {
     auto* sim = dynamic_cast<platform::sim::CSimClock*>(&_services.clock());
     if (args.empty()) {
-        std::printf("clock=%s\nspeed=%g\n", formatTime(_services.clock().localTime()).c_str(),
+        std::printf("clock=%s\nspeed=%g\n", DT_Format(_services.clock().localTime()).c_str(),
                     _services.clock().speed());
         return kOk;
     }
@@ -232,7 +226,7 @@ int CDeviceTool::clock(const std::vector<std::string>& args) {
     } else {
         return usageError("clock: expected set, advance or speed");
     }
-    std::printf("clock=%s\nspeed=%g\n", formatTime(sim->localTime()).c_str(), sim->speed());
+    std::printf("clock=%s\nspeed=%g\n", DT_Format(sim->localTime()).c_str(), sim->speed());
     return kOk;
 }
 
@@ -253,7 +247,7 @@ int CDeviceTool::notifications(const std::vector<std::string>& args) {
     for (uint32_t h : n.getUserNotificationHandles()) {
         platform::UserNotificationTrigger t;
         if (n.getUserNotification(h, t)) {
-            std::printf("handle=%u time=%s application=%s arguments=%s\n", h, formatTime(t.start).c_str(),
+            std::printf("handle=%u time=%s application=%s arguments=%s\n", h, DT_Format(t.start).c_str(),
                         t.application.c_str(), t.arguments.c_str());
         }
     }

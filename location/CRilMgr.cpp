@@ -1,0 +1,750 @@
+#include "location/CRilMgr.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/CApp.h"
+#include "core/CBaseException.h"
+#include "core/CConfigurationZentrova.h"
+#include "core/CLogMgr.h"
+#include "core/DateTime.h"
+#include "core/DebugTrace.h"
+#include "core/MessageBoxes.h"
+#include "core/ProgramFolder.h"
+#include "core/TextBuffer.h"
+#include "core/Utf16.h"
+#include "location/CCellMgr.h"
+#include "managers/CMobilePhoneMgr.h"
+#include "managers/CNotificationBroker.h"
+#include "platform/Services.h"
+#include "store/CDB.h"
+#include "store/CStrCell.h"
+#include "store/CStrLocation.h"
+#include "store/CStrPlace.h"
+#include "store/CTableCell.h"
+#include "store/CTablePlaces.h"
+#include "ui/CTextsMgr.h"
+#include "ui/CWindowMain.h"
+
+std::atomic<CRilMgr*> CRilMgr::_instance{nullptr};
+
+namespace {
+
+constexpr auto kLocalMachine = platform::RegRoot::LocalMachine;
+constexpr int kCodeSignal = 0;
+constexpr int kCodeLocation = 1;
+constexpr int kCodeBattery = 2;
+
+std::string text(const char* key) {
+    return CTextsMgr::GetInstance()->GetText(key);
+}
+
+CWindowMain* mainWindow() {
+    CApp* app = CApp::GetInstance();
+    return app ? dynamic_cast<CWindowMain*>(app->GetMainWindow()) : nullptr;
+}
+
+CMobilePhoneMgr* phoneMgr() {
+    return CMobilePhoneMgr::GetInstance();
+}
+
+// The database for a lookup: open it when start-up closed it.
+CDB* database() {
+    CDB* db = CDB::GetInstance();
+    if (db && !db->IsOpen()) {
+        db->OpenDB(0);
+    }
+    return db;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// History files
+
+CRilMgr::HistoryFile::HistoryFile(std::filesystem::path path) : path(std::move(path)) {}
+
+CRilMgr::HistoryFile::~HistoryFile() {
+    Close();
+}
+
+void CRilMgr::HistoryFile::Open() {
+    Close();
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        LogFormateado(1, "%s: cannot open: %s", path.c_str(), std::strerror(errno));
+        size = 0;
+        return;
+    }
+    off_t end = ::lseek(fd, 0, SEEK_END);
+    size = end < 0 ? 0 : static_cast<long>(end);
+}
+
+void CRilMgr::HistoryFile::Close() {
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+void CRilMgr::HistoryFile::Restart() {
+    Close();
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    size = 0;
+}
+
+bool CRilMgr::HistoryFile::Append(const std::string& bytes) {
+    if (fd < 0) {
+        return false;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+        size += static_cast<long>(n);
+    }
+    return true;
+}
+
+void CRilMgr::HistoryFile::MoveToBackup() {
+    Close();
+    std::filesystem::path backup = path;
+    backup.replace_extension(".bak");
+    std::error_code ec;
+    std::filesystem::remove(backup, ec);
+    std::filesystem::rename(path, backup, ec);
+    if (ec) {
+        LogFormateado(1, "%s: cannot keep as %s: %s", path.c_str(), backup.c_str(), ec.message().c_str());
+    }
+    Restart();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CRilMgr::CRilMgr()
+    : CMgr(MGR_RIL),
+      batteryLogPath(std::filesystem::path(GetCurrentDirectory()) / "log_battery.txt"),
+      currentLogPath(std::filesystem::path(GetCurrentDirectory()) / "log_current.txt"),
+      batteryLogFile(batteryLogPath),
+      currentLogFile(currentLogPath) {
+    _instance.store(this);
+    batteryFileSizeKb = ConfigValue("battery_file_size", batteryFileSizeKb);
+    std::lock_guard lock(batteryFileLock);
+    batteryLogFile.Open();
+    currentLogFile.Open();
+}
+
+CRilMgr::~CRilMgr() {
+    StopTestChangeLocation();
+    {
+        std::lock_guard lock(_stopLock);
+        _stopping = true;
+    }
+    _stopSignal.notify_all();
+    if (_batteryThread.joinable()) {
+        _batteryThread.join();
+    }
+    if (_testThread.joinable()) {
+        _testThread.join();
+    }
+    if (_listening.exchange(false)) {
+        if (CNotificationBroker* broker = CNotificationBroker::GetInstance()) {
+            broker->RemoveNotificationBrokerListener(this);
+        }
+        if (platform::HREGNOTIFY h = batteryNotification.exchange(0)) {
+            platform::Services::get().registry().closeNotification(h);
+        }
+    }
+    if (_listeningPhone.exchange(false)) {
+        if (CMobilePhoneMgr* phone = phoneMgr()) {
+            phone->RemoveStatusListener(this);
+        }
+    }
+    CloseRil();
+    Stop();
+    ClearTimeLimitNotification(-1);
+    {
+        std::lock_guard lock(batteryFileLock);
+        batteryLogFile.Close();
+        currentLogFile.Close();
+    }
+    CRilMgr* self = this;
+    _instance.compare_exchange_strong(self, nullptr);
+}
+
+long CRilMgr::ConfigValue(const char* name, long fallback) {
+    try {
+        return static_cast<long>(CConfigurationZentrova::GetInstance()->GetLongParameter(name));
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "%s", e.GetMessageW());
+        return fallback;
+    }
+}
+
+bool CRilMgr::ManagerEnabled() {
+    return ConfigChar() != '0';
+}
+
+std::string& CRilMgr::GetNameMgr(std::string& name) {
+    name = text("EVENT_LOG_MGR_LOCATION_NAME");
+    return name;
+}
+
+std::string& CRilMgr::GetNameStatus(int status, std::string& name) {
+    name = std::to_string(status);
+    return name;
+}
+
+void CRilMgr::Initialize() {
+    _instance.store(this);
+    locationMode = static_cast<int>(ConfigValue("location_mode", 1));
+    if (ConfigValue("first_execution_after_install", 0) != 0) {
+        CConfigurationZentrova::GetInstance()->SetLongParameter("first_execution_after_install", 0);
+    }
+    if (!ManagerEnabled()) {
+        SetStatus(kStatusUnknown);
+        return;
+    }
+    EnableRilNotifications(static_cast<int>(ConfigValue("allow_ril_notifications", 1)));
+    RefreshStatus(1);
+    if (CNotificationBroker* broker = CNotificationBroker::GetInstance()) {
+        broker->AddNotificationBrokerListener(this);
+        _listening = true;
+        platform::HREGNOTIFY handle = 0;
+        broker->RegisterNotification(kLocalMachine, kBatteryKey, kBatteryValue, kBatteryMask, handle, 0);
+        batteryNotification = handle;
+    }
+    if (!_batteryThread.joinable()) {
+        _batteryThread = std::thread([this] { BatteryThread(); });
+    }
+    if (CMobilePhoneMgr* phone = phoneMgr(); phone && !_listeningPhone.exchange(true)) {
+        phone->AddStatusListener(this);
+    }
+    RefreshRegistryPoolingLocations();
+}
+
+void CRilMgr::SetMaxPower() {
+    ForceStatus(0, 0, 0, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Radio interface
+
+void CRilMgr::CloseRil() {
+    std::lock_guard lock(_rilLock);
+    if (platform::RilHandle handle = hRil.exchange(0)) {
+        platform::Services::get().radioInterface().close(handle);
+    }
+}
+
+void CRilMgr::EnableRilNotifications(int enable) {
+    CloseRil();
+    std::lock_guard lock(_rilLock);
+    auto result = [this](uint32_t code, long id, const std::vector<uint8_t>& data) {
+        ResultCallback(code, id, data);
+    };
+    platform::RilNotifyCallback notify;
+    uint32_t classes = 0;
+    if (enable) {
+        notify = [this](uint32_t code, const std::vector<uint8_t>& data) { NotifyCallback(code, data); };
+        classes = platform::RIL_NCLASS_NETWORK_MISC;
+    }
+    platform::RilHandle handle = 0;
+    platform::Result rc = platform::ERROR_NOT_SUPPORTED;
+    try {
+        rc = platform::Services::get().radioInterface().open(kRilPort, result, notify, classes, handle);
+    } catch (const std::exception& e) {
+        LogFormateado(1, "No radio interface: %s", e.what());
+    }
+    if (rc == platform::ERROR_SUCCESS) {
+        hRil = handle;
+        CLogMgr::Log(GetMgrId(), 1, text("EVENT_LOG_RIL_INIT_OK_RESUME"),
+                     text("EVENT_LOG_RIL_INIT_OK_DESCRIPTION"));
+    } else {
+        CLogMgr::Log(GetMgrId(), 3, text("EVENT_LOG_RIL_INIT_KO_RESUME"),
+                     text("EVENT_LOG_RIL_INIT_KO_DESCRIPTION"));
+    }
+}
+
+void CRilMgr::RefreshStatusChild(int mode) {
+    stateWhenRequest = platform::POWER_STATE_ON;
+    refreshStatusMode = mode;
+    RefreshLAC();
+    RefreshSigalLevel();
+    RefreshBatteryLevel();
+}
+
+void CRilMgr::RefreshLAC() {
+    if (platform::RilHandle handle = hRil.load()) {
+        towerInfoRequest = platform::Services::get().radioInterface().getCellTowerInfo(handle);
+    }
+}
+
+void CRilMgr::RefreshSigalLevel() {
+    if (platform::RilHandle handle = hRil.load()) {
+        signalInfoRequest = platform::Services::get().radioInterface().getSignalQuality(handle);
+    }
+}
+
+void CRilMgr::RefreshEquipmentState() {
+    if (platform::RilHandle handle = hRil.load()) {
+        stateInfoRequest = platform::Services::get().radioInterface().getEquipmentState(handle);
+    }
+}
+
+void CRilMgr::ResultCallback(uint32_t code, long requestId, const std::vector<uint8_t>& data) {
+    IncCommands();
+    if (!ManagerEnabled() || requestId < 0) {
+        return;
+    }
+    if (requestId == towerInfoRequest.load()) {
+        IncLocResponses();
+        if (code != platform::RIL_RESULT_OK) {
+            // No serving cell (the radio is off): the reading ends here.
+            refreshStatusMode = 0;
+            stateWhenRequest = 0;
+            return;
+        }
+        int area = platform::RilWord(data, platform::RIL_CELLTOWER_LAC_OFFSET);
+        int cell = platform::RilWord(data, platform::RIL_CELLTOWER_CELLID_OFFSET);
+        if (generateBadLocations.load()) {
+            area = kBadLocation;
+            cell = kBadLocation;
+        }
+        LocationChanged(cell, area, 0);
+    } else if (requestId == signalInfoRequest.load()) {
+        if (code == platform::RIL_RESULT_OK) {
+            ReadLevelsFromSignal(data, true);
+        }
+    }
+    // Equipment-state replies carry nothing the engine uses.
+}
+
+void CRilMgr::ReadLevelsFromSignal(const std::vector<uint8_t>& data, bool honourRefreshMode) {
+    int level = ProcessQualityInfo(data);
+    if (level != signalLevel.load() || (honourRefreshMode && refreshStatusMode.load() != 0)) {
+        SetSignalLevel(level);
+        FireStatusChanged(kCodeSignal);
+        RefreshPanelControlSignal();
+    }
+}
+
+void CRilMgr::NotifyCallback(uint32_t code, const std::vector<uint8_t>& data) {
+    IncEvents();
+    if (code == platform::RIL_NOTIFY_LOCATIONUPDATE) {
+        IncLocEvents();
+        if (ConfigValue("location_notification_received", 1) == 0) {
+            CConfigurationZentrova::GetInstance()->SetLongParameter("location_notification_received", 1);
+        }
+        int area = platform::RilWord(data, 4);
+        int cell = platform::RilWord(data, 8);
+        if (generateBadLocations.load()) {
+            area = kBadLocation;
+            cell = kBadLocation;
+        }
+        LocationChanged(cell, area, 1);
+    } else if (code == platform::RIL_NOTIFY_SIGNALQUALITY) {
+        ReadLevelsFromSignal(data, false);
+    }
+}
+
+int CRilMgr::ProcessQualityInfo(const std::vector<uint8_t>& record) {
+    const uint32_t mask = static_cast<uint32_t>(platform::RilWord(record, 4));
+    const uint32_t needed =
+        platform::RIL_PARAM_SQ_MINSIGNALSTRENGTH | platform::RIL_PARAM_SQ_MAXSIGNALSTRENGTH;
+    if ((mask & needed) != needed) {
+        return -1;
+    }
+    const long strength = platform::RilWord(record, 8);
+    const long minimum = platform::RilWord(record, 12);
+    const long maximum = platform::RilWord(record, 16);
+    if (maximum <= minimum) {
+        // No range to place the strength in: full at or above the maximum, none below it.
+        return strength >= maximum ? kMaxLevel : 0;
+    }
+    const long m = (-minimum - maximum) / 2;
+    return static_cast<int>(kMaxLevel * (strength + maximum + 2 * m) / (maximum - minimum));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Readings
+
+int CRilMgr::GetLocationModeSetting() {
+    if (CRilMgr* engine = GetInstance()) {
+        return engine->GetLocationMode();
+    }
+    try {
+        return static_cast<int>(CConfigurationZentrova::GetInstance()->GetLongParameter("location_mode"));
+    } catch (const CBaseException&) {
+        return 1;
+    }
+}
+
+bool CRilMgr::FindPlaceOfLocation(int location, CStrPlace& place) {
+    try {
+        CDB* db = database();
+        if (!db) {
+            return false;
+        }
+        // The record and the table of the configured mode: cells or location area codes.
+        std::unique_ptr<CStrLocation> record = CStrLocation::GetInstance();
+        record->SetLocation(location);
+        auto* table = dynamic_cast<CTableBase*>(db->GetTableLocations());
+        if (!table || !table->FindAndFill(*record) || !record->IsAssociated()) {
+            return false;
+        }
+        CStrPlace found;
+        found.SetId(record->GetIdPlace());
+        if (!db->GetTablePlaces()->FindAndFill(found)) {
+            return false;
+        }
+        place = found;
+        return true;
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "Location lookup: %s", e.GetMessageW());
+        return false;
+    }
+}
+
+void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
+    if (cell < 1 || area < 1) {
+        refreshStatusMode = 0;
+        stateWhenRequest = 0;
+        return;
+    }
+    std::lock_guard lock(_locationLock);
+    uint32_t powerState = 0;
+    platform::Services::get().power().GetSystemPowerState(powerState);
+    LogFormateado(2, "LocationChanged(%d,%d,%d) power state 0x%x", cell, area, fromNotification, powerState);
+
+    // The place always comes from the cells table by cell id.
+    const int oldPlace = currentPlace.load();
+    int newPlace = 0;
+    try {
+        if (CDB* db = database()) {
+            CStrCell record;
+            record.SetIdCell(cell);
+            if (db->GetTableCell()->FindAndFill(record)) {
+                newPlace = record.GetIdPlace();
+            }
+        }
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "Cell lookup: %s", e.GetMessageW());
+    }
+    currentPlace = newPlace;
+    const bool placeChanged = newPlace != oldPlace;
+    const bool notify = !(radioTurnedOnForRefresh.load() && !placeChanged);
+
+    if (cell == cellId.load() && area == areaCode.load()) {
+        if (refreshStatusMode.load() != 0) {
+            FireStatusChanged(kCodeLocation);
+        }
+    } else {
+        if (ConfigValue("vibrate_on_change_cell", 0) != 0) {
+            if (CMobilePhoneMgr* phone = phoneMgr()) {
+                phone->Vibrate(1000);
+            }
+        }
+        cellId = cell;
+        areaCode = area;
+        CCellMgr::GetInstance()->CellChanged(cell, area, fromNotification ? 1 : 0);
+        if (notify) {
+            FireStatusChanged(kCodeLocation);
+        }
+    }
+    if (!fromNotification && wokenForRefresh.exchange(0)) {
+        // A device woken for the poll goes back to sleep.
+        platform::Services::get().power().SetSystemPowerState(platform::POWER_STATE_USERIDLE);
+    }
+    if (radioTurnedOnForRefresh.exchange(0)) {
+        if (!placeChanged && newPlace >= 1) {
+            if (CMobilePhoneMgr* phone = phoneMgr()) {
+                phone->ForceStatus(1, 0, 0, 0);
+            }
+        }
+    }
+    refreshStatusMode = 0;
+    stateWhenRequest = 0;
+}
+
+int CRilMgr::GetLocation() const {
+    return locationMode.load() == 0 ? areaCode.load() : cellId.load();
+}
+
+void CRilMgr::SetLocation(int location) {
+    if (locationMode.load() == 0) {
+        areaCode = location;
+    } else {
+        cellId = location;
+    }
+    FireStatusChanged(kCodeLocation);
+}
+
+void CRilMgr::SetLocationMode(int mode) {
+    locationMode = mode;
+    CConfigurationZentrova::GetInstance()->SetLongParameter("location_mode", static_cast<uint32_t>(mode));
+}
+
+bool CRilMgr::GetCurrentPlace(CStrPlace& place) {
+    CStrPlace found;
+    if (!FindPlaceOfLocation(GetLocation(), found)) {
+        return false;
+    }
+    place = found;
+    return true;
+}
+
+bool CRilMgr::IsCurrentPlaceKnown() {
+    CStrPlace place;
+    return FindPlaceOfLocation(GetLocation(), place);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Polling
+
+void CRilMgr::RefreshRegistryPoolingLocations() {
+    const int oldPeriod = refreshPeriod.load();
+    const int oldMode = refreshMode.load();
+    const int period = static_cast<int>(ConfigValue("refresh_location", 0));
+    const int mode = period == 0 ? 0 : (ConfigValue("awake_to_refresh_location", 0) != 0 ? 2 : 1);
+    refreshPeriod = period;
+    refreshMode = mode;
+    const bool polling = mode >= 1 && period > 0;
+    if (oldPeriod == -1) {
+        if (polling) {
+            SetTimeLimitNotification(GetMgrId(), period, 0);
+        }
+        return;
+    }
+    const bool wasPolling = oldMode >= 1 && oldPeriod > 0;
+    if (polling && !wasPolling) {
+        SetTimeLimitNotification(GetMgrId(), period, 0);
+    } else if (!polling && wasPolling) {
+        ClearTimeLimitNotification(-1);
+    }
+    // A new period while polling stays on takes effect when the notification is armed again.
+}
+
+void CRilMgr::ProcessTimerNotification(int n) {
+    radioTurnedOnForRefresh = 0;
+    if (n != 0 || refreshMode.load() < 1 || refreshPeriod.load() <= 0) {
+        return;
+    }
+    auto& services = platform::Services::get();
+    auto& clock = services.clock();
+    CMobilePhoneMgr* phone = phoneMgr();
+    auto radioOff = [phone] { return phone && phone->GetStatus() != 0; };
+    const bool mayTurnOn = ConfigValue("refresh_location_turn_on_radio", 0) != 0;
+    if (!(radioOff() && !mayTurnOn)) {
+        RefreshEquipmentState();
+        uint32_t flags = 0;
+        services.power().GetSystemPowerState(flags);
+        stateWhenRequest = flags;
+        if (radioOff()) {
+            services.power().SetSystemPowerState(platform::POWER_STATE_IDLE);
+            radioTurnedOnForRefresh = 1;
+            phone->ForceStatus(0, 0, 0, 0);
+            clock.sleep(kRadioOnWaitMs);
+            for (int i = 0; i < kRadioChecks && radioOff(); ++i) {
+                phone->RefreshStatus(0);
+                if (!radioOff()) {
+                    break;
+                }
+                clock.sleep(kRadioCheckMs);
+            }
+            clock.sleep(kRadioCheckMs);
+        }
+        if (refreshMode.load() == 2) {
+            for (int attempt = 0; attempt < kWakeAttempts && (flags & platform::POWER_STATE_ON) == 0;
+                 ++attempt) {
+                wokenForRefresh = 1;
+                if (attempt > 0) {
+                    clock.sleep(kWakeRetryMs);
+                }
+                services.power().SetSystemPowerState(platform::POWER_STATE_ON);
+                services.power().GetSystemPowerState(flags);
+            }
+            stateWhenRequest = flags;
+        }
+        if (!radioOff()) {
+            RefreshLAC();
+        } else {
+            // The radio did not come on: this poll is skipped.
+            radioTurnedOnForRefresh = 0;
+        }
+    }
+    SetTimeLimitNotification(GetMgrId(), refreshPeriod.load(), 0);
+}
+
+void CRilMgr::StatusChanged(int status, int mgrId, int) {
+    if (mgrId != MGR_PHONE) {
+        return;
+    }
+    if (status != 0) {
+        signalLevel = 0;
+        cellId = 0;
+        areaCode = 0;
+        RefreshPanelControlSignal();
+    } else {
+        RefreshStatus(1);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Simulation
+
+void CRilMgr::StartTestChangeLocation() {
+    if (testRunning.exchange(1)) {
+        TextBox("Test was already running");
+        return;
+    }
+    if (_testThread.joinable()) {
+        _testThread.join();
+    }
+    _testThread = std::thread([this] {
+        for (int n = 10; testRunning.load(); ++n) {
+            LocationChanged(n, 234, 1);
+            if (!PauseUnlessStopping(kSimulationStepMs)) {
+                break;
+            }
+        }
+    });
+}
+
+void CRilMgr::StopTestChangeLocation() {
+    testRunning = 0;
+    _stopSignal.notify_all();
+}
+
+bool CRilMgr::PauseUnlessStopping(uint32_t ms) {
+    auto real = platform::Services::get().clock().realDuration(ms);
+    std::unique_lock lock(_stopLock);
+    _stopSignal.wait_for(lock, real, [this] { return _stopping; });
+    return !_stopping;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Panel
+
+void CRilMgr::RefreshPanelControlAll() {
+    if (CWindowMain* window = mainWindow()) {
+        window->InvalidatePanel();
+    }
+}
+
+void CRilMgr::RefreshPanelControlSignal() {
+    RefreshPanelControlAll();
+}
+
+void CRilMgr::RefreshPanelControlBattery() {
+    RefreshPanelControlAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Battery and current
+
+void CRilMgr::HandleNotification(platform::HREGNOTIFY notification) {
+    if (notification == 0 || notification != batteryNotification.load()) {
+        return;
+    }
+    int before = batteryLevel.load();
+    RefreshBatteryLevel();
+    if (batteryLevel.load() != before) {
+        FireStatusChanged(kCodeBattery);
+    }
+}
+
+void CRilMgr::BatteryThread() {
+    for (;;) {
+        RefreshBatteryLevel();
+        long seconds = ConfigValue("refresh_battery_time", 60);
+        if (seconds <= 0) {
+            seconds = 60;
+        }
+        if (!PauseUnlessStopping(static_cast<uint32_t>(seconds) * 1000)) {
+            return;
+        }
+    }
+}
+
+void CRilMgr::RefreshBatteryLevel() {
+    if (!ManagerEnabled()) {
+        return;
+    }
+    platform::PowerStatus power;
+    if (platform::Services::get().power().GetPowerStatus(power) != platform::ERROR_SUCCESS) {
+        return;
+    }
+    if (power.batteryLifePercent != batteryLevel.load()) {
+        SetBatteryLevel(power.batteryLifePercent);
+        FireStatusChanged(kCodeBattery);
+        RefreshPanelControlBattery();
+        LogBatteryLevel();
+    }
+    if (power.batteryCurrent != currentLevel.load()) {
+        SetCurrentLevel(power.batteryCurrent);
+        FireStatusChanged(kCodeBattery);
+        RefreshPanelControlBattery();
+        LogCurrentLevel();
+    }
+}
+
+void CRilMgr::AppendHistoryLine(HistoryFile& file, const std::string& line) {
+    std::string bytes = Utf8ToUtf16Le(FitBuffer(line, kMaxLineChars + 1));
+    if (file.Size() + static_cast<long>(bytes.size()) > batteryFileSizeKb * 1024) {
+        file.Restart();
+    }
+    file.Append(bytes);
+}
+
+void CRilMgr::LogBatteryLevel() {
+    std::lock_guard lock(batteryFileLock);
+    char value[16];
+    std::snprintf(value, sizeof value, " %03d%%\r\n", batteryLevel.load());
+    AppendHistoryLine(batteryLogFile, DT_Format(platform::Services::get().clock().localTime()) + value);
+}
+
+void CRilMgr::LogCurrentLevel() {
+    std::lock_guard lock(batteryFileLock);
+    char value[24];
+    int current = currentLevel.load();
+    if (current < 0) {
+        std::snprintf(value, sizeof value, " %04dmA\r\n", current);
+    } else {
+        std::snprintf(value, sizeof value, " +%03dmA\r\n", current);
+    }
+    AppendHistoryLine(currentLogFile, DT_Format(platform::Services::get().clock().localTime()) + value);
+}
+
+void CRilMgr::ClearBatteryHistory() {
+    if (QuestionBox(text("DIALOG_BATTERY_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
+        return;
+    }
+    {
+        std::lock_guard lock(batteryFileLock);
+        batteryLogFile.MoveToBackup();
+    }
+    LogBatteryLevel();
+}
+
+void CRilMgr::ClearCurrentHistory() {
+    if (QuestionBox(text("DIALOG_CURRENT_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
+        return;
+    }
+    {
+        std::lock_guard lock(batteryFileLock);
+        currentLogFile.MoveToBackup();
+    }
+    LogCurrentLevel();
+}
