@@ -1,0 +1,216 @@
+// The location engine over a scripted radio interface: readings, place lookup, the cell history,
+// the signal level and the battery and current history files.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "core/Utf16.h"
+#include "location/CCellMgr.h"
+#include "location/CRilMgr.h"
+#include "store/CDB.h"
+#include "store/CStrCell.h"
+#include "store/CStrLAC.h"
+#include "store/CTableCell.h"
+#include "store/CTableLAC.h"
+#include "store/CTablePlaces.h"
+#include "support/ScriptedPhone.h"
+
+namespace {
+
+struct RecordingListener : IStatusListener {
+    void StatusChanged(int, int, int code) override {
+        std::lock_guard lock(m);
+        codes.push_back(code);
+    }
+    std::string& GetName() override { return name; }
+    int count(int code) {
+        std::lock_guard lock(m);
+        return static_cast<int>(std::count(codes.begin(), codes.end(), code));
+    }
+    std::mutex m;
+    std::vector<int> codes;
+    std::string name = "test";
+};
+
+std::string readUtf8(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return Utf16LeToUtf8(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+class RilMgrTest : public ScriptedPhoneTest {
+  protected:
+    RilMgrTest() {
+        CCellMgr::ResetInstance();
+        db = std::make_unique<CDB>();
+        db->OpenDB(1);
+        CStrPlace home;
+        home.SetName("Home");
+        db->GetTablePlaces()->Add(home);
+        homeId = home.GetId();
+        CStrCell cell;
+        cell.SetIdCell(1234);
+        cell.SetIdPlace(homeId);
+        db->GetTableCell()->Add(cell);
+        CStrLAC lac;
+        lac.SetIdLac(56);
+        lac.SetIdPlace(homeId);
+        db->GetTableLAC()->Add(lac);
+    }
+    ~RilMgrTest() override {
+        CCellMgr::ResetInstance();
+        db.reset();
+    }
+    std::unique_ptr<CDB> db;
+    int homeId = 0;
+};
+
+TEST(SignalLevel, RangeOfTheRecordGivesThePercentage) {
+    auto record = [](uint32_t mask, int strength, int min, int max) {
+        return ScriptedRil::words({32, static_cast<int32_t>(mask), strength, min, max}, 32);
+    };
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -80, -113, -51)), 53);
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -113, -113, -51)), 0);
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -51, -113, -51)), 100);
+    // Without minimum or maximum there is no level.
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(1 | 2, -80, -113, -51)), -1);
+    // An empty range divides by nothing: full at the maximum, none below.
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -60, -60, -60)), 100);
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -70, -60, -60)), 0);
+}
+
+TEST_F(RilMgrTest, ReadingsFindThePlaceRecordNewCellsAndTellListeners) {
+    CRilMgr engine;
+    engine.Initialize();
+    ASSERT_EQ(ril->opens, 1);
+    EXPECT_EQ(ril->notifyClasses, platform::RIL_NCLASS_NETWORK_MISC);
+    RecordingListener listener;
+    engine.AddStatusListener(&listener);
+
+    ril->notifyLocation(1234, 56);
+    EXPECT_EQ(engine.GetCellID(), 1234);
+    EXPECT_EQ(engine.GetCurrentPlace(), homeId);
+    EXPECT_EQ(listener.count(1), 1);
+    EXPECT_EQ(engine.GetLocEvents(), 1);
+    EXPECT_EQ(config->GetLongParameter("location_notification_received"), 1u);
+
+    // The same cell again: no history entry, listeners not told (no refresh asked for it).
+    ril->notifyLocation(1234, 56);
+    EXPECT_EQ(CCellMgr::GetInstance()->GetQueue().size(), 1u);
+    EXPECT_EQ(listener.count(1), 1);
+    // ... unless a refresh with a non-zero mode asked for the reading.
+    engine.RefreshStatus(1);
+    ril->replyTower(1234, 56);
+    EXPECT_EQ(listener.count(1), 2);
+    EXPECT_EQ(engine.GetRefreshStatusMode(), 0);
+
+    // A cell of no place; readings with a non-positive cell or area are dropped.
+    ril->notifyLocation(777, 56);
+    EXPECT_EQ(engine.GetCurrentPlace(), 0);
+    ril->notifyLocation(0, 56);
+    EXPECT_EQ(engine.GetCellID(), 777);
+    auto history = CCellMgr::GetInstance()->GetQueue();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].GetCell(), 777);
+    EXPECT_EQ(history[0].GetType(), 1);
+    EXPECT_EQ(history[0].GetIdProfile(), 0);
+    EXPECT_EQ(history[1].GetProfile(), "Home");
+    engine.RemoveStatusListener(&listener);
+}
+
+TEST_F(RilMgrTest, LocationModeChoosesAreaOrCellButThePlaceAlwaysComesFromTheCell) {
+    CRilMgr engine;
+    engine.Initialize();
+    ril->notifyLocation(999, 56);  // area 56 belongs to Home, cell 999 to nobody
+    EXPECT_EQ(engine.GetLocation(), 999);
+    EXPECT_FALSE(engine.IsCurrentPlaceKnown());
+    engine.SetLocationMode(0);
+    EXPECT_EQ(config->GetLongParameter("location_mode"), 0u);
+    EXPECT_EQ(engine.GetLocation(), 56);
+    CStrPlace place;
+    ASSERT_TRUE(engine.GetCurrentPlace(place));
+    EXPECT_EQ(place.GetName(), "Home");
+    EXPECT_EQ(engine.GetCurrentPlace(), 0);  // the radio-off decision's place: by cell id
+}
+
+TEST_F(RilMgrTest, CellHistoryIsBoundedNewestFirstAndRecalculatedAfterChanges) {
+    config->SetLongParameter("cell_history_list_number", 3);
+    CCellMgr::ResetInstance();
+    CCellMgr* history = CCellMgr::GetInstance();
+    for (int cell : {1, 2, 3, 4}) {
+        history->CellChanged(cell, 56 + cell, 0);
+    }
+    auto queue = history->GetQueue();
+    ASSERT_EQ(queue.size(), 3u);
+    EXPECT_EQ(queue[0].GetCell(), 4);
+    EXPECT_EQ(queue[2].GetCell(), 2);
+    EXPECT_EQ(queue[0].GetIdProfile(), 0);
+
+    // Cell 4 is associated with Home afterwards: only recalculation shows it.
+    CStrCell cell;
+    cell.SetIdCell(4);
+    cell.SetIdPlace(homeId);
+    db->GetTableCell()->Add(cell);
+    EXPECT_EQ(history->GetQueue()[0].GetIdProfile(), 0);
+    history->ChangesInDB();
+    EXPECT_EQ(history->GetQueue()[0].GetIdProfile(), homeId);
+    EXPECT_EQ(history->GetQueue()[0].GetProfile(), "Home");
+    history->vaciar();
+    EXPECT_TRUE(history->GetQueue().empty());
+}
+
+TEST_F(RilMgrTest, BatteryAndCurrentLinesAreWrittenExactlyAndRestartAtTheLimit) {
+    config->SetLongParameter("battery_file_size", 1);
+    CRilMgr engine;
+    clock->setLocalMillis(platform::sim::CSimClock::toMillis({2026, 12, 0, 3, 9, 8, 7, 0}));
+    power->percent = 250;  // above 100 is stored and written as 100
+    power->current = -5;
+    engine.RefreshBatteryLevel();
+    EXPECT_EQ(engine.GetBatteryLeval(), 100);
+    std::string battery = readUtf8(engine.GetBatteryLogPath());
+    EXPECT_EQ(battery.substr(battery.size() - 7), " 100%\r\n");
+    EXPECT_EQ(readUtf8(engine.GetCurrentLogPath()).substr(19), " -005mA\r\n");
+    power->percent = 7;
+    power->current = 5;
+    engine.RefreshBatteryLevel();
+    battery = readUtf8(engine.GetBatteryLogPath());
+    EXPECT_EQ(battery.substr(battery.size() - 7), " 007%\r\n");
+    std::string current = readUtf8(engine.GetCurrentLogPath());
+    EXPECT_EQ(current.substr(current.size() - 9), " +005mA\r\n");
+    EXPECT_EQ(current.substr(0, 10), "2026-12-03");
+
+    // 1 KB holds 19 lines of 52 bytes: the 20th starts the file again as its only line.
+    for (int level = 10; level < 28; ++level) {
+        power->percent = static_cast<uint8_t>(level);
+        engine.RefreshBatteryLevel();
+    }
+    battery = readUtf8(engine.GetBatteryLogPath());
+    EXPECT_EQ(battery.size(), 26u);
+    EXPECT_EQ(battery.substr(19), " 027%\r\n");
+}
+
+TEST_F(RilMgrTest, ClearingKeepsOnlyTheLatestHistoryAsBackup) {
+    CRilMgr engine;
+    engine.RefreshBatteryLevel();
+    std::filesystem::path bak = engine.GetBatteryLogPath();
+    bak.replace_extension(".bak");
+    engine.ClearBatteryHistory();  // answered no: nothing moves
+    EXPECT_FALSE(std::filesystem::exists(bak));
+    boxes->setAnswerYes(true);
+    power->percent = 50;
+    engine.RefreshBatteryLevel();
+    std::string first = readUtf8(engine.GetBatteryLogPath());
+    engine.ClearBatteryHistory();
+    EXPECT_EQ(readUtf8(bak), first);
+    // The new file starts with the current value.
+    EXPECT_NE(readUtf8(engine.GetBatteryLogPath()).find(" 050%\r\n"), std::string::npos);
+    power->percent = 40;
+    engine.RefreshBatteryLevel();
+    std::string second = readUtf8(engine.GetBatteryLogPath());
+    engine.ClearBatteryHistory();
+    EXPECT_EQ(readUtf8(bak), second);
+    EXPECT_EQ(readUtf8(bak).find(" 080%"), std::string::npos);
+}
+
+}  // namespace
