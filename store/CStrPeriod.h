@@ -52,6 +52,29 @@ class CStrPeriod : public CStrBase {
     bool operator>(const CStrPeriod& other) const { return StartMinute() > other.StartMinute(); }
     bool operator>=(const CStrPeriod& other) const { return StartMinute() >= other.StartMinute(); }
 
+    // 1 when the frame stays within one day: its end is not earlier than its start, or it ends
+    // within the first hour after midnight (22:00-00:30 counts as one day, 22:00-01:00 does not).
+    int EsMonoDia() const;
+    // Dates the frame: an undated start takes today's date from the phone's clock, the end takes
+    // the start's date, and an end that is not later than the start (minutes compared) moves to
+    // the next day.
+    void SetCorrectDates();
+    // 1 when begin <= target <= end, full dates and times compared. Writes the three times and the
+    // result to the debug trace.
+    static int IsInstantInside(const SYSTEMTIME& begin, const SYSTEMTIME& target, const SYSTEMTIME& end);
+    // 1 when `time` lies between the frame's start and end once the frame is dated
+    // (SetCorrectDates). Week day, Enabled and AlwaysOn are not looked at.
+    int IsHappeningNow(const SYSTEMTIME& time);
+    // The same at the phone's local time now.
+    int IsHappeningNow();
+    // The next start of this weekly frame at or after `from` (minutes compared): `out` gets that
+    // date at the frame's start hour and minute, seconds and milliseconds 0. Dates the frame
+    // (SetCorrectDates). Returns false, leaving `out` alone, when `from` is not a valid date or
+    // the frame has no week day.
+    bool GetNextExecution(const SYSTEMTIME& from, SYSTEMTIME& out);
+    // Writes "label YYYY-MM-DD hh:mm:ss" to the debug trace.
+    static void LogSystemTime(const char* label, const SYSTEMTIME& time);
+
   private:
     int StartMinute() const { return _inicio.wHour * 60 + _inicio.wMinute; }
 
