@@ -17,6 +17,7 @@
 #include "platform/sim/CSimUserNotifications.h"
 #include "store/CDB.h"
 #include "tools/device/CDeviceArgs.h"
+#include "tools/device/CScenario.h"
 
 namespace {
 
@@ -119,6 +120,9 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _p
     _local["log"] = [this](const auto& a) { return log(a); };
     _local["db"] = [this](const auto& a) { return db(a); };
     _profiles.Register(_local, [this](const auto& words) { return forward(words); });
+    _local["scenario"] = [this](const auto& a) {
+        return CScenario(_services, [this](const auto& words) { return Run(words); }).Run(a);
+    };
 }
 
 void CDeviceTool::Usage(FILE* out) {
@@ -147,6 +151,9 @@ void CDeviceTool::Usage(FILE* out) {
                  "  cell assign CELLID PLACE | lac assign LAC PLACE\n"
                  "                              lead a cell or area code to a place\n"
                  "  lock PLACE | unlock         lock the program on a place (stored when none runs)\n"
+                 "  scenario FILE [--real-limit SECONDS]\n"
+                 "                              the steps of a file: commands, wait DURATION,\n"
+                 "                              expect log TEXT|app K=V|status K=V [within DURATION]\n"
                  "  any other command is handed to the running program.\n"
                  "Exit codes: 0 done, 1 failed, 2 bad command, 3 no program running.\n");
 }
