@@ -159,7 +159,7 @@ void CControlServer::handle(int fd) {
         }
     }
     if (!handler) {
-        writeAll(fd, "ERR\nthe running program does not know the command '" + verb + "'");
+        writeAll(fd, "ERR\n" + control::unknownVerbReply(verb));
         return;
     }
     try {

@@ -20,6 +20,10 @@ std::string encode(const std::vector<std::string>& words) {
     return line;
 }
 
+std::string unknownVerbReply(const std::string& verb) {
+    return "the running program does not know the command '" + verb + "'";
+}
+
 std::vector<std::string> decode(const std::string& line) {
     std::vector<std::string> words;
     std::string word;

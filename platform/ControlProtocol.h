@@ -12,6 +12,9 @@ inline constexpr size_t kMaxRequest = 64 * 1024;
 
 std::string encode(const std::vector<std::string>& words);
 std::vector<std::string> decode(const std::string& line);
+// The refusal text of a verb the running program has no handler for, so that a client can tell
+// "not known (yet)" from a refusal by the handler.
+std::string unknownVerbReply(const std::string& verb);
 // Fills a sockaddr_un for the path; false when the path is too long for one.
 bool socketAddress(const std::string& path, void* addr, unsigned& length);
 

@@ -17,6 +17,8 @@
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "store/CDB.h"
+#include "tools/device/CDeviceArgs.h"
+#include "tools/device/CScenario.h"
 
 namespace {
 
@@ -47,26 +49,6 @@ bool parseTime(const std::string& text, SYSTEMTIME& t) {
                    static_cast<uint16_t>(mi),
                    static_cast<uint16_t>(s),
                    0};
-    return true;
-}
-
-// "90m", "2h", "30s", "1d", or plain seconds.
-bool parseDuration(const std::string& text, int64_t& ms) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    double n = std::strtod(text.c_str(), &end);
-    std::string unit = end;
-    double factor = unit.empty() || unit == "s" ? 1000
-                    : unit == "m"               ? 60'000
-                    : unit == "h"               ? 3'600'000
-                    : unit == "d"               ? 86'400'000
-                                                : 0;
-    if (end == text.c_str() || factor == 0 || n < 0) {
-        return false;
-    }
-    ms = static_cast<int64_t>(n * factor);
     return true;
 }
 
@@ -124,13 +106,17 @@ int usageError(const std::string& why) {
 
 }  // namespace
 
-CDeviceTool::CDeviceTool(platform::Services& services) : _services(services) {
+CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _profiles(services) {
     _local["status"] = [this](const auto& a) { return status(a); };
     _local["reg"] = [this](const auto& a) { return reg(a); };
     _local["clock"] = [this](const auto& a) { return clock(a); };
     _local["notifications"] = [this](const auto& a) { return notifications(a); };
     _local["log"] = [this](const auto& a) { return log(a); };
     _local["db"] = [this](const auto& a) { return db(a); };
+    _profiles.Register(_local, [this](const auto& words) { return forward(words); });
+    _local["scenario"] = [this](const auto& a) {
+        return CScenario(_services, [this](const auto& words) { return Run(words); }).Run(a);
+    };
 }
 
 void CDeviceTool::Usage(FILE* out) {
@@ -149,6 +135,19 @@ void CDeviceTool::Usage(FILE* out) {
                  "                              a change of a radio made outside the program\n"
                  "  phone                       the running phone's devices as key=value lines\n"
                  "  app                         the running program's own view\n"
+                 "  place add NAME              a new place, with no time frames\n"
+                 "  frame add PLACE mon..sun|1..7|all HH:MM HH:MM [--name N] [--always-on]\n"
+                 "                              a time frame of a place (all: one each day)\n"
+                 "  action add PLACE FRAME enter|exit CODE INTOP1\n"
+                 "             [--level N] [--delay S] [--text S]\n"
+                 "                              an action of every frame of that name\n"
+                 "                              (codes 0-6, 9-16, 50-53)\n"
+                 "  cell assign CELLID PLACE | lac assign LAC PLACE\n"
+                 "                              lead a cell or area code to a place\n"
+                 "  lock PLACE | unlock         lock the program on a place (stored when none runs)\n"
+                 "  scenario FILE [--real-limit SECONDS]\n"
+                 "                              the steps of a file: commands, wait DURATION,\n"
+                 "                              expect log TEXT|app K=V|status K=V [within DURATION]\n"
                  "  any other command is handed to the running program.\n"
                  "Exit codes: 0 done, 1 failed, 2 bad command, 3 no program running.\n");
 }
@@ -211,7 +210,7 @@ int CDeviceTool::clock(const std::vector<std::string>& args) {
         sim->setLocalMillis(platform::sim::CSimClock::toMillis(t));
     } else if (args[0] == "advance" && args.size() == 2) {
         int64_t ms = 0;
-        if (!parseDuration(args[1], ms)) {
+        if (!CDeviceArgs::ParseDuration(args[1], ms)) {
             return usageError("clock advance: expected a duration such as 90m, 2h, 30s or 1d, got '" +
                               args[1] + "'");
         }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Services.h"
+#include "tools/device/CProfileCommands.h"
 
 // zentrova-device: drives and inspects the simulated phone of a home and the program running on
 // it. Commands that work on files run here whether or not the program runs; every other command
@@ -32,4 +33,5 @@ class CDeviceTool {
 
     platform::Services& _services;
     std::map<std::string, Command> _local;
+    CProfileCommands _profiles;
 };

@@ -1,0 +1,100 @@
+#include "tools/device/CDeviceArgs.h"
+
+#include <strings.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/device/CDeviceTool.h"
+
+bool CDeviceArgs::ParseDuration(const std::string& text, int64_t& ms) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    double n = std::strtod(text.c_str(), &end);
+    std::string unit = end;
+    double factor = unit.empty() || unit == "s" ? 1000
+                    : unit == "m"               ? 60'000
+                    : unit == "h"               ? 3'600'000
+                    : unit == "d"               ? 86'400'000
+                                                : 0;
+    // Up to 100 years of phone time: more is a typing error, and it keeps the product in range.
+    if (end == text.c_str() || factor == 0 || !(n >= 0) || n * factor > 3.2e12) {
+        return false;
+    }
+    ms = static_cast<int64_t>(std::llround(n * factor));
+    return true;
+}
+
+std::string CDeviceArgs::FormatDuration(int64_t ms) {
+    struct Unit {
+        int64_t ms;
+        const char* name;
+    };
+    for (Unit u : {Unit{86'400'000, "d"}, Unit{3'600'000, "h"}, Unit{60'000, "m"}, Unit{1000, "s"}}) {
+        if (ms != 0 && ms % u.ms == 0) {
+            return std::to_string(ms / u.ms) + u.name;
+        }
+    }
+    return std::to_string(ms) + "ms";
+}
+
+bool CDeviceArgs::ParseInt(const std::string& text, long long min, long long max, long long& value) {
+    if (text.empty() || text.size() > 19) {
+        return false;
+    }
+    char* end = nullptr;
+    long long n = std::strtoll(text.c_str(), &end, 10);
+    if (*end || n < min || n > max) {
+        return false;
+    }
+    value = n;
+    return true;
+}
+
+bool CDeviceArgs::ParseTimeOfDay(const std::string& text, int& hour, int& minute) {
+    auto colon = text.find(':');
+    if (colon == std::string::npos || colon == 0 || colon > 2 || text.size() != colon + 3) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i != colon && (text[i] < '0' || text[i] > '9')) {
+            return false;
+        }
+    }
+    int h = std::atoi(text.substr(0, colon).c_str());
+    int m = std::atoi(text.substr(colon + 1).c_str());
+    if (h > 23 || m > 59) {
+        return false;
+    }
+    hour = h;
+    minute = m;
+    return true;
+}
+
+bool CDeviceArgs::ParseWeekDay(const std::string& text, int& weekDay) {
+    static constexpr const char* kNames[] = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+    for (int i = 0; i < 7; ++i) {
+        if (strcasecmp(text.c_str(), kNames[i]) == 0) {
+            weekDay = i + 1;
+            return true;
+        }
+    }
+    if (text.size() == 1 && text[0] >= '1' && text[0] <= '7') {
+        weekDay = text[0] - '0';
+        return true;
+    }
+    return false;
+}
+
+int CDeviceArgs::Fail(const std::string& why) {
+    std::fprintf(stderr, "zentrova-device: %s\n", why.c_str());
+    return CDeviceTool::kFailed;
+}
+
+int CDeviceArgs::UsageError(const std::string& why) {
+    std::fprintf(stderr, "zentrova-device: %s (see zentrova-device --help)\n", why.c_str());
+    return CDeviceTool::kUsage;
+}
