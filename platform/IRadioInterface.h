@@ -27,6 +27,11 @@ inline constexpr uint32_t RIL_PARAM_SQ_MINSIGNALSTRENGTH = 0x2;
 inline constexpr uint32_t RIL_PARAM_SQ_MAXSIGNALSTRENGTH = 0x4;
 inline constexpr size_t RIL_SIGNALQUALITY_SIZE = 32;
 inline constexpr size_t RIL_LOCATION_SIZE = 12;
+// The equipment-state reply: 32-bit words size and state (full or minimum).
+inline constexpr uint32_t RIL_EQSTATE_MINIMUM = 1;
+inline constexpr uint32_t RIL_EQSTATE_FULL = 5;
+inline constexpr size_t RIL_EQUIPMENTSTATE_STATE_OFFSET = 4;
+inline constexpr size_t RIL_EQUIPMENTSTATE_SIZE = 8;
 
 // Result callback: (result code, request id, reply data). Notification callback: (code, data).
 // Both run on the radio interface's own threads.

@@ -17,6 +17,12 @@ inline constexpr uint32_t LINEEQUIPSTATE_FULL = 5;
 inline constexpr uint32_t LINE_REPLY = 12;
 inline constexpr uint32_t LINE_API_VERSION = 0x20000;
 inline constexpr uint32_t LINE_PRIVILEGE_NONE = 1;
+// Errors: returned (negative) by a request that cannot start or by openLine, or carried as the
+// result of a LINE_REPLY.
+inline constexpr long LINEERR_BADDEVICEID = static_cast<int32_t>(0x80000002u);
+inline constexpr long LINEERR_INVALLINEHANDLE = static_cast<int32_t>(0x8000002Bu);
+inline constexpr long LINEERR_INVALPARAM = static_cast<int32_t>(0x80000032u);
+inline constexpr long LINEERR_OPERATIONFAILED = static_cast<int32_t>(0x80000048u);
 
 // Called on the telephony service's callback thread with (device, message, instance,
 // param1, param2, param3).

@@ -11,7 +11,11 @@
 #include "platform/sim/CSimMessageQueues.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimPower.h"
+#include "platform/sim/CSimRadioInterface.h"
 #include "platform/sim/CSimRegistry.h"
+#include "platform/sim/CSimSim.h"
+#include "platform/sim/CSimSystemInfo.h"
+#include "platform/sim/CSimTelephony.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "platform/sim/CSimWirelessDevices.h"
 
@@ -43,7 +47,6 @@ Services::~Services() {
 std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& root, Role role) {
     CHome home(root);
     home.create();
-    Parts parts;
     auto clock = std::make_unique<sim::CSimClock>(home.clockFile());
     if (role == Role::Program) {
         if (const char* speed = std::getenv("ZENTROVA_CLOCK_SPEED"); speed && *speed) {
@@ -60,8 +63,17 @@ std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& r
     auto notifications = std::make_unique<sim::CSimUserNotifications>(home, *clock, role == Role::Program);
     // The running program owns the phone's registry values; tools only create the missing ones.
     auto phone = std::make_shared<sim::CSimPhone>(home, *registry, role == Role::Program);
+    // Declared after the clock and the registry: should a later step throw, the parts that use
+    // them go first.
+    Parts parts;
     parts.wirelessDevices = std::make_unique<sim::CSimWirelessDevices>(phone);
     parts.power = std::make_unique<sim::CSimPower>(phone);
+    // The cellular side answers on threads of its own, timed by the phone's clock; the services
+    // go before the clock and the registry (see the destructor).
+    parts.telephony = std::make_unique<sim::CSimTelephony>(phone, *clock);
+    parts.sim = std::make_unique<sim::CSimSim>(phone);
+    parts.radioInterface = std::make_unique<sim::CSimRadioInterface>(phone, *clock);
+    parts.systemInfo = std::make_unique<sim::CSimSystemInfo>(phone);
     parts.controlCommands = [weak = std::weak_ptr<sim::CSimPhone>(phone)](CControlServer& control) {
         sim::CSimPhone::registerControlCommands(weak, control);
     };

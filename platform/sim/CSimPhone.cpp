@@ -4,16 +4,23 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "platform/CControlServer.h"
 #include "platform/CSqliteConnection.h"
 #include "platform/CSqliteStatement.h"
 #include "platform/CSqliteTransaction.h"
+#include "platform/ISim.h"
 #include "platform/PlatformError.h"
 
 namespace platform::sim {
@@ -27,7 +34,64 @@ const char* onOff(bool on) {
     return on ? "on" : "off";
 }
 
-constexpr size_t kKeys = 4;  // wifi, wifi_power, bt, radio
+// Every power-state flag the system knows; other bits are refused.
+constexpr uint32_t kKnownPowerStates = POWER_STATE_ON | POWER_STATE_OFF | POWER_STATE_CRITICAL |
+                                       POWER_STATE_BOOT | POWER_STATE_IDLE | POWER_STATE_SUSPEND |
+                                       POWER_STATE_UNATTENDED | POWER_STATE_RESET | POWER_STATE_USERIDLE |
+                                       POWER_STATE_BACKLIGHTON | POWER_STATE_PASSWORD;
+
+std::string hex(uint32_t v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%x", v);
+    return buf;
+}
+
+// A whole decimal number (or, with `base` 16, digits after "0x") within [lo, hi].
+bool parseNumber(const std::string& text, int64_t lo, int64_t hi, int64_t& out, int base = 10) {
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (base == 16) {
+        if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) {
+            return false;
+        }
+        first += 2;
+    }
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(first, last, v, base);
+    if (ec != std::errc() || end != last || v < lo || v > hi) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+// The state as the rows of the file, in the order describe() prints them.
+std::vector<std::pair<std::string, std::string>> rowsOf(const CSimPhone::State& s) {
+    return {
+        {"wifi", onOff(s.wifi)},
+        {"wifi_power", std::to_string(static_cast<int>(s.wifiPower))},
+        {"bt", CSimPhone::bluetoothName(s.bluetooth)},
+        {"radio", onOff(s.radio)},
+        {"sim", s.simLocked ? "locked" : "unlocked"},
+        {"sim_pin", s.simPin},
+        {"pin_prompt", s.pinPrompt ? "shown" : "closed"},
+        {"cell", std::to_string(s.cell)},
+        {"lac", std::to_string(s.lac)},
+        {"signal", std::to_string(s.signal)},
+        {"signal_min", std::to_string(s.signalMin)},
+        {"signal_max", std::to_string(s.signalMax)},
+        {"battery", std::to_string(s.battery)},
+        {"current", std::to_string(s.current)},
+        {"ac", onOff(s.ac)},
+        {"call", std::to_string(s.calls)},
+        {"power", hex(s.powerState)},
+        {"vibrations", std::to_string(s.vibrations)},
+        {"vibrating", onOff(s.vibrating)},
+        {"beeps", std::to_string(s.beeps)},
+        {"model", s.model},
+        {"os", std::to_string(s.osMajor) + "." + std::to_string(s.osMinor)},
+    };
+}
 
 // Reads the stored rows into a state; keys that are missing or unreadable keep their default.
 // `complete` tells whether every key was stored.
@@ -37,38 +101,88 @@ CSimPhone::State readState(CSqliteConnection& db, bool* complete = nullptr) {
     while (st.step()) {
         rows[st.columnText(0)] = st.columnText(1);
     }
-    if (complete) {
-        *complete = rows.size() >= kKeys;
-    }
     CSimPhone::State s;
-    if (auto it = rows.find("wifi"); it != rows.end()) {
-        s.wifi = it->second == "on";
+    if (complete) {
+        *complete = true;
+        for (const auto& [key, value] : rowsOf(s)) {
+            if (!rows.count(key)) {
+                *complete = false;
+            }
+        }
     }
-    if (auto it = rows.find("wifi_power");
-        it != rows.end() && it->second.size() == 1 && it->second[0] >= '0' && it->second[0] <= '4') {
-        s.wifiPower = static_cast<DevicePowerState>(it->second[0] - '0');
+    auto text = [&](const char* key) -> const std::string* {
+        auto it = rows.find(key);
+        return it == rows.end() ? nullptr : &it->second;
+    };
+    auto flag = [&](const char* key, const char* yes, const char* no, bool& field) {
+        if (const std::string* t = text(key); t && (*t == yes || *t == no)) {
+            field = *t == yes;
+        }
+    };
+    auto number = [&](const char* key, int64_t lo, int64_t hi, auto& field, int base = 10) {
+        int64_t v;
+        if (const std::string* t = text(key); t && parseNumber(*t, lo, hi, v, base)) {
+            field = static_cast<std::remove_reference_t<decltype(field)>>(v);
+        }
+    };
+    constexpr int64_t kInt32Min = INT32_MIN, kInt32Max = INT32_MAX, kUint32Max = UINT32_MAX;
+
+    flag("wifi", "on", "off", s.wifi);
+    if (const std::string* t = text("wifi_power"); t && t->size() == 1 && (*t)[0] >= '0' && (*t)[0] <= '4') {
+        s.wifiPower = static_cast<DevicePowerState>((*t)[0] - '0');
     } else {
         s.wifiPower = s.wifi ? DevicePowerState::D0 : DevicePowerState::D4;
     }
-    if (auto it = rows.find("bt"); it != rows.end()) {
-        CSimPhone::parseBluetooth(it->second, s.bluetooth);
+    if (const std::string* t = text("bt")) {
+        CSimPhone::parseBluetooth(*t, s.bluetooth);
     }
-    if (auto it = rows.find("radio"); it != rows.end()) {
-        s.radio = it->second != "off";
+    if (const std::string* t = text("radio")) {
+        s.radio = *t != "off";
+    }
+    flag("sim", "locked", "unlocked", s.simLocked);
+    if (const std::string* t = text("sim_pin"); t && CSimPhone::validPin(*t)) {
+        s.simPin = *t;
+    }
+    flag("pin_prompt", "shown", "closed", s.pinPrompt);
+    number("cell", 1, kInt32Max, s.cell);
+    number("lac", 1, kInt32Max, s.lac);
+    number("signal", kInt32Min, kInt32Max, s.signal);
+    int32_t lo = s.signalMin, hi = s.signalMax;
+    number("signal_min", kInt32Min, kInt32Max, lo);
+    number("signal_max", kInt32Min, kInt32Max, hi);
+    if (lo < hi) {
+        s.signalMin = lo;
+        s.signalMax = hi;
+    }
+    number("battery", 0, CSimPhone::kMaxBattery, s.battery);
+    number("current", kInt32Min, kInt32Max, s.current);
+    flag("ac", "on", "off", s.ac);
+    number("call", 0, kUint32Max, s.calls);
+    number("power", 1, kUint32Max, s.powerState, 16);
+    number("vibrations", 0, kUint32Max, s.vibrations);
+    flag("vibrating", "on", "off", s.vibrating);
+    number("beeps", 0, kUint32Max, s.beeps);
+    if (const std::string* t = text("model")) {
+        s.model = *t;
+    }
+    if (const std::string* t = text("os")) {
+        int64_t major, minor;
+        auto dot = t->find('.');
+        if (dot != std::string::npos && parseNumber(t->substr(0, dot), 0, 255, major) &&
+            parseNumber(t->substr(dot + 1), 0, 255, minor)) {
+            s.osMajor = static_cast<uint32_t>(major);
+            s.osMinor = static_cast<uint32_t>(minor);
+        }
     }
     return s;
 }
 
 void writeState(CSqliteConnection& db, const CSimPhone::State& s) {
     CSqliteStatement st(db, "INSERT OR REPLACE INTO devices(key, value) VALUES(?, ?)");
-    auto put = [&](const char* key, const std::string& value) {
+    for (const auto& [key, value] : rowsOf(s)) {
         st.reset();
-        st.bind(1, std::string(key)).bind(2, value).run();
-    };
-    put("wifi", onOff(s.wifi));
-    put("wifi_power", std::to_string(static_cast<int>(s.wifiPower)));
-    put("bt", CSimPhone::bluetoothName(s.bluetooth));
-    put("radio", onOff(s.radio));
+        st.bind(1, key).bind(2, value).run();
+    }
 }
 
 std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
@@ -84,6 +198,42 @@ std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
 }
 
 }  // namespace
+
+struct CSimPhone::Subscription::Observers {
+    // Held while observers are called: removing one waits for a call under way on another
+    // thread; recursive so that an observer may end its own subscription.
+    std::recursive_mutex lock;
+    std::map<uint64_t, Observer> list;
+    uint64_t next = 1;
+};
+
+CSimPhone::Subscription::~Subscription() {
+    reset();
+}
+
+CSimPhone::Subscription::Subscription(Subscription&& other) noexcept
+    : _list(std::move(other._list)), _id(other._id) {
+    other._id = 0;
+}
+
+CSimPhone::Subscription& CSimPhone::Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        reset();
+        _list = std::move(other._list);
+        _id = other._id;
+        other._id = 0;
+    }
+    return *this;
+}
+
+void CSimPhone::Subscription::reset() {
+    if (_list) {
+        std::lock_guard lock(_list->lock);
+        _list->list.erase(_id);
+    }
+    _list.reset();
+    _id = 0;
+}
 
 class CSimPhone::LockFile {
   public:
@@ -119,7 +269,8 @@ class CSimPhone::LockFile {
 CSimPhone::CSimPhone(const CHome& home, IRegistry& registry, bool ownsRegistry)
     : _db(openStateFile(home)),
       _lockFile(std::make_unique<LockFile>(home.phoneDir() / "devices.lock")),
-      _registry(registry) {
+      _registry(registry),
+      _observers(std::make_shared<Subscription::Observers>()) {
     std::lock_guard lock(_lock);
     LockFile::Guard guard(*_lockFile);
     CSqliteTransaction tx(*_db);
@@ -156,20 +307,77 @@ CSimPhone::State CSimPhone::load(const CHome& home) {
 
 template <typename Change>
 Result CSimPhone::change(Change modify) {
-    std::lock_guard lock(_lock);
-    LockFile::Guard guard(*_lockFile);
-    State s;
-    try {
-        CSqliteTransaction tx(*_db);
-        s = readState(*_db);
-        modify(s);
-        writeState(*_db, s);
-        tx.commit();
-    } catch (const PlatformError&) {
-        return ERROR_WRITE_FAULT;
+    State before, after;
+    Result result;
+    uint64_t seq;
+    {
+        std::lock_guard lock(_lock);
+        LockFile::Guard guard(*_lockFile);
+        try {
+            CSqliteTransaction tx(*_db);
+            before = readState(*_db);
+            after = before;
+            if (Result refused = modify(after); refused != ERROR_SUCCESS) {
+                return refused;  // nothing stored: the transaction rolls back
+            }
+            writeState(*_db, after);
+            tx.commit();
+        } catch (const PlatformError&) {
+            return ERROR_WRITE_FAULT;
+        }
+        // After the commit: a reader told of the registry change sees the new state.
+        result = writeRegistry(after, false);
+        seq = ++_commits;
     }
-    // After the commit: a reader told of the registry change sees the new state.
-    return writeRegistry(s, false);
+    notify(seq, before, after);
+    return result;
+}
+
+void CSimPhone::notify(uint64_t seq, const State& before, const State& after) {
+    std::unique_lock order(_orderLock);
+    _turn.wait(order, [&] { return _notified + 1 == seq; });
+    order.unlock();
+    if (before != after) {
+        std::lock_guard calls(_observers->lock);
+        // A copy: an observer may end subscriptions (its own included) while the list is walked.
+        std::vector<std::pair<uint64_t, Observer>> observers(_observers->list.begin(),
+                                                             _observers->list.end());
+        for (const auto& [id, observer] : observers) {
+            if (!_observers->list.count(id)) {
+                continue;
+            }
+            try {
+                observer(before, after);
+            } catch (const std::exception&) {
+                // An observer's failure is its own; the change is made and the others still hear of it.
+            }
+        }
+    }
+    order.lock();
+    _notified = seq;
+    _turn.notify_all();
+}
+
+CSimPhone::Subscription CSimPhone::subscribe(Observer observer) {
+    std::lock_guard lock(_observers->lock);
+    uint64_t id = _observers->next++;
+    _observers->list.emplace(id, std::move(observer));
+    return Subscription(_observers, id);
+}
+
+uint32_t CSimPhone::batteryFlags(const State& s) {
+    if (s.ac) {
+        return kBatteryCharging;
+    }
+    if (s.battery < 10) {
+        return kBatteryCritical;
+    }
+    return s.battery < 40 ? kBatteryLow : kBatteryHigh;
+}
+
+bool CSimPhone::validPin(const std::string& pin) {
+    return pin.size() >= kMinPinLength && pin.size() <= kMaxPinLength &&
+           std::all_of(pin.begin(), pin.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 Result CSimPhone::writeRegistry(const State& s, bool onlyMissing) {
@@ -181,6 +389,9 @@ Result CSimPhone::writeRegistry(const State& s, bool onlyMissing) {
     const Entry entries[] = {
         {kPowerStateKey, kWifiAdapter, static_cast<uint32_t>(s.wifiPower)},
         {kHardwareKey, kWifiHardwareValue, s.wifi ? kWifiHardwareOn : kWifiHardwareOff},
+        {kPhoneKey, kPhoneStatusValue, s.radio ? 0u : kPhoneRadioOff},
+        {kPhoneKey, kCallCountValue, s.calls},
+        {kBatteryKey, kBatteryMainValue, (s.battery << 16) | batteryFlags(s)},
     };
     Result result = ERROR_SUCCESS;
     for (const Entry& e : entries) {
@@ -202,6 +413,7 @@ Result CSimPhone::setWifi(bool on) {
     return change([on](State& s) {
         s.wifi = on;
         s.wifiPower = on ? DevicePowerState::D0 : DevicePowerState::D4;
+        return ERROR_SUCCESS;
     });
 }
 
@@ -213,21 +425,156 @@ Result CSimPhone::setWifiPower(DevicePowerState power) {
         } else if (power == DevicePowerState::D4) {
             s.wifi = false;
         }
+        return ERROR_SUCCESS;
     });
 }
 
 Result CSimPhone::setBluetooth(Bluetooth mode) {
-    return change([mode](State& s) { s.bluetooth = mode; });
+    return change([mode](State& s) {
+        s.bluetooth = mode;
+        return ERROR_SUCCESS;
+    });
 }
 
 Result CSimPhone::setRadio(bool on) {
-    return change([on](State& s) { s.radio = on; });
+    return change([on](State& s) {
+        s.radio = on;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setCell(int32_t cell, int32_t lac) {
+    if (cell < 1 || lac < 1) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([=](State& s) {
+        s.cell = cell;
+        s.lac = lac;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setSignal(int32_t dbm, std::optional<std::pair<int32_t, int32_t>> range) {
+    if (range && range->first >= range->second) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([=](State& s) {
+        s.signal = dbm;
+        if (range) {
+            s.signalMin = range->first;
+            s.signalMax = range->second;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setBattery(uint32_t percent, std::optional<int32_t> current, std::optional<bool> ac) {
+    if (percent > kMaxBattery) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([=](State& s) {
+        s.battery = percent;
+        s.current = current.value_or(s.current);
+        s.ac = ac.value_or(s.ac);
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setAc(bool plugged) {
+    return change([plugged](State& s) {
+        s.ac = plugged;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setSimLocked(bool locked) {
+    return change([locked](State& s) {
+        s.simLocked = locked;
+        s.pinPrompt = locked;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setSimPin(const std::string& pin) {
+    if (!validPin(pin)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([&pin](State& s) {
+        s.simPin = pin;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::unlockSim(const std::string& pin) {
+    return change([&pin](State& s) {
+        if (!s.simLocked) {
+            return ERROR_SUCCESS;
+        }
+        if (pin != s.simPin) {
+            return SIM_E_INCORRECTPASSWORD;
+        }
+        s.simLocked = false;
+        s.pinPrompt = false;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::closePinPrompt() {
+    return change([](State& s) {
+        s.pinPrompt = false;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::startCall() {
+    return change([](State& s) {
+        ++s.calls;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::endCall() {
+    return change([](State& s) {
+        if (s.calls > 0) {
+            --s.calls;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setPowerState(uint32_t flags) {
+    if (flags == 0 || (flags & ~kKnownPowerStates) != 0) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([flags](State& s) {
+        s.powerState = flags;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setVibrator(bool on) {
+    return change([on](State& s) {
+        if (on && !s.vibrating) {
+            ++s.vibrations;
+        }
+        s.vibrating = on;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::beep() {
+    return change([](State& s) {
+        ++s.beeps;
+        return ERROR_SUCCESS;
+    });
 }
 
 std::string CSimPhone::describe(const State& s) {
-    return std::string("wifi=") + onOff(s.wifi) +
-           "\nwifi_power=" + std::to_string(static_cast<int>(s.wifiPower)) +
-           "\nbt=" + bluetoothName(s.bluetooth) + "\nradio=" + onOff(s.radio) + "\n";
+    std::string text;
+    for (const auto& [key, value] : rowsOf(s)) {
+        text += key + "=" + value + "\n";
+    }
+    return text;
 }
 
 const char* CSimPhone::bluetoothName(Bluetooth mode) {
@@ -257,44 +604,141 @@ bool CSimPhone::parseBluetooth(const std::string& text, Bluetooth& mode) {
 
 void CSimPhone::registerControlCommands(const std::weak_ptr<CSimPhone>& phone, CControlServer& control) {
     using Words = std::vector<std::string>;
+    using Error = CControlServer::ControlError;
     auto live = [phone]() {
         std::shared_ptr<CSimPhone> p = phone.lock();
         if (!p) {
-            throw CControlServer::ControlError("the simulated phone is not available");
+            throw Error("the simulated phone is not available");
         }
         return p;
     };
-    auto done = [](Result r, const std::string& line) {
+    auto done = [](Result r, const std::string& lines) {
         if (r != ERROR_SUCCESS) {
-            throw CControlServer::ControlError("the phone could not make the change (error " +
-                                               std::to_string(r) + ")");
+            throw Error("the phone could not make the change (error " + std::to_string(r) + ")");
         }
-        return line + "\n";
+        return lines;
     };
     auto onOffArgument = [](const Words& args, const char* verb) {
         if (args.size() != 1 || (args[0] != "on" && args[0] != "off")) {
-            throw CControlServer::ControlError(std::string(verb) + ": expected on or off");
+            throw Error(std::string(verb) + ": expected on or off");
         }
         return args[0] == "on";
     };
+    // A whole number in [lo, hi], or a refusal that names what was expected.
+    auto number = [](const std::string& text, int64_t lo, int64_t hi, const std::string& what) {
+        int64_t v = 0;
+        if (!parseNumber(text, lo, hi, v)) {
+            throw Error(what + ": expected a whole number from " + std::to_string(lo) + " to " +
+                        std::to_string(hi) + ", got '" + text + "'");
+        }
+        return v;
+    };
+    auto line = [](const char* key, const std::string& value) {
+        return std::string(key) + "=" + value + "\n";
+    };
+
     control.on("wifi", [=](const Words& args) {
         bool on = onOffArgument(args, "wifi");
-        return done(live()->setWifi(on), std::string("wifi=") + onOff(on));
+        return done(live()->setWifi(on), line("wifi", onOff(on)));
     });
     control.on("radio", [=](const Words& args) {
         bool on = onOffArgument(args, "radio");
-        return done(live()->setRadio(on), std::string("radio=") + onOff(on));
+        return done(live()->setRadio(on), line("radio", onOff(on)));
     });
     control.on("bt", [=](const Words& args) {
         Bluetooth mode;
         if (args.size() != 1 || !parseBluetooth(args[0], mode)) {
-            throw CControlServer::ControlError("bt: expected off, connectable or discoverable");
+            throw Error("bt: expected off, connectable or discoverable");
         }
-        return done(live()->setBluetooth(mode), std::string("bt=") + bluetoothName(mode));
+        return done(live()->setBluetooth(mode), line("bt", bluetoothName(mode)));
+    });
+    control.on("cell", [=](const Words& args) {
+        if (args.size() != 2) {
+            throw Error("cell: expected CELL LAC");
+        }
+        auto cell = static_cast<int32_t>(number(args[0], 1, INT32_MAX, "cell: CELL"));
+        auto lac = static_cast<int32_t>(number(args[1], 1, INT32_MAX, "cell: LAC"));
+        return done(live()->setCell(cell, lac),
+                    line("cell", std::to_string(cell)) + line("lac", std::to_string(lac)));
+    });
+    control.on("signal", [=](const Words& args) {
+        if (args.size() != 1 && args.size() != 3) {
+            throw Error("signal: expected DBM, or DBM MIN MAX");
+        }
+        // dBm: a wide, but sane, range.
+        constexpr int64_t kLow = -1000, kHigh = 1000;
+        auto dbm = static_cast<int32_t>(number(args[0], kLow, kHigh, "signal: DBM"));
+        std::optional<std::pair<int32_t, int32_t>> range;
+        std::string lines = line("signal", std::to_string(dbm));
+        if (args.size() == 3) {
+            auto lo = static_cast<int32_t>(number(args[1], kLow, kHigh, "signal: MIN"));
+            auto hi = static_cast<int32_t>(number(args[2], kLow, kHigh, "signal: MAX"));
+            if (lo >= hi) {
+                throw Error("signal: MIN must be below MAX");
+            }
+            range.emplace(lo, hi);
+            lines += line("signal_min", std::to_string(lo)) + line("signal_max", std::to_string(hi));
+        }
+        return done(live()->setSignal(dbm, range), lines);
+    });
+    control.on("battery", [=](const Words& args) {
+        if (args.empty()) {
+            throw Error("battery: expected PERCENT [--current MA] [--ac|--no-ac]");
+        }
+        auto percent = static_cast<uint32_t>(number(args[0], 0, kMaxBattery, "battery: PERCENT"));
+        std::optional<int32_t> current;
+        std::optional<bool> ac;
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--current" && !current) {
+                if (i + 1 >= args.size()) {
+                    throw Error("battery: --current needs a value in mA");
+                }
+                current = static_cast<int32_t>(number(args[++i], -100000, 100000, "battery: --current"));
+            } else if ((args[i] == "--ac" || args[i] == "--no-ac") && !ac) {
+                ac = args[i] == "--ac";
+            } else {
+                throw Error("battery: unexpected '" + args[i] +
+                            "' (expected --current MA and one of --ac or --no-ac, each at most once)");
+            }
+        }
+        std::string lines = line("battery", std::to_string(percent));
+        if (current) {
+            lines += line("current", std::to_string(*current));
+        }
+        if (ac) {
+            lines += line("ac", onOff(*ac));
+        }
+        return done(live()->setBattery(percent, current, ac), lines);
+    });
+    control.on("sim", [=](const Words& args) {
+        if (args.size() == 1 && (args[0] == "locked" || args[0] == "unlocked")) {
+            bool locked = args[0] == "locked";
+            return done(live()->setSimLocked(locked),
+                        line("sim", args[0]) + line("pin_prompt", locked ? "shown" : "closed"));
+        }
+        if (args.size() == 2 && args[0] == "pin") {
+            if (!validPin(args[1])) {
+                throw Error("sim pin: the PIN must be " + std::to_string(kMinPinLength) + " to " +
+                            std::to_string(kMaxPinLength) + " digits");
+            }
+            return done(live()->setSimPin(args[1]), line("sim_pin", args[1]));
+        }
+        throw Error("sim: expected locked, unlocked or pin PIN");
+    });
+    control.on("call", [=](const Words& args) {
+        if (args.size() != 1 || (args[0] != "start" && args[0] != "end")) {
+            throw Error("call: expected start or end");
+        }
+        std::shared_ptr<CSimPhone> p = live();
+        Result r = args[0] == "start" ? p->startCall() : p->endCall();
+        if (r != ERROR_SUCCESS) {
+            return done(r, "");
+        }
+        return line("call", std::to_string(p->state().calls));
     });
     control.on("phone", [=](const Words& args) {
         if (!args.empty()) {
-            throw CControlServer::ControlError("phone takes no arguments");
+            throw Error("phone takes no arguments");
         }
         return describe(live()->state());
     });

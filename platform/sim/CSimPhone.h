@@ -1,10 +1,14 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/CHome.h"
 #include "platform/ErrorCodes.h"
@@ -19,15 +23,20 @@ class CSqliteConnection;
 namespace platform::sim {
 
 // The simulated phone's devices: the Wi-Fi radio and the power state of its adapter, the
-// Bluetooth mode and the phone radio.
+// Bluetooth mode, the phone radio and its serving cell and signal, the SIM, the battery and the
+// AC line, calls, the system power state, the vibrator and the alert sounds, and what the phone
+// says about itself.
 //
 // The state lives in a SQLite file of the home (<home>/phone/devices.db), so that it survives
 // restarts and every process of the home (the program, zentrova-device) sees the same devices.
 // The phone keeps the registry values the platform publishes for its devices in step: the power
-// state of the Wi-Fi adapter under the power manager's key, and the Wi-Fi hardware state under
-// "System\State\Hardware". A change is committed to the file before the registry values are
-// written, so whoever is told of the registry change reads the new state. Changes of several
-// threads and processes are serialised by a lock file next to the state.
+// state of the Wi-Fi adapter under the power manager's key, the Wi-Fi hardware state under
+// "System\State\Hardware", the phone's status and call count under "System\State\Phone" and the
+// main battery under "System\State\Battery". A change is committed to the file before the
+// registry values are written, so whoever is told of the registry change reads the new state.
+// Changes of several threads and processes are serialised by a lock file next to the state.
+//
+// Observers of this process hear of every change it commits (see subscribe).
 class CSimPhone {
   public:
     enum class Bluetooth : uint32_t { Off = 0, Connectable = 1, Discoverable = 2 };
@@ -37,7 +46,57 @@ class CSimPhone {
         DevicePowerState wifiPower = DevicePowerState::D4;
         Bluetooth bluetooth = Bluetooth::Off;
         bool radio = true;
+        // The serving cell and the signal strength in dBm with its range.
+        int32_t cell = 1000;
+        int32_t lac = 100;
+        int32_t signal = -80;
+        int32_t signalMin = -113;
+        int32_t signalMax = -51;
+        // Battery charge in percent (the phone may report above 100), battery current in mA
+        // (negative while discharging) and the AC line.
+        uint32_t battery = 100;
+        int32_t current = -100;
+        bool ac = false;
+        // The SIM waits for its PIN while locked; the platform's PIN prompt is on screen while the
+        // SIM is locked and nobody closed the prompt.
+        bool simLocked = false;
+        std::string simPin = "1234";
+        bool pinPrompt = false;
+        uint32_t calls = 0;  // active calls
+        uint32_t powerState = POWER_STATE_ON;
+        // Switch-ons of the vibrator (LED 1) and whether it runs now; alert sounds played.
+        uint32_t vibrations = 0;
+        bool vibrating = false;
+        uint32_t beeps = 0;
+        std::string model = "Zentrova Simulated Phone";
+        uint32_t osMajor = 5;
+        uint32_t osMinor = 2;
         bool operator==(const State&) const = default;
+    };
+
+    // Called after each change this process commits, with the state before and after it. Calls
+    // come in the order of the commits, on the thread that made the change. An observer must not
+    // change the phone itself (it would wait for its own turn).
+    using Observer = std::function<void(const State& before, const State& after)>;
+
+    // Ends its observer's calls when destroyed: after the destructor returns the observer is not
+    // called any more (a call under way on another thread is waited for).
+    class Subscription {
+      public:
+        Subscription() = default;
+        ~Subscription();
+        Subscription(Subscription&& other) noexcept;
+        Subscription& operator=(Subscription&& other) noexcept;
+        Subscription(const Subscription&) = delete;
+        Subscription& operator=(const Subscription&) = delete;
+        void reset();
+
+      private:
+        friend class CSimPhone;
+        struct Observers;
+        Subscription(std::shared_ptr<Observers> list, uint64_t id) : _list(std::move(list)), _id(id) {}
+        std::shared_ptr<Observers> _list;
+        uint64_t _id = 0;
     };
 
     // The Wi-Fi adapter's name as the power manager knows it.
@@ -48,6 +107,22 @@ class CSimPhone {
     // Values of "Wifi": above 5 means the radio is on.
     static constexpr uint32_t kWifiHardwareOn = 0x12;
     static constexpr uint32_t kWifiHardwareOff = 0x02;
+    static constexpr const char* kPhoneKey = "System\\State\\Phone";
+    static constexpr const char* kPhoneStatusValue = "Status";
+    static constexpr const char* kCallCountValue = "Active Call Count";
+    // Bit of "Status" set while the phone radio is off.
+    static constexpr uint32_t kPhoneRadioOff = 0x10;
+    static constexpr const char* kBatteryKey = "System\\State\\Battery";
+    // High word: charge in percent; low word: the battery flags below.
+    static constexpr const char* kBatteryMainValue = "Main";
+    static constexpr uint32_t kBatteryHigh = 0x1;      // 40 % and more
+    static constexpr uint32_t kBatteryLow = 0x2;       // under 40 %
+    static constexpr uint32_t kBatteryCritical = 0x4;  // under 10 %
+    static constexpr uint32_t kBatteryCharging = 0x8;  // on the AC line
+    // Accepted ranges of the settable values.
+    static constexpr uint32_t kMaxBattery = 255;
+    static constexpr size_t kMinPinLength = 4;
+    static constexpr size_t kMaxPinLength = 8;
 
     // Opens the state file, creating it with the default state when missing. With
     // `ownsRegistry` (the running program) every registry value is written from the state;
@@ -69,27 +144,67 @@ class CSimPhone {
     Result setWifiPower(DevicePowerState power);
     Result setBluetooth(Bluetooth mode);
     Result setRadio(bool on);
+    // ERROR_INVALID_PARAMETER for a cell or area code below 1.
+    Result setCell(int32_t cell, int32_t lac);
+    // Without a range the stored one stays; ERROR_INVALID_PARAMETER unless minimum < maximum.
+    Result setSignal(int32_t dbm, std::optional<std::pair<int32_t, int32_t>> range = std::nullopt);
+    // ERROR_INVALID_PARAMETER for a percentage above kMaxBattery. What is not given stays.
+    Result setBattery(uint32_t percent, std::optional<int32_t> current = std::nullopt,
+                      std::optional<bool> ac = std::nullopt);
+    Result setAc(bool plugged);
+    // Locking the SIM puts the PIN prompt on screen; unlocking takes it away.
+    Result setSimLocked(bool locked);
+    // The PIN the SIM accepts: kMinPinLength to kMaxPinLength digits, else ERROR_INVALID_PARAMETER.
+    Result setSimPin(const std::string& pin);
+    // A locked SIM opens with its PIN: SIM_E_INCORRECTPASSWORD for another one. An unlocked SIM
+    // needs nothing.
+    Result unlockSim(const std::string& pin);
+    Result closePinPrompt();
+    // A call starts or ends; ending with no call leaves the count at 0.
+    Result startCall();
+    Result endCall();
+    // ERROR_INVALID_PARAMETER for no flags or flags that are not system power states.
+    Result setPowerState(uint32_t flags);
+    // Switches the vibrator; a switch from off to on counts in `vibrations`.
+    Result setVibrator(bool on);
+    Result beep();
+
+    // `observer` hears of every later change committed by this process.
+    [[nodiscard]] Subscription subscribe(Observer observer);
+
+    // The low word of the battery value: charging, or high, low or critical by the charge.
+    static uint32_t batteryFlags(const State& state);
+    static bool validPin(const std::string& pin);
 
     static std::filesystem::path stateFile(const CHome& home);
     // The stored state, read without changing anything (the default state when there is no file
     // yet). Throws PlatformError when the file is not a state file.
     static State load(const CHome& home);
-    // "wifi=on|off", "wifi_power=0..4", "bt=off|connectable|discoverable", "radio=on|off", one a line.
+    // Every item of the state as key=value lines: wifi, wifi_power, bt, radio, sim, sim_pin,
+    // pin_prompt, cell, lac, signal, signal_min, signal_max, battery, current, ac, call, power,
+    // vibrations, vibrating, beeps, model, os.
     static std::string describe(const State& state);
     static const char* bluetoothName(Bluetooth mode);
     static bool parseBluetooth(const std::string& text, Bluetooth& mode);
 
-    // Adds the verbs of the simulated phone to a control socket: "wifi on|off",
-    // "bt off|connectable|discoverable" and "radio on|off" (changes made outside the program),
-    // and "phone" (the state as key=value lines). The handlers hold the phone weakly: once it is
-    // gone they refuse. The control server must stop before the registry the phone writes goes.
+    // Adds the verbs of the simulated phone to a control socket, changes made outside the
+    // program: "wifi on|off", "bt off|connectable|discoverable", "radio on|off", "cell CELL LAC",
+    // "signal DBM [MIN MAX]", "battery PERCENT [--current MA] [--ac|--no-ac]",
+    // "sim locked|unlocked", "sim pin PIN", "call start|end"; and "phone" (the state as key=value
+    // lines). Each change answers with the changed key=value lines. The handlers hold the phone
+    // weakly: once it is gone they refuse. The control server must stop before the registry the
+    // phone writes goes.
     static void registerControlCommands(const std::weak_ptr<CSimPhone>& phone, CControlServer& control);
 
   private:
+    // Runs `modify` on the stored state in one transaction. `modify` returns ERROR_SUCCESS to
+    // store the state, anything else to leave it and return that result.
     template <typename Change>
     Result change(Change modify);
     // Called with the locks held.
     Result writeRegistry(const State& state, bool onlyMissing);
+    // Tells the observers of the change with sequence number `seq`, after those before it.
+    void notify(uint64_t seq, const State& before, const State& after);
 
     class LockFile;  // an open lock file; changes of several processes take it in turn
 
@@ -97,6 +212,12 @@ class CSimPhone {
     std::unique_ptr<CSqliteConnection> _db;
     std::unique_ptr<LockFile> _lockFile;
     IRegistry& _registry;
+    std::shared_ptr<Subscription::Observers> _observers;
+    // Commits are numbered under _lock; observers hear of them in that order.
+    uint64_t _commits = 0;
+    uint64_t _notified = 0;
+    std::mutex _orderLock;
+    std::condition_variable _turn;
 };
 
 }  // namespace platform::sim

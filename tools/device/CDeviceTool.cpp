@@ -122,7 +122,8 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _p
 void CDeviceTool::Usage(FILE* out) {
     std::fprintf(out,
                  "usage: zentrova-device [--home DIR] COMMAND ...\n"
-                 "  status                      the simulated phone: clock, speed, wifi, bt, radio, ...\n"
+                 "  status                      the simulated phone: clock, speed, wifi, bt, radio, sim,\n"
+                 "                              cell, lac, signal, battery, current, ac, call, power, ...\n"
                  "  clock                       the phone's clock and speed\n"
                  "  clock set 'YYYY-MM-DD HH:MM:SS' | clock advance 90m|2h|30s|1d | clock speed N\n"
                  "  notifications               pending notifications: handle, time, application, arguments\n"
@@ -133,6 +134,10 @@ void CDeviceTool::Usage(FILE* out) {
                  "                              KEY as HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova\n"
                  "  wifi on|off | bt off|connectable|discoverable | radio on|off\n"
                  "                              a change of a radio made outside the program\n"
+                 "  cell CELL LAC | signal DBM [MIN MAX] | call start|end\n"
+                 "  battery PERCENT [--current MA] [--ac|--no-ac]\n"
+                 "  sim locked|unlocked | sim pin PIN\n"
+                 "                              a change of the phone made outside the program\n"
                  "  phone                       the running phone's devices as key=value lines\n"
                  "  app                         the running program's own view\n"
                  "  place add NAME              a new place, with no time frames\n"
@@ -185,9 +190,8 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
     platform::IClock& c = _services.clock();
     // The devices as the phone stored them, whether or not the program runs.
     platform::sim::CSimPhone::State phone = platform::sim::CSimPhone::load(_services.home());
-    std::printf("clock=%s\nspeed=%g\nwifi=%s\nbt=%s\nradio=%s\nprogram=%s\n",
-                DT_Format(c.localTime()).c_str(), c.speed(), phone.wifi ? "on" : "off",
-                platform::sim::CSimPhone::bluetoothName(phone.bluetooth), phone.radio ? "on" : "off",
+    std::printf("clock=%s\nspeed=%g\n%sprogram=%s\n", DT_Format(c.localTime()).c_str(), c.speed(),
+                platform::sim::CSimPhone::describe(phone).c_str(),
                 platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
     return kOk;
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/IClock.h"
+
+namespace platform::sim {
+
+// Runs queued calls on its own thread, each after a delay in the phone's milliseconds (through
+// the phone clock, so a faster clock makes the phone answer sooner). This is how the simulated
+// phone's services answer requests later and on another thread, like the real ones.
+//
+// Calls belong to an owner (an open line, a connection, the service itself). Removing an owner
+// drops its pending calls: once removeOwner returns, none of them runs any more. Calls that are
+// due together run in the order they were posted. The destructor drops every pending call and
+// joins the thread.
+class CSimCallbackThread {
+  public:
+    using Owner = uint64_t;
+
+    explicit CSimCallbackThread(IClock& clock);
+    ~CSimCallbackThread();
+    CSimCallbackThread(const CSimCallbackThread&) = delete;
+    CSimCallbackThread& operator=(const CSimCallbackThread&) = delete;
+
+    // A new owner; owners are never reused.
+    Owner addOwner();
+    // Drops the owner's pending calls and refuses its later ones. When one of its calls is running
+    // on the thread it waits for that call to end, unless it is called from that very call.
+    void removeOwner(Owner owner);
+    // Queues `call` to run `delayMs` phone milliseconds from now. False (and nothing queued) for an
+    // owner that was removed or never added.
+    bool post(Owner owner, uint32_t delayMs, std::function<void()> call);
+
+  private:
+    struct Item {
+        Owner owner;
+        uint32_t due;  // phone tick count
+        uint64_t seq;
+        std::function<void()> call;
+    };
+    void run();
+
+    IClock& _clock;
+    std::mutex _lock;
+    std::condition_variable _changed;
+    std::vector<Item> _items;
+    std::set<Owner> _owners;
+    Owner _nextOwner = 1;
+    uint64_t _nextSeq = 0;
+    Owner _running = 0;  // the owner whose call runs now, 0 for none
+    bool _stop = false;
+    std::thread _thread;  // last: started once everything above is set up
+};
+
+}  // namespace platform::sim

@@ -1,0 +1,58 @@
+#include "platform/sim/CSimSim.h"
+
+#include "platform/PlatformError.h"
+
+namespace platform::sim {
+
+CSimSim::CSimSim(std::shared_ptr<CSimPhone> phone) : _phone(std::move(phone)) {}
+
+Result CSimSim::open(SimHandle& sim) {
+    std::lock_guard lock(_lock);
+    sim = _next++;
+    _open.insert(sim);
+    return ERROR_SUCCESS;
+}
+
+Result CSimSim::close(SimHandle sim) {
+    std::lock_guard lock(_lock);
+    return _open.erase(sim) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+bool CSimSim::isOpen(SimHandle sim) {
+    std::lock_guard lock(_lock);
+    return _open.count(sim) != 0;
+}
+
+Result CSimSim::getLockedState(SimHandle sim, uint32_t& state) {
+    state = SIM_LOCKEDSTATE_READY;
+    if (!isOpen(sim)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    try {
+        state = _phone->state().simLocked ? SIM_LOCKEDSTATE_SIM_PIN : SIM_LOCKEDSTATE_READY;
+    } catch (const PlatformError&) {
+        return ERROR_READ_FAULT;
+    }
+    return ERROR_SUCCESS;
+}
+
+Result CSimSim::unlock(SimHandle sim, const std::string& pin) {
+    if (!isOpen(sim)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return _phone->unlockSim(pin);
+}
+
+bool CSimSim::isPinPromptShown() {
+    try {
+        return _phone->state().pinPrompt;
+    } catch (const PlatformError&) {
+        return false;
+    }
+}
+
+void CSimSim::closePinPrompt() {
+    _phone->closePinPrompt();
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "platform/ITelephony.h"
+#include "platform/sim/CSimCallbackThread.h"
+#include "platform/sim/CSimPhone.h"
+
+namespace platform::sim {
+
+// The cellular line of the simulated phone: one line device (0). A request returns its id at once;
+// the phone carries it out after a short delay of its own clock and then answers with LINE_REPLY
+// on the service's callback thread, so that whoever reads the phone's state on the reply sees the
+// change already made. A request the phone accepted is carried out even when its line is closed
+// before the answer; only the answer is dropped.
+class CSimTelephony : public ITelephony {
+  public:
+    // Phone milliseconds a request takes.
+    static constexpr uint32_t kEquipmentDelayMs = 300;
+    static constexpr uint32_t kRegisterDelayMs = 200;
+    static constexpr uint32_t kUnregisterDelayMs = 100;
+
+    CSimTelephony(std::shared_ptr<CSimPhone> phone, IClock& clock);
+
+    // LINEERR_BADDEVICEID for a device other than 0, LINEERR_INVALPARAM without a callback.
+    Result openLine(uint32_t device, uint32_t apiVersion, uintptr_t instance, uint32_t privilege,
+                    LineCallback callback, LineHandle& line) override;
+    // LINEERR_INVALLINEHANDLE for a line that is not open.
+    Result closeLine(LineHandle line) override;
+    // LINEERR_INVALLINEHANDLE (negative) for a line that is not open, LINEERR_INVALPARAM for a
+    // state other than full or minimum. The reply's result is 0, or LINEERR_OPERATIONFAILED when
+    // the phone could not store the change.
+    long setEquipmentState(LineHandle line, uint32_t state) override;
+    // Answered with 0 while the phone radio is on, LINEERR_OPERATIONFAILED while it is off.
+    long registerOnNetwork(LineHandle line) override;
+    long unregisterFromNetwork(LineHandle line) override;
+
+  private:
+    struct Line {
+        LineCallback callback;
+        uintptr_t instance;
+        CSimCallbackThread::Owner owner;
+    };
+    // Starts a request on `line`: after `delayMs` the phone runs `work`, whose result the line's
+    // callback then receives. Returns the request id, or a negative error.
+    long request(LineHandle line, uint32_t delayMs, std::function<uint32_t()> work);
+
+    std::shared_ptr<CSimPhone> _phone;
+    std::mutex _lock;
+    std::map<LineHandle, Line> _lines;
+    LineHandle _nextLine = 1;
+    int32_t _nextRequest = 1;
+    // Last: joined before the lines and the phone that its calls use go.
+    CSimCallbackThread _calls;
+    CSimCallbackThread::Owner _service;  // the phone's own work, never removed
+};
+
+}  // namespace platform::sim
