@@ -12,6 +12,8 @@
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimPower.h"
 #include "platform/sim/CSimRegistry.h"
+#include "platform/sim/CSimShell.h"
+#include "platform/sim/CSimTodayThemePanel.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "platform/sim/CSimWirelessDevices.h"
 
@@ -29,6 +31,8 @@ Services::~Services() {
     _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
+    _parts.todayThemePanel.reset();
+    _parts.shell.reset();
     _parts.radioInterface.reset();
     _parts.telephony.reset();
     _parts.sim.reset();
@@ -62,6 +66,8 @@ std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& r
     auto phone = std::make_shared<sim::CSimPhone>(home, *registry, role == Role::Program);
     parts.wirelessDevices = std::make_unique<sim::CSimWirelessDevices>(phone);
     parts.power = std::make_unique<sim::CSimPower>(phone);
+    parts.shell = std::make_unique<sim::CSimShell>(phone, *registry);
+    parts.todayThemePanel = std::make_unique<sim::CSimTodayThemePanel>(phone, *registry, *clock);
     parts.controlCommands = [weak = std::weak_ptr<sim::CSimPhone>(phone)](CControlServer& control) {
         sim::CSimPhone::registerControlCommands(weak, control);
     };
@@ -112,6 +118,14 @@ IDatabaseVolume& Services::databaseVolume() {
         throw PlatformError("this phone has no database volumes");
     }
     return *_parts.databaseVolume;
+}
+
+IShell& Services::shell() {
+    return part(_parts.shell, "shell");
+}
+
+ITodayThemePanel& Services::todayThemePanel() {
+    return part(_parts.todayThemePanel, "Today settings panel");
 }
 
 void Services::registerControlCommands(CControlServer& control) {
