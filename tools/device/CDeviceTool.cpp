@@ -15,6 +15,8 @@
 #include "platform/CControlClient.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
+#include "platform/sim/CSimShell.h"
+#include "platform/sim/CSimTodayThemePanel.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "store/CDB.h"
 
@@ -190,6 +192,12 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
                 DT_Format(c.localTime()).c_str(), c.speed(), phone.wifi ? "on" : "off",
                 platform::sim::CSimPhone::bluetoothName(phone.bluetooth), phone.radio ? "on" : "off",
                 platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
+    // What the shell and the Today panel keep: empty when never set.
+    std::map<std::string, std::string> kept = platform::sim::CSimPhone::loadSettings(_services.home());
+    for (const char* name : {platform::sim::CSimShell::kLastOpened, platform::sim::CSimShell::kRingTone,
+                             platform::sim::CSimTodayThemePanel::kTodayTheme}) {
+        std::printf("%s=%s\n", name, kept[name].c_str());
+    }
     return kOk;
 }
 
