@@ -16,6 +16,8 @@
 #include "platform/sim/CSimSim.h"
 #include "platform/sim/CSimSystemInfo.h"
 #include "platform/sim/CSimTelephony.h"
+#include "platform/sim/CSimShell.h"
+#include "platform/sim/CSimTodayThemePanel.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "platform/sim/CSimWirelessDevices.h"
 
@@ -33,6 +35,8 @@ Services::~Services() {
     _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
+    _parts.todayThemePanel.reset();
+    _parts.shell.reset();
     _parts.radioInterface.reset();
     _parts.telephony.reset();
     _parts.sim.reset();
@@ -74,6 +78,8 @@ std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& r
     parts.sim = std::make_unique<sim::CSimSim>(phone);
     parts.radioInterface = std::make_unique<sim::CSimRadioInterface>(phone, *clock);
     parts.systemInfo = std::make_unique<sim::CSimSystemInfo>(phone);
+    parts.shell = std::make_unique<sim::CSimShell>(phone, *registry);
+    parts.todayThemePanel = std::make_unique<sim::CSimTodayThemePanel>(phone, *registry, *clock);
     parts.controlCommands = [weak = std::weak_ptr<sim::CSimPhone>(phone)](CControlServer& control) {
         sim::CSimPhone::registerControlCommands(weak, control);
     };
@@ -124,6 +130,14 @@ IDatabaseVolume& Services::databaseVolume() {
         throw PlatformError("this phone has no database volumes");
     }
     return *_parts.databaseVolume;
+}
+
+IShell& Services::shell() {
+    return part(_parts.shell, "shell");
+}
+
+ITodayThemePanel& Services::todayThemePanel() {
+    return part(_parts.todayThemePanel, "Today settings panel");
 }
 
 void Services::registerControlCommands(CControlServer& control) {

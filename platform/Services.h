@@ -13,9 +13,11 @@
 #include "platform/IPower.h"
 #include "platform/IRadioInterface.h"
 #include "platform/IRegistry.h"
+#include "platform/IShell.h"
 #include "platform/ISim.h"
 #include "platform/ISystemInfo.h"
 #include "platform/ITelephony.h"
+#include "platform/ITodayThemePanel.h"
 #include "platform/IUserNotifications.h"
 #include "platform/IWirelessDevices.h"
 
@@ -49,6 +51,9 @@ class Services {
         std::unique_ptr<ISystemInfo> systemInfo;
         // Property-database volumes (the device database).
         std::unique_ptr<IDatabaseVolume> databaseVolume;
+        // The shell (open a file, ring tone) and the Today settings panel.
+        std::unique_ptr<IShell> shell;
+        std::unique_ptr<ITodayThemePanel> todayThemePanel;
         // Adds the phone's own verbs to a control socket; may be empty.
         std::function<void(CControlServer&)> controlCommands;
     };
@@ -83,6 +88,9 @@ class Services {
     ISystemInfo& systemInfo();
     // Throws PlatformError when these services were set up without database volumes.
     IDatabaseVolume& databaseVolume();
+    // Each throws PlatformError when these services were set up without that part.
+    IShell& shell();
+    ITodayThemePanel& todayThemePanel();
 
     // Lets the phone answer its own verbs on the running program's control socket (for the
     // simulated phone: wifi, bt and radio changes made outside the program, and "phone"). The

@@ -29,6 +29,8 @@ namespace {
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS devices(key TEXT PRIMARY KEY, value TEXT NOT NULL)";
+constexpr const char* kSettingsSchema =
+    "CREATE TABLE IF NOT EXISTS settings(name TEXT PRIMARY KEY, value TEXT NOT NULL)";
 
 const char* onOff(bool on) {
     return on ? "on" : "off";
@@ -194,6 +196,7 @@ std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
     auto db = std::make_unique<CSqliteConnection>(CSimPhone::stateFile(home), true);
     db->exec("PRAGMA journal_mode=WAL");
     db->exec(kSchema);
+    db->exec(kSettingsSchema);
     return db;
 }
 
@@ -567,6 +570,45 @@ Result CSimPhone::beep() {
         ++s.beeps;
         return ERROR_SUCCESS;
     });
+}
+
+Result CSimPhone::setSetting(const std::string& name, const std::string& value) {
+    std::lock_guard lock(_lock);
+    LockFile::Guard guard(*_lockFile);
+    try {
+        CSqliteStatement st(*_db, "INSERT OR REPLACE INTO settings(name, value) VALUES(?, ?)");
+        st.bind(1, name).bind(2, value).run();
+    } catch (const PlatformError&) {
+        return ERROR_WRITE_FAULT;
+    }
+    return ERROR_SUCCESS;
+}
+
+std::string CSimPhone::setting(const std::string& name) {
+    std::lock_guard lock(_lock);
+    CSqliteStatement st(*_db, "SELECT value FROM settings WHERE name = ?");
+    st.bind(1, name);
+    return st.step() ? st.columnText(0) : std::string();
+}
+
+std::map<std::string, std::string> CSimPhone::loadSettings(const CHome& home) {
+    std::map<std::string, std::string> settings;
+    std::filesystem::path file = stateFile(home);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+        return settings;
+    }
+    CSqliteConnection db(file, false);
+    // A file written before the phone kept settings has no table for them.
+    CSqliteStatement table(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'settings'");
+    if (!table.step()) {
+        return settings;
+    }
+    CSqliteStatement st(db, "SELECT name, value FROM settings");
+    while (st.step()) {
+        settings[st.columnText(0)] = st.columnText(1);
+    }
+    return settings;
 }
 
 std::string CSimPhone::describe(const State& s) {

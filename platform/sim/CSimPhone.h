@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -175,6 +176,17 @@ class CSimPhone {
     // The low word of the battery value: charging, or high, low or critical by the charge.
     static uint32_t batteryFlags(const State& state);
     static bool validPin(const std::string& pin);
+
+    // Texts the phone keeps besides its devices, each under a name: the file the shell opened
+    // last ("last_opened"), the ring tone of line 1 ("ring_tone"), the Today theme
+    // ("today_theme"). They live in a table of their own in the state file.
+    // ERROR_WRITE_FAULT when the text cannot be stored.
+    Result setSetting(const std::string& name, const std::string& value);
+    // Empty when never set; throws PlatformError when the file cannot be read.
+    std::string setting(const std::string& name);
+    // Every stored setting, read without changing anything (none when there is no file yet).
+    // Throws PlatformError when the file is not a state file.
+    static std::map<std::string, std::string> loadSettings(const CHome& home);
 
     static std::filesystem::path stateFile(const CHome& home);
     // The stored state, read without changing anything (the default state when there is no file

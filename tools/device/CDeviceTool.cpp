@@ -15,6 +15,8 @@
 #include "platform/CControlClient.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
+#include "platform/sim/CSimShell.h"
+#include "platform/sim/CSimTodayThemePanel.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "store/CDB.h"
 #include "tools/device/CDeviceArgs.h"
@@ -193,6 +195,12 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
     std::printf("clock=%s\nspeed=%g\n%sprogram=%s\n", DT_Format(c.localTime()).c_str(), c.speed(),
                 platform::sim::CSimPhone::describe(phone).c_str(),
                 platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
+    // What the shell and the Today panel keep: empty when never set.
+    std::map<std::string, std::string> kept = platform::sim::CSimPhone::loadSettings(_services.home());
+    for (const char* name : {platform::sim::CSimShell::kLastOpened, platform::sim::CSimShell::kRingTone,
+                             platform::sim::CSimTodayThemePanel::kTodayTheme}) {
+        std::printf("%s=%s\n", name, kept[name].c_str());
+    }
     return kOk;
 }
 
