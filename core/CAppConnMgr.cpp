@@ -20,7 +20,9 @@
 #include "managers/CWifiOssVcsMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/Services.h"
+#include "schedule/CScheduleEngine.h"
 #include "store/CDB.h"
+#include "store/CTablePlaces.h"
 #include "ui/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
@@ -37,6 +39,13 @@ CAppConnMgr::CAppConnMgr()
 CAppConnMgr::~CAppConnMgr() {
     // No more requests from outside: their handlers use the window and the members.
     GetControlServer().stop();
+    // The schedule engine drives the managers: it goes first.
+    if (_ril) {
+        if (CScheduleEngine* engine = CScheduleEngine::GetInstance()) {
+            _ril->RemoveStatusListener(engine);
+        }
+    }
+    CScheduleEngine::DestroyInstance();
     // The main window first, then the Wi-Fi manager, then the members in reverse order of
     // construction.
     _mainWindow.reset();
@@ -69,8 +78,12 @@ int CAppConnMgr::InitInstance() {
     _mainWindow->AddTimeNotificationListener(_phone.get());
     _mainWindow->AddTimeNotificationListener(_wifi.get());
     _mainWindow->AddTimeNotificationListener(_ril.get());
-    // 9. Every manager's first status (the schedule engine follows when it comes).
+    CScheduleEngine* engine = CScheduleEngine::GetInstance();
+    _mainWindow->AddTimeNotificationListener(engine);
+    _ril->AddStatusListener(engine);
+    // 9. Every manager's first status, then the schedule engine.
     CMgr::RefreshAll();
+    engine->Init();
     // 10. Arrow cursor again.
     QApplication::restoreOverrideCursor();
     // 11. The included places of a new installation.
@@ -224,6 +237,7 @@ void CAppConnMgr::RegisterControlCommands() {
             out += window->DescribeState();
         }
         out += DescribeLocation();
+        out += CScheduleEngine::GetInstance()->DescribeState();
         return out;
     });
     // force MGR STATUS [--minutes N] [--restore S] [--delay S]: a manager's ForceStatus.
@@ -266,6 +280,44 @@ void CAppConnMgr::RegisterControlCommands() {
         }
         mgr->ForceStatus(status, minutes, restore, delay);
         return std::string();
+    });
+    // The tables were changed from outside (zentrova-device): read them again and re-evaluate.
+    GetControlServer().on("dbchanged", [](const std::vector<std::string>& args) {
+        if (!args.empty()) {
+            throw platform::CControlServer::ControlError("dbchanged takes no arguments");
+        }
+        CScheduleEngine::GetInstance()->ChangeInDB();
+        return std::string();
+    });
+    GetControlServer().on("lock", [this](const std::vector<std::string>& args) {
+        if (args.size() != 1) {
+            throw platform::CControlServer::ControlError("lock takes the id of a place");
+        }
+        CStrPlace place;
+        char* end = nullptr;
+        place.SetId(static_cast<int>(std::strtol(args[0].c_str(), &end, 10)));
+        if (args[0].empty() || *end) {
+            throw platform::CControlServer::ControlError("not a place id: '" + args[0] + "'");
+        }
+        _db->InvalidateCaches();
+        if (!_db->IsOpen()) {
+            _db->OpenDB(0);
+        }
+        if (!_db->GetTablePlaces()->FindAndFill(place)) {
+            throw platform::CControlServer::ControlError("no place has id " + args[0]);
+        }
+        CScheduleEngine::GetInstance()->SetLockedPlace(place);
+        return "locked=" + std::to_string(place.GetId()) + "\n";
+    });
+    GetControlServer().on("unlock", [](const std::vector<std::string>& args) {
+        if (!args.empty()) {
+            throw platform::CControlServer::ControlError("unlock takes no arguments");
+        }
+        CScheduleEngine* engine = CScheduleEngine::GetInstance();
+        engine->SetLockedMode(0);
+        // Back to the place the phone is in.
+        engine->ChangeInDB();
+        return std::string("locked=0\n");
     });
     platform::Services::get().registerControlCommands(GetControlServer());
 }

@@ -76,6 +76,12 @@ CDB::~CDB() {
     _me.compare_exchange_strong(self, nullptr);
 }
 
+void CDB::InvalidateCaches() {
+    for (CTableBase* table : _managed) {
+        table->InvalidateCache();
+    }
+}
+
 void CDB::AddManagedTable(CTableBase* table) {
     _managed.push_back(table);
 }

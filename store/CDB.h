@@ -45,6 +45,8 @@ class CDB : public CTableBase::IDatabase {
     virtual CTableLocation* GetTableLocations();
     virtual CTableActions* GetTableActions() { return _actions.get(); }
     void AddManagedTable(CTableBase* table) override;
+    // Drops every table's cache, so the next read sees what another process wrote.
+    void InvalidateCaches();
     virtual void DebugAllRecords();
     virtual void DeleteAllRecords();
     virtual void LoadData();

@@ -429,6 +429,15 @@ void CWindowMain::LogChanged(int) {
         this, [this] { update(); }, Qt::QueuedConnection);
 }
 
+void CWindowMain::SetPlaceAndFrame(const std::string& place, const std::string& frame) {
+    {
+        std::lock_guard lock(_lock);
+        _placeName = place;
+        _frameName = frame;
+    }
+    InvalidatePanel();
+}
+
 void CWindowMain::InvalidatePanel() {
     // Queued to the window's thread; dropped by Qt when the window is gone by then.
     QMetaObject::invokeMethod(
@@ -444,6 +453,8 @@ std::string CWindowMain::DescribeState() const {
     out += "last_copydata_bytes=" + std::to_string(_lastCopyDataBytes.load()) + "\n";
     std::lock_guard lock(_lock);
     out += "time_listeners=" + std::to_string(_timeListeners.size()) + "\n";
+    out += "shown_place=" + _placeName + "\n";
+    out += "shown_frame=" + _frameName + "\n";
     if (_timerNotifications.load()) {
         out += "last_timer=" + std::to_string(_lastTimerId) + " " + std::to_string(_lastTimerValue) + " " +
                DT_Format(_lastTimerTime) + "\n";
@@ -463,6 +474,13 @@ void CWindowMain::paintEvent(QPaintEvent*) {
     QFont title("Sans", 14, QFont::Bold);
     painter.setFont(title);
     painter.drawText(QRect(10, 10, width() - 20, 30), Qt::AlignLeft | Qt::AlignVCenter, "Zentrova");
+    {
+        std::lock_guard lock(_lock);
+        if (!_placeName.empty()) {
+            painter.drawText(QRect(10, 10, width() - 20, 30), Qt::AlignRight | Qt::AlignVCenter,
+                             QString::fromStdString(_placeName + " - " + _frameName));
+        }
+    }
     painter.setFont(QFont("Sans", 9));
     const int lineHeight = painter.fontMetrics().height() + 2;
     const int firstLine = 50;

@@ -80,6 +80,9 @@ class CWindowMain : public CBaseWindow, public ILogListener {
 
     void LogChanged(int count) override;
 
+    // The place and time frame shown on the panel; callable from any thread.
+    void SetPlaceAndFrame(const std::string& place, const std::string& frame);
+
     // Repaints the panel soon; callable from any thread.
     void InvalidatePanel();
 
@@ -109,6 +112,8 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     long _lastTimerValue = 0;
     SYSTEMTIME _lastTimerTime;
     std::vector<std::string> _notificationsDebug;
+    std::string _placeName;
+    std::string _frameName;
 
     struct TimerThread {
         std::thread thread;
