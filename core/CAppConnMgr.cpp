@@ -309,6 +309,22 @@ void CAppConnMgr::RegisterControlCommands() {
         CScheduleEngine::GetInstance()->SetLockedPlace(place);
         return "locked=" + std::to_string(place.GetId()) + "\n";
     });
+    // The SIM PINs the phone manager unlocks the SIM with (what the settings pages store).
+    for (const char* verb : {"pin", "pin2"}) {
+        GetControlServer().on(verb, [this, verb](const std::vector<std::string>& args) {
+            if (args.size() != 1 || args[0].empty() || args[0].size() > 8 ||
+                args[0].find_first_not_of("0123456789") != std::string::npos) {
+                throw platform::CControlServer::ControlError(std::string(verb) +
+                                                             " takes a PIN of up to 8 digits");
+            }
+            if (std::string(verb) == "pin") {
+                _phone->SetPin(args[0]);
+            } else {
+                _phone->SetPin2(args[0]);
+            }
+            return std::string(verb) + "=stored\n";
+        });
+    }
     GetControlServer().on("unlock", [](const std::vector<std::string>& args) {
         if (!args.empty()) {
             throw platform::CControlServer::ControlError("unlock takes no arguments");

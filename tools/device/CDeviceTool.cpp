@@ -142,6 +142,7 @@ void CDeviceTool::Usage(FILE* out) {
                  "                              a change of the phone made outside the program\n"
                  "  phone                       the running phone's devices as key=value lines\n"
                  "  app                         the running program's own view\n"
+                 "  pin PIN | pin2 PIN          the SIM PINs the program unlocks the SIM with\n"
                  "  place add NAME              a new place, with no time frames\n"
                  "  frame add PLACE mon..sun|1..7|all HH:MM HH:MM [--name N] [--always-on]\n"
                  "                              a time frame of a place (all: one each day)\n"
