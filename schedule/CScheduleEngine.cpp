@@ -919,6 +919,7 @@ std::string CScheduleEngine::DescribeState() const {
     out += "frame=" + std::to_string(period.GetId()) + "\n";
     out += "frame_name=" + (period.GetId() == -1 ? std::string() : period.GetName()) + "\n";
     out += "frame_place=" + std::to_string(period.GetId() == -1 ? 0 : period.GetIdPlace()) + "\n";
+    out += "frame_weekday=" + std::to_string(period.GetId() == -1 ? 0 : period.GetWeekDay()) + "\n";
     out += "engine_location=" + std::to_string(GetCurrentLocation()) + "\n";
     out += "locked=" + std::to_string(GetLockedMode()) + "\n";
     out += "locked_place=" + std::to_string(GetLockedMode() ? GetLockedPlace().GetId() : 0) + "\n";
