@@ -216,6 +216,8 @@ void CRilMgr::Initialize() {
         SetStatus(kStatusUnknown);
         return;
     }
+    // The manager's own status says only that it works: listeners read the location values.
+    SetStatus(0);
     EnableRilNotifications(static_cast<int>(ConfigValue("allow_ril_notifications", 1)));
     RefreshStatus(1);
     if (CNotificationBroker* broker = CNotificationBroker::GetInstance()) {

@@ -252,7 +252,7 @@ void CScheduleEngine::StatusChanged(int status, int mgrId, int code) {
 void CScheduleEngine::EndPeriod() {
     int key = GetCurrentPeriod().GetId();
     auto argument = std::make_unique<int>(key);
-    if (PostCommand(kCommandEndPeriod, kNoTimeLimit, argument.get())) {
+    if (PostCommandNotRepeteated(kCommandEndPeriod, kNoTimeLimit, argument.get())) {
         argument.release();
     }
 }
@@ -454,6 +454,7 @@ void CScheduleEngine::ExecutePeriodAlwaysOn(CStrPeriod& period) {
     place.SetId(period.GetIdPlace());
     if (Database()->GetTablePlaces()->FindAndFill(place)) {
         SetLockedPlace(place, period);
+        _lockedByAlwaysOn = true;
     }
 }
 
@@ -578,6 +579,15 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
         return;
     }
     // Always-on frames.
+    if (param == 0 && _lockedByAlwaysOn.exchange(false)) {
+        // The always-on frame is over: the lock it set ends with it (ending the frame), and the
+        // place the phone is in counts again.
+        SetLockedMode(0);
+        SetCurrentPeriodKey(-1);
+        ManageNextPeriodAlwaysOn();
+        ChangeInDB();
+        return;
+    }
     EndPeriod();
     if (param == 1) {
         CStrPeriod frame;
@@ -753,6 +763,7 @@ void CScheduleEngine::SetLockedPlace(const CStrPlace& place) {
 }
 
 void CScheduleEngine::SetLockedPlace(const CStrPlace& place, const CStrPeriod& period) {
+    _lockedByAlwaysOn = false;  // a lock of the user's until an always-on frame says otherwise
     {
         std::lock_guard lock(_stateLock);
         _lockedPlace = place;
@@ -771,6 +782,9 @@ void CScheduleEngine::SetLockedPlace(const CStrPlace& place, const CStrPeriod& p
 }
 
 void CScheduleEngine::SetLockedMode(int locked) {
+    if (locked == 0) {
+        _lockedByAlwaysOn = false;
+    }
     if (locked == 0 && _lockedMode.load() != 0) {
         SetConfig("locked_profile", 0);
         EndRunningFrame();

@@ -158,6 +158,7 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     std::atomic<bool> _newFramePending{false};
     std::atomic<bool> _frameEndPending{false};
     std::atomic<int> _lockedMode{0};
+    std::atomic<bool> _lockedByAlwaysOn{false};  // the lock ends with the always-on frame
     std::atomic<int> _executions{0};
     // The open-file, theme and ring-tone actions still running.
     std::unique_ptr<CActionThreads> _actions;

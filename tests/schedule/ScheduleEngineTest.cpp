@@ -259,6 +259,18 @@ TEST_F(ScheduleEngineTest, AlwaysOnFrameLocksThePhoneOnItsPlace) {
     EXPECT_EQ(engine->GetLockedMode(), 1);
     EXPECT_EQ(engine->GetLockedPlace().GetId(), office);
     EXPECT_EQ(engine->GetCurrentPeriod().GetName(), "Meeting");
+    EXPECT_EQ(config->GetLongParameter("locked_profile"), static_cast<uint32_t>(office));
+    // Its end unlocks; a lock of the user's is not ended by it.
+    setNow(2026, 12, 7, 11, 0);
+    engine->TimeNotification(8, 0, SYSTEMTIME{2026, 12, 1, 7, 11, 0, 0, 0});
+    EXPECT_EQ(engine->GetLockedMode(), 0);
+    EXPECT_EQ(config->GetLongParameter("locked_profile"), 0u);
+    CStrPlace homePlace;
+    homePlace.SetId(home);
+    db->GetTablePlaces()->FindAndFill(homePlace);
+    engine->SetLockedPlace(homePlace);
+    engine->TimeNotification(8, 0, SYSTEMTIME{2026, 12, 1, 7, 11, 0, 0, 0});
+    EXPECT_EQ(engine->GetLockedMode(), 1);
     // Later in the day the next always-on start is a week away, and its texts are ready.
     engine->SetLockedMode(0);
     setNow(2026, 12, 7, 12, 0);
