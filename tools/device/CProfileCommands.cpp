@@ -11,6 +11,7 @@
 #include "platform/CControlClient.h"
 #include "platform/ControlProtocol.h"
 #include "store/CDB.h"
+#include "store/CPeriod.h"
 #include "tools/device/CDeviceArgs.h"
 #include "tools/device/CDeviceTool.h"
 #include "tools/device/CToolDatabase.h"
@@ -18,31 +19,12 @@
 
 namespace {
 
-constexpr int kMinutesPerDay = 24 * 60;
 constexpr const char* kDayNames[] = {"", "mon", "tue", "wed", "thu", "fri", "sat", "sun"};
 
 std::string hhmm(const SYSTEMTIME& t) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02u:%02u", t.wHour % 100u, t.wMinute % 100u);
     return buf;
-}
-
-int minuteOfDay(const SYSTEMTIME& t) {
-    return t.wHour * 60 + t.wMinute;
-}
-
-// The minutes of one day that a frame covers, as half-open ranges.
-std::vector<std::pair<int, int>> coveredMinutes(const CStrPeriod& frame) {
-    int start = minuteOfDay(frame.GetInicio());
-    int end = minuteOfDay(frame.GetFinal());
-    if (start == end) {
-        return {{0, kMinutesPerDay}};
-    }
-    if (start < end) {
-        return {{start, end}};
-    }
-    // Past midnight: the evening part and the early part.
-    return {{start, kMinutesPerDay}, {0, end}};
 }
 
 // "--name VALUE" style options after the fixed words; flags take no value.
@@ -106,19 +88,13 @@ bool CProfileCommands::IsActionCode(int code) {
 }
 
 bool CProfileCommands::Overlap(const CStrPeriod& a, const CStrPeriod& b) {
-    for (auto [aStart, aEnd] : coveredMinutes(a)) {
-        for (auto [bStart, bEnd] : coveredMinutes(b)) {
-            if (aStart < bEnd && bStart < aEnd) {
-                return true;
-            }
-        }
-    }
-    return false;
+    // The same overlap rule as the frames the program adds.
+    return CPeriod(a).Intersect(CPeriod(b)) != 0;
 }
 
 std::string CProfileCommands::CheckNewFrame(const std::vector<CStrPeriod>& sameDay, const CStrPeriod& frame) {
     CTextsMgr* texts = CTextsMgr::GetInstance();
-    if (!sameDay.empty() && minuteOfDay(frame.GetInicio()) == minuteOfDay(frame.GetFinal())) {
+    if (!sameDay.empty() && CPeriod(frame).IsAllDay()) {
         return SafeSprintf(texts->GetText("FRAME 24 NOT POSSIBLE"));
     }
     for (const CStrPeriod& existing : sameDay) {
