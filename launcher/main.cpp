@@ -27,6 +27,7 @@
 #include "platform/PlatformError.h"
 #include "platform/Services.h"
 #include "platform/qt/CQtMessageBoxes.h"
+#include "schedule/CScheduleEngine.h"
 #include "ui/CQtApplication.h"
 #include "ui/CWindowMain.h"
 
@@ -197,6 +198,10 @@ void finalCleanUp() {
                   CWindowMain::_OnPaintExecuted.load(),
                   static_cast<double>(CWindowMain::_OnPaintMajorTimeExecution.load()),
                   static_cast<double>(CWindowMain::_OnPaintMinorTimeExecution.load()));
+    LogFormateado(1, "frames started: %d, longest %f ms, shortest %f ms",
+                  CScheduleEngine::_StartPeriodExecuted.load(),
+                  static_cast<double>(CScheduleEngine::_StartPeriodMajorTimeExecution.load()),
+                  static_cast<double>(CScheduleEngine::_StartPeriodMinorTimeExecution.load()));
     LogFormateado(1, "worker threads alive: %d", static_cast<int>(WorkerThread::GetNumeroInstancias()));
     WorkerThread::TerminateAll();
 }
