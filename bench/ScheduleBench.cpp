@@ -28,36 +28,12 @@
 #include "store/CTableCell.h"
 #include "store/CTablePeriods.h"
 #include "store/CTablePlaces.h"
+#include "support/RecordingMgr.h"
 #include "support/TempHome.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Stands for the Wi-Fi manager: notes when a status is forced on it.
-class ForcedProbe : public CMgr {
-  public:
-    ForcedProbe() : CMgr(MGR_WIFI) {}
-    ~ForcedProbe() override { Stop(); }
-    void Initialize() override {}
-    int IsRefreshSynchronus() override { return 1; }
-    int GetMgrId() override { return MGR_WIFI; }
-    void RefreshStatusChild(int) override {}
-    void ForceStatusChild(int, int) override {}
-    void SetMaxPower() override {}
-    void HandleCommandChild(int, int) override {}
-    void ForceStatus(int, int, int, int) override {
-        auto now = Clock::now();
-        std::lock_guard lock(m);
-        at = now;
-        ++count;
-        changed.notify_all();
-    }
-    std::mutex m;
-    std::condition_variable changed;
-    Clock::time_point at;
-    long count = 0;
-};
 
 void AddPlace(CDB& db, const std::string& name, int cell, int wifi) {
     CStrPlace place;
@@ -97,7 +73,7 @@ void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
     home.services().registerControlCommands(control);
     control.start();
     platform::CControlClient client(home.services().home());
-    ForcedProbe probe;
+    RecordingMgr probe;
     {
         CMobilePhoneMgr phone;
         phone.Initialize();
@@ -108,10 +84,10 @@ void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
         ril.AddStatusListener(engine);
         int move = 0;
         for (auto _ : state) {
-            long before;
+            size_t before;
             {
                 std::lock_guard lock(probe.m);
-                before = probe.count;
+                before = probe.forced.size();
             }
             // Every commands' pause has passed before the next move.
             while (engine->GetCountCommandsPending() > 0) {
@@ -124,7 +100,7 @@ void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
             client.request({"cell", cell, cell == "1111" ? "10" : "20"}, reply);
             std::unique_lock lock(probe.m);
             if (!probe.changed.wait_for(lock, std::chrono::seconds(10),
-                                        [&] { return probe.count > before; })) {
+                                        [&] { return probe.forced.size() > before; })) {
                 state.SkipWithError("no action command within 10 s");
                 break;
             }

@@ -39,15 +39,6 @@ constexpr int kCodeSignal = 0;
 constexpr int kCodeLocation = 1;
 constexpr int kCodeBattery = 2;
 
-std::string text(const char* key) {
-    return CTextsMgr::GetInstance()->GetText(key);
-}
-
-CWindowMain* mainWindow() {
-    CApp* app = CApp::GetInstance();
-    return app ? dynamic_cast<CWindowMain*>(app->GetMainWindow()) : nullptr;
-}
-
 CMobilePhoneMgr* phoneMgr() {
     return CMobilePhoneMgr::GetInstance();
 }
@@ -197,7 +188,7 @@ bool CRilMgr::ManagerEnabled() {
 }
 
 std::string& CRilMgr::GetNameMgr(std::string& name) {
-    name = text("EVENT_LOG_MGR_LOCATION_NAME");
+    name = CTextsMgr::Text("EVENT_LOG_MGR_LOCATION_NAME");
     return name;
 }
 
@@ -271,11 +262,11 @@ void CRilMgr::EnableRilNotifications(int enable) {
     }
     if (rc == platform::ERROR_SUCCESS) {
         hRil = handle;
-        CLogMgr::Log(GetMgrId(), 1, text("EVENT_LOG_RIL_INIT_OK_RESUME"),
-                     text("EVENT_LOG_RIL_INIT_OK_DESCRIPTION"));
+        CLogMgr::Log(GetMgrId(), 1, CTextsMgr::Text("EVENT_LOG_RIL_INIT_OK_RESUME"),
+                     CTextsMgr::Text("EVENT_LOG_RIL_INIT_OK_DESCRIPTION"));
     } else {
-        CLogMgr::Log(GetMgrId(), 3, text("EVENT_LOG_RIL_INIT_KO_RESUME"),
-                     text("EVENT_LOG_RIL_INIT_KO_DESCRIPTION"));
+        CLogMgr::Log(GetMgrId(), 3, CTextsMgr::Text("EVENT_LOG_RIL_INIT_KO_RESUME"),
+                     CTextsMgr::Text("EVENT_LOG_RIL_INIT_KO_DESCRIPTION"));
     }
 }
 
@@ -640,7 +631,7 @@ bool CRilMgr::PauseUnlessStopping(uint32_t ms) {
 // Panel
 
 void CRilMgr::RefreshPanelControlAll() {
-    if (CWindowMain* window = mainWindow()) {
+    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
         window->InvalidatePanel();
     }
 }
@@ -730,7 +721,7 @@ void CRilMgr::LogCurrentLevel() {
 }
 
 void CRilMgr::ClearBatteryHistory() {
-    if (QuestionBox(text("DIALOG_BATTERY_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
+    if (QuestionBox(CTextsMgr::Text("DIALOG_BATTERY_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
         return;
     }
     {
@@ -741,7 +732,7 @@ void CRilMgr::ClearBatteryHistory() {
 }
 
 void CRilMgr::ClearCurrentHistory() {
-    if (QuestionBox(text("DIALOG_CURRENT_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
+    if (QuestionBox(CTextsMgr::Text("DIALOG_CURRENT_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
         return;
     }
     {

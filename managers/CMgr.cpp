@@ -37,15 +37,6 @@ constexpr size_t kCommandLineBuffer = 260;
 constexpr size_t kMaxHandlesScanned = 500;
 constexpr const char* kTimerFormat = "timer_notification_%02d_%02d_%04d_%02d_%02d_%02d_%02d_%02d";
 
-std::string text(const char* key) {
-    return CTextsMgr::GetInstance()->GetText(key);
-}
-
-CWindowMain* mainWindow() {
-    CApp* app = CApp::GetInstance();
-    return app ? dynamic_cast<CWindowMain*>(app->GetMainWindow()) : nullptr;
-}
-
 }  // namespace
 
 CMgr::CMgr(int mgrId) : WorkerThread(1, 0), _mgrId(mgrId) {
@@ -102,7 +93,7 @@ std::unique_lock<std::mutex> CMgr::TakeOrRestart(std::mutex& lock) {
     while (!held.try_lock()) {
         if (clock.tickCount() - start >= kLockWaitMs) {
             if (IsDebugMode()) {
-                TextBox(SafeSprintf(text("ERROR TIMEOUT MUTEX")));
+                TextBox(SafeSprintf(CTextsMgr::Text("ERROR TIMEOUT MUTEX")));
             }
             Restart();
             // The change itself still needs the lock: going on without it would corrupt the list.
@@ -146,7 +137,7 @@ void CMgr::ProcessTimerNotification(int id, int value) {
 }
 
 void CMgr::SendStatusToPlugin() {
-    CWindowMain* window = mainWindow();
+    CWindowMain* window = CWindowMain::GetMainWindowOfApp();
     if (!window) {
         return;
     }
@@ -182,7 +173,7 @@ std::string& CMgr::GetNameStatus(int, std::string& name) {
 
 std::string CMgr::LogText(const char* key, size_t buffer, const std::string& a, const std::string& b,
                           const std::string& c) {
-    std::string format = text(key);
+    std::string format = CTextsMgr::Text(key);
     return FitBuffer(c.empty() ? SafeSprintf(format, a, b) : SafeSprintf(format, a, b, c), buffer);
 }
 
@@ -250,7 +241,7 @@ void CMgr::RefreshStatus(int force) {
         GetNameMgr(name);
         GetNameStatus(oldStatus, oldName);
         GetNameStatus(newStatus, newName);
-        const std::string unknown = text("EVENT_LOG_MGR_UNKNOWN_STATUS");
+        const std::string unknown = CTextsMgr::Text("EVENT_LOG_MGR_UNKNOWN_STATUS");
         for (std::string* s : {&name, &oldName, &newName}) {
             if (CountChars(*s) < 2) {
                 *s = unknown;
@@ -271,7 +262,7 @@ void CMgr::NotifyTodayPluginOfStatus(CWindowMain& window) {
 }
 
 void CMgr::FireStatusChanged(int code) {
-    if (CWindowMain* window = mainWindow()) {
+    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
         NotifyTodayPluginOfStatus(*window);
     }
     std::vector<IStatusListener*> listeners;
@@ -318,7 +309,7 @@ void CMgr::SetTimeLimitNotification(int id, int minutes, int value) {
         std::lock_guard lock(_mapLock);
         _mapMgrNotifi[id] = handle;
     }
-    if (CWindowMain* window = mainWindow()) {
+    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
         window->UpdateNotificationsDebugInfo();
     }
 }
@@ -351,7 +342,7 @@ void CMgr::EnsureTimeLimitNotification(int id, int minutes, int value) {
     }
     if (!exists) {
         SetTimeLimitNotification(id, minutes, value);
-        if (CWindowMain* window = mainWindow()) {
+        if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
             window->UpdateNotificationsDebugInfo();
         }
     }

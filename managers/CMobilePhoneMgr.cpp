@@ -25,10 +25,6 @@ constexpr int kSeverityDebug = 1;
 constexpr int kSeverityError = 3;
 constexpr uint32_t kNoRequest = 0;
 
-std::string text(const char* key) {
-    return CTextsMgr::GetInstance()->GetText(key);
-}
-
 // The PIN as the phone keeps it: UTF-16 code units, at most 9.
 std::string FitPin(const std::string& pin) {
     std::string units = Utf8ToUtf16Le(pin);
@@ -46,7 +42,7 @@ size_t PinLength(const std::string& pin) {
 
 }  // namespace
 
-CMobilePhoneMgr::CMobilePhoneMgr() : CMgr(MGR_PHONE), modelName(text("UNKNOWN")) {
+CMobilePhoneMgr::CMobilePhoneMgr() : CMgr(MGR_PHONE), modelName(CTextsMgr::Text("UNKNOWN")) {
     _instance.store(this);
     LoadPin("pin", pin);
     LoadPin("pin2", pin2);
@@ -238,12 +234,12 @@ void CMobilePhoneMgr::ProcessTimerNotification(int status) {
 }
 
 std::string& CMobilePhoneMgr::GetNameMgr(std::string& name) {
-    name = text("EVENT_LOG_MGR_PHONE_NAME");
+    name = CTextsMgr::Text("EVENT_LOG_MGR_PHONE_NAME");
     return name;
 }
 
 std::string& CMobilePhoneMgr::GetNameStatus(int status, std::string& name) {
-    name = text(status == 0 ? "EVENT_LOG_MGR_PHONE_STATUS_ON" : "EVENT_LOG_MGR_PHONE_STATUS_OFF");
+    name = CTextsMgr::Text(status == 0 ? "EVENT_LOG_MGR_PHONE_STATUS_ON" : "EVENT_LOG_MGR_PHONE_STATUS_OFF");
     return name;
 }
 
@@ -261,8 +257,8 @@ void CMobilePhoneMgr::ForceStatusChild(int status, int) {
         return;
     }
     if (IsBlocked()) {
-        CLogMgr::Log(GetMgrId(), kSeverityDebug, text("EVENT_LOG_MGR_PHONE_OP_RUNNING_RESUME"),
-                     text("EVENT_LOG_MGR_PHONE_OP_RUNNING_DESCRIPTION"));
+        CLogMgr::Log(GetMgrId(), kSeverityDebug, CTextsMgr::Text("EVENT_LOG_MGR_PHONE_OP_RUNNING_RESUME"),
+                     CTextsMgr::Text("EVENT_LOG_MGR_PHONE_OP_RUNNING_DESCRIPTION"));
         GetHandleFinishOperation().Set();
     } else {
         SetBlocked(1);
@@ -426,7 +422,7 @@ void CMobilePhoneMgr::CheckSimBlock() {
     }
     platform::Result rc = simServices.unlock(sim, GetPin());
     if (rc != platform::ERROR_SUCCESS) {
-        ProcesarError(text("ERROR UNLOCKING").c_str());
+        ProcesarError(CTextsMgr::Text("ERROR UNLOCKING").c_str());
         bool wrong = rc == platform::SIM_E_INCORRECTPASSWORD;
         if (wrong) {
             std::string second = GetPin2();

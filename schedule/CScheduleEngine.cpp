@@ -49,15 +49,6 @@ constexpr size_t kResumeBuffer = 99;
 constexpr size_t kDescriptionBuffer = 299;
 constexpr const char* kTimerFormat = "timer_notification_%02d_%02d_%04d_%02d_%02d_%02d_%02d_%02d";
 
-std::string text(const char* key) {
-    return CTextsMgr::GetInstance()->GetText(key);
-}
-
-CWindowMain* mainWindow() {
-    CApp* app = CApp::GetInstance();
-    return app ? dynamic_cast<CWindowMain*>(app->GetMainWindow()) : nullptr;
-}
-
 SYSTEMTIME now() {
     return platform::Services::get().clock().localTime();
 }
@@ -204,7 +195,7 @@ void CScheduleEngine::Init() {
         place.SetId(static_cast<int>(locked));
         if (Database()->GetTablePlaces()->FindAndFill(place)) {
             SetLockedPlace(place);
-            if (CWindowMain* window = mainWindow()) {
+            if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
                 window->InvalidatePanel();
             }
         } else {
@@ -320,7 +311,7 @@ void CScheduleEngine::SetPeriodNotification(int kind, const SYSTEMTIME& time, bo
     }
     LogFormateado(2, "Notificacion establecida para %04d-%02d-%02d %02d:%02d:%02d [%02d]", when.wYear,
                   when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond, id);
-    if (CWindowMain* window = mainWindow()) {
+    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
         window->UpdateNotificationsDebugInfo();
     }
 }
@@ -475,11 +466,12 @@ void CScheduleEngine::ManageNextPeriodAlwaysOn() {
                 std::string day;
                 CTextsMgr::GetInstance()->GetWeekDayTranslated(day, frame.GetWeekDay());
                 std::lock_guard lock(_stateLock);
-                _nextResume = FitBuffer(SafeSprintf(text("EVENT_LOG_MGR_NEXT_EXECUTE_ANY_PLACE_RESUME"),
-                                                    place.GetName(), day, frame.GetName()),
-                                        kResumeBuffer);
+                _nextResume =
+                    FitBuffer(SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_NEXT_EXECUTE_ANY_PLACE_RESUME"),
+                                          place.GetName(), day, frame.GetName()),
+                              kResumeBuffer);
                 _nextDescription =
-                    FitBuffer(SafeSprintf(text("EVENT_LOG_MGR_NEXT_EXECUTE_ANY_PLACE_DESCRIPTION"),
+                    FitBuffer(SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_NEXT_EXECUTE_ANY_PLACE_DESCRIPTION"),
                                           place.GetName(), day, frame.GetName()),
                               kDescriptionBuffer);
             }
@@ -610,7 +602,7 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
     if (engine) {
         engine->RefreshStatus(1);
     }
-    if (CWindowMain* window = mainWindow()) {
+    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
         window->InvalidatePanel();
     }
 }
@@ -706,7 +698,7 @@ void CScheduleEngine::LocationReport(int a, CRilMgr& engine) {
     if (a != 0) {
         // A frame boundary: read the cell again so the next report is current.
         engine.RefreshLAC();
-        if (CWindowMain* window = mainWindow()) {
+        if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
             window->InvalidatePanel();
         }
     }
@@ -720,7 +712,8 @@ void CScheduleEngine::LocationReport(int a, CRilMgr& engine) {
         if (db->GetTablePlaces()->FindAndFill(place)) {
             idPlace = place.GetId();
         } else {
-            Log(kSeverityInfo, text("LAC ASSIGNED BUT NO PLACE"), text("LAC ASSIGNED BUT NO PLACE"));
+            Log(kSeverityInfo, CTextsMgr::Text("LAC ASSIGNED BUT NO PLACE"),
+                CTextsMgr::Text("LAC ASSIGNED BUT NO PLACE"));
             table->Delete(*record);
         }
     }
@@ -803,7 +796,7 @@ void CScheduleEngine::ExecuteSchedule(const CStrPeriod& period, int moment) {
 }
 
 void CScheduleEngine::UpdateWindowPlace(const CStrPlace& place, const CStrPeriod& period) {
-    if (CWindowMain* window = mainWindow()) {
+    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
         window->SetPlaceAndFrame(place.GetName(), period.GetName());
         window->NotifyTodayPluginChangePosition(place.GetId(), period.GetId());
     }
@@ -855,7 +848,8 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
     }
     ExecuteSchedule(period, moment);
     if (period.GetEnabled() == 0) {
-        std::string skipped = SafeSprintf(text("EVENT_LOG_MGR_SCHEDULE_SKIPPED_RESUME"), period.GetName());
+        std::string skipped =
+            SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_SCHEDULE_SKIPPED_RESUME"), period.GetName());
         Log(kSeverityInfo, skipped, skipped);
         return;
     }
@@ -870,8 +864,9 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
     const std::string frameName = moment ? period.GetName() : std::string(label);
     const int count = static_cast<int>(std::count_if(
         actions.begin(), actions.end(), [moment](const CStrAction& a) { return a.GetType() == moment; }));
-    const std::string resume = SafeSprintf(text(resumeKey), place.GetName(), frameName, count);
-    const std::string description = SafeSprintf(text(descriptionKey), place.GetName(), frameName, count);
+    const std::string resume = SafeSprintf(CTextsMgr::Text(resumeKey), place.GetName(), frameName, count);
+    const std::string description =
+        SafeSprintf(CTextsMgr::Text(descriptionKey), place.GetName(), frameName, count);
     if (moment == 0) {
         UpdateWindowPlace(place, period);
     }
@@ -892,8 +887,8 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
             } else {
                 name = "#" + std::to_string(action.GetId());
             }
-            Log(kSeverityInfo, SafeSprintf(text("EVENT_LOG_MGR_ACTION_SKIPPED_RESUME"), name),
-                SafeSprintf(text("EVENT_LOG_MGR_ACTION_SKIPPED_DESCRIPTION"), name));
+            Log(kSeverityInfo, SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_SKIPPED_RESUME"), name),
+                SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_SKIPPED_DESCRIPTION"), name));
             continue;
         }
         if (CMgr::GetMgr(action.GetId())) {

@@ -25,6 +25,8 @@ class CTextsMgr {
     // The instance, created and loaded on the first call. A translation file that cannot be found
     // or read ends the process (after an error box) with exit code 0.
     static CTextsMgr* GetInstance();
+    // The translated text of `key` from the one instance.
+    static std::string Text(const std::string& key) { return GetInstance()->GetText(key); }
 
     virtual ~CTextsMgr();
     CTextsMgr(const CTextsMgr&) = delete;

@@ -429,6 +429,11 @@ void CWindowMain::LogChanged(int) {
         this, [this] { update(); }, Qt::QueuedConnection);
 }
 
+CWindowMain* CWindowMain::GetMainWindowOfApp() {
+    CApp* app = CApp::GetInstance();
+    return app ? dynamic_cast<CWindowMain*>(app->GetMainWindow()) : nullptr;
+}
+
 void CWindowMain::SetPlaceAndFrame(const std::string& place, const std::string& frame) {
     {
         std::lock_guard lock(_lock);

@@ -46,6 +46,8 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     static void SetScreenSize(int width, int height);
 
     CWindowMain(int background, int baseWindow);
+    // The application's main window; null before it is made and after it is gone.
+    static CWindowMain* GetMainWindowOfApp();
     ~CWindowMain() override;
 
     int InitGUI(uintptr_t hInstance, const std::string& commandLine, int showMode) override;

@@ -18,34 +18,11 @@
 #include "store/CTablePeriods.h"
 #include "store/CTablePlaces.h"
 #include "support/ChildProcess.h"
+#include "support/RecordingMgr.h"
 #include "support/ScriptedPhone.h"
 #include "ui/CTextsMgr.h"
 
 namespace {
-
-// Stands for the Wi-Fi manager: records what the engine forces.
-class RecordingMgr : public CMgr {
-  public:
-    RecordingMgr() : CMgr(MGR_WIFI) {}
-    ~RecordingMgr() override { Stop(); }
-    void Initialize() override {}
-    int IsRefreshSynchronus() override { return 1; }
-    int GetMgrId() override { return MGR_WIFI; }
-    void RefreshStatusChild(int) override {}
-    void ForceStatusChild(int, int) override {}
-    void SetMaxPower() override {}
-    void HandleCommandChild(int, int) override {}
-    void ForceStatus(int status, int, int, int delay) override {
-        std::lock_guard lock(m);
-        forced.emplace_back(status, delay);
-    }
-    std::vector<std::pair<int, int>> Forced() {
-        std::lock_guard lock(m);
-        return forced;
-    }
-    std::mutex m;
-    std::vector<std::pair<int, int>> forced;
-};
 
 class ScheduleEngineTest : public ScriptedPhoneTest {
   protected:
