@@ -39,17 +39,18 @@ CAppConnMgr::CAppConnMgr()
 CAppConnMgr::~CAppConnMgr() {
     // No more requests from outside: their handlers use the window and the members.
     GetControlServer().stop();
-    // The schedule engine drives the managers: it goes first.
+    // The schedule engine drives the managers: no more of its commands run from here on. Its
+    // notification entry may still be called by a forwarded line until the window has gone.
+    CScheduleEngine* engine = CScheduleEngine::GetInstance();
     if (_ril) {
-        if (CScheduleEngine* engine = CScheduleEngine::GetInstance()) {
-            _ril->RemoveStatusListener(engine);
-        }
+        _ril->RemoveStatusListener(engine);
     }
-    CScheduleEngine::DestroyInstance();
-    // The main window first, then the Wi-Fi manager, then the members in reverse order of
-    // construction.
+    engine->Stop();
+    // The main window first, then the engine, the Wi-Fi manager, then the members in reverse
+    // order of construction.
     _mainWindow.reset();
     SetMainWindow(nullptr);
+    CScheduleEngine::DestroyInstance();
     _wifi.reset();
     _ril.reset();
     _broker.reset();
