@@ -17,7 +17,7 @@ int64_t remaining(uint32_t due, uint32_t now) {
 }
 }  // namespace
 
-CSimCallbackThread::CSimCallbackThread(IClock& clock) : _clock(clock), _thread([this] { run(); }) {}
+CSimCallbackThread::CSimCallbackThread(IClock& clock) : _clock(clock) {}
 
 CSimCallbackThread::~CSimCallbackThread() {
     {
@@ -26,7 +26,10 @@ CSimCallbackThread::~CSimCallbackThread() {
         _items.clear();
     }
     _changed.notify_all();
-    _thread.join();
+    // Nothing starts the thread once _stop is set.
+    if (_thread.joinable()) {
+        _thread.join();
+    }
 }
 
 CSimCallbackThread::Owner CSimCallbackThread::addOwner() {
@@ -53,6 +56,11 @@ bool CSimCallbackThread::post(Owner owner, uint32_t delayMs, std::function<void(
             return false;
         }
         _items.push_back(Item{owner, due, _nextSeq++, std::move(call)});
+        if (!_thread.joinable()) {
+            // Started with the first call: a phone whose services are never asked has no thread
+            // (tools, and processes that fork).
+            _thread = std::thread([this] { run(); });
+        }
     }
     _changed.notify_all();
     return true;

@@ -18,8 +18,8 @@ namespace platform::sim {
 //
 // Calls belong to an owner (an open line, a connection, the service itself). Removing an owner
 // drops its pending calls: once removeOwner returns, none of them runs any more. Calls that are
-// due together run in the order they were posted. The destructor drops every pending call and
-// joins the thread.
+// due together run in the order they were posted. The thread starts with the first call; the
+// destructor drops every pending call and joins it.
 class CSimCallbackThread {
   public:
     using Owner = uint64_t;
@@ -56,7 +56,7 @@ class CSimCallbackThread {
     uint64_t _nextSeq = 0;
     Owner _running = 0;  // the owner whose call runs now, 0 for none
     bool _stop = false;
-    std::thread _thread;  // last: started once everything above is set up
+    std::thread _thread;  // started by the first post, under _lock
 };
 
 }  // namespace platform::sim
