@@ -146,7 +146,7 @@ TEST_F(SimCellularTest, TheLineSwitchesTheRadioAndRepliesAfterTheChange) {
     long unreg = tel.unregisterFromNetwork(line);
     ASSERT_TRUE(replies.waitFor(5));
     for (size_t i : {3, 4}) {
-        const LineReply& r = replies.items()[i];
+        const LineReply r = replies.items()[i];  // items() gives a copy
         EXPECT_TRUE(r.id == static_cast<uintptr_t>(reg2) || r.id == static_cast<uintptr_t>(unreg));
         EXPECT_EQ(r.result, 0u);
     }
