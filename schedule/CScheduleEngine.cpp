@@ -497,6 +497,18 @@ void CScheduleEngine::OrderPeriods(std::vector<CStrPeriod>& periods) {
 
 void CScheduleEngine::StartFrame(CStrPeriod period) {
     period.SetCorrectDates();
+    // A frame through midnight found in its early part started yesterday: dated from today it
+    // would end a day late.
+    const SYSTEMTIME current = now();
+    const bool throughMidnight = !(CInstante(period.GetInicio()) < CInstante(period.GetFinal()));
+    if (throughMidnight && DT_PeriodsBetween(current, period.GetInicio(), DT_SECOND) > 0) {
+        SYSTEMTIME inicio = period.GetInicio();
+        SYSTEMTIME final = period.GetFinal();
+        DT_AddDiff(inicio, -1, DT_DAY);
+        DT_AddDiff(final, -1, DT_DAY);
+        period.SetInicio(inicio);
+        period.SetFinal(final);
+    }
     {
         std::lock_guard lock(_stateLock);
         _currentPeriod = period;

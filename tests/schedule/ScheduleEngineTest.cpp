@@ -213,6 +213,17 @@ TEST_F(ScheduleEngineTest, WakeUpForTheCurrentMinuteIsTomorrow) {
     EXPECT_EQ(pendingWakeUp(), "timer_notification_07_01_2026_12_07_10_01_00");
 }
 
+TEST_F(ScheduleEngineTest, NightFrameFoundAfterMidnightEndsThisMorning) {
+    int night = addPlace("Night");
+    addFrame(night, 22, 0, 6, 0, "Sleep", 0);
+    assignCell(3333, night);
+    setNow(2026, 12, 8, 2, 0);  // Tuesday, in the early part of a 22:00-06:00 frame
+    ScriptedPhoneTest::ril->notifyLocation(3333, 10);
+    ASSERT_TRUE(waitForForced(1));
+    EXPECT_EQ(engine->GetCurrentPeriod().GetName(), "Sleep");
+    EXPECT_EQ(pendingWakeUp(), "timer_notification_07_00_2026_12_08_06_00_00");
+}
+
 TEST_F(ScheduleEngineTest, FrameEndWithThePhoneOffWaitsForTheNextReportAndUsesTheLastPlace) {
     ScriptedPhoneTest::ril->notifyLocation(2222, 10);
     ASSERT_TRUE(waitForForced(1));
