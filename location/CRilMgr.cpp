@@ -278,19 +278,24 @@ void CRilMgr::RefreshStatusChild(int mode) {
     RefreshBatteryLevel();
 }
 
+// The request and the keeping of its id are one step for the result callback, which may run
+// before the request call has returned.
 void CRilMgr::RefreshLAC() {
+    std::lock_guard lock(_requestLock);
     if (platform::RilHandle handle = hRil.load()) {
         towerInfoRequest = platform::Services::get().radioInterface().getCellTowerInfo(handle);
     }
 }
 
 void CRilMgr::RefreshSigalLevel() {
+    std::lock_guard lock(_requestLock);
     if (platform::RilHandle handle = hRil.load()) {
         signalInfoRequest = platform::Services::get().radioInterface().getSignalQuality(handle);
     }
 }
 
 void CRilMgr::RefreshEquipmentState() {
+    std::lock_guard lock(_requestLock);
     if (platform::RilHandle handle = hRil.load()) {
         stateInfoRequest = platform::Services::get().radioInterface().getEquipmentState(handle);
     }
@@ -301,7 +306,14 @@ void CRilMgr::ResultCallback(uint32_t code, long requestId, const std::vector<ui
     if (!ManagerEnabled() || requestId < 0) {
         return;
     }
-    if (requestId == towerInfoRequest.load()) {
+    long tower;
+    long signal;
+    {
+        std::lock_guard lock(_requestLock);  // waits for a request still keeping its id
+        tower = towerInfoRequest.load();
+        signal = signalInfoRequest.load();
+    }
+    if (requestId == tower) {
         IncLocResponses();
         if (code != platform::RIL_RESULT_OK) {
             // No serving cell (the radio is off): the reading ends here.
@@ -316,7 +328,7 @@ void CRilMgr::ResultCallback(uint32_t code, long requestId, const std::vector<ui
             cell = kBadLocation;
         }
         LocationChanged(cell, area, 0);
-    } else if (requestId == signalInfoRequest.load()) {
+    } else if (requestId == signal) {
         if (code == platform::RIL_RESULT_OK) {
             ReadLevelsFromSignal(data, true);
         }

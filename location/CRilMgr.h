@@ -177,7 +177,8 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
 
     static std::atomic<CRilMgr*> _instance;
 
-    std::mutex _rilLock;  // opening and closing the connection
+    std::mutex _rilLock;      // opening and closing the connection
+    std::mutex _requestLock;  // a request and the keeping of its id
     std::atomic<platform::RilHandle> hRil{0};
     std::atomic<int> cellId{0};
     std::atomic<int> areaCode{0};

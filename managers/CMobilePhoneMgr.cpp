@@ -293,6 +293,7 @@ void CMobilePhoneMgr::CheckStarted(long request, const char* error) {
 }
 
 void CMobilePhoneMgr::EstablecerRadio(int on) {
+    std::lock_guard lock(_requestLock);
     turnOnAfterOff = on ? 1 : 0;
     SetBlocked(1);
     auto& telephony = platform::Services::get().telephony();
@@ -308,6 +309,7 @@ void CMobilePhoneMgr::EstablecerRadio(int on) {
 }
 
 void CMobilePhoneMgr::RestartRadio() {
+    std::lock_guard lock(_requestLock);
     turnOnAfterOff = 1;
     SetBlocked(1);
     StampOperation();
@@ -324,6 +326,7 @@ void CMobilePhoneMgr::ResetCurrentOperation() {
 }
 
 void CMobilePhoneMgr::StartRegistration() {
+    std::lock_guard lock(_requestLock);
     long id = platform::Services::get().telephony().registerOnNetwork(lineHandle.load());
     registerRequest = id;
     CheckStarted(id, "Error registering line");
@@ -339,6 +342,8 @@ void CMobilePhoneMgr::LineCallback(uint32_t, uint32_t message, uintptr_t, uintpt
     if (request <= 0) {
         return;
     }
+    // Waits for a request whose id is still being kept: its reply may come first.
+    std::lock_guard lock(_requestLock);
     auto& telephony = platform::Services::get().telephony();
     if (request == unregisterRequest.load()) {
         unregisterRequest = kNoRequest;

@@ -114,6 +114,8 @@ class CMobilePhoneMgr : public CMgr, public INotificationBrokerListener {
     std::atomic<bool> _listening{false};
     std::atomic<int> soVersion{0};
     std::mutex _lineLock;  // opening and closing the line
+    // A request and the keeping of its id, against the reply; the replies chain new requests.
+    std::recursive_mutex _requestLock;
     mutable std::mutex _textLock;
     std::string modelName;
     std::string pin;

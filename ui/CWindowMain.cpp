@@ -121,6 +121,7 @@ int CWindowMain::InitGUI(uintptr_t, const std::string&, int) {
     raise();
     activateWindow();
     _shown = 1;
+    _ready = true;
     return 1;
 }
 
@@ -444,6 +445,9 @@ void CWindowMain::SetPlaceAndFrame(const std::string& place, const std::string& 
 }
 
 void CWindowMain::InvalidatePanel() {
+    if (!_ready.load()) {
+        return;  // still being set up on its thread; it paints when it is shown
+    }
     // Queued to the window's thread; dropped by Qt when the window is gone by then.
     QMetaObject::invokeMethod(
         this, [this] { update(); }, Qt::QueuedConnection);

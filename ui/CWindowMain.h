@@ -101,6 +101,7 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     int _background;
     std::atomic<int> _closing{0};
     std::atomic<int> _shown{0};
+    std::atomic<bool> _ready{false};  // set up and shown: other threads may ask for repaints
     std::atomic<int> _activations{0};
     std::atomic<int> _idleNotifications{0};
     std::atomic<int> _timerNotifications{0};

@@ -55,10 +55,12 @@ TEST_F(ProgramTest, ClockJumpFiresAPendingNotificationThroughARealProcessStart) 
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(fs::exists(marker));
     ASSERT_EQ(device({"clock", "advance", "2m"}).code, 0);
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(marker); }));
-    std::ifstream in(marker);
+    // The started program writes its line: wait for all of it, not only for the file.
     std::string line;
-    std::getline(in, line);
+    ASSERT_TRUE(WaitUntil([&] {
+        std::ifstream in(marker);
+        return std::getline(in, line) && !in.eof();
+    }));
     EXPECT_EQ(line, "timer_notification_00_00_2008_02_15_00_20_10");
     EXPECT_EQ(device({"notifications"}).out, "");
 }

@@ -95,9 +95,10 @@ class SimCellularTest : public ::testing::Test {
     // One request answered on `h`: whatever the phone queued before it has been delivered too.
     RilEvent ask(platform::IRadioInterface& ril, platform::RilHandle h, Inbox<RilEvent>& inbox,
                  long (platform::IRadioInterface::*request)(platform::RilHandle)) {
+        // Counted before asking: the answer may come before the request returns.
+        size_t before = inbox.items().size();
         long id = (ril.*request)(h);
         EXPECT_GT(id, 0);
-        size_t before = inbox.items().size();
         EXPECT_TRUE(inbox.waitFor(before + 1));
         RilEvent last = inbox.items().back();
         EXPECT_EQ(last.id, id);
