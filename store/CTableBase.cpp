@@ -287,6 +287,9 @@ int CTableBase::GetNumRecordCount() {
 }
 
 void CTableBase::InvalidateCache() {
+    // Under the table's lock: a load running on another thread must not mark its (older) rows
+    // valid after this, nor find its cache emptied behind a valid flag.
+    std::lock_guard lock(_criticalSection);
     _cacheValid = 0;
     if (_allowInvalidateChild) {
         InvalidateCacheChild();
