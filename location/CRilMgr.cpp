@@ -146,9 +146,6 @@ CRilMgr::~CRilMgr() {
     if (_batteryThread.joinable()) {
         _batteryThread.join();
     }
-    if (_testThread.joinable()) {
-        _testThread.join();
-    }
     if (_listening.exchange(false)) {
         if (CNotificationBroker* broker = CNotificationBroker::GetInstance()) {
             broker->RemoveNotificationBrokerListener(this);
@@ -610,6 +607,7 @@ void CRilMgr::StatusChanged(int status, int mgrId, int) {
 // Simulation
 
 void CRilMgr::StartTestChangeLocation() {
+    std::lock_guard threadLock(_testThreadLock);
     if (testRunning.exchange(1)) {
         TextBox("Test was already running");
         return;
@@ -620,7 +618,7 @@ void CRilMgr::StartTestChangeLocation() {
     _testThread = std::thread([this] {
         for (int n = 10; testRunning.load(); ++n) {
             LocationChanged(n, 234, 1);
-            if (!PauseUnlessStopping(kSimulationStepMs)) {
+            if (!PauseUnlessStopping(kSimulationStepMs, true)) {
                 break;
             }
         }
@@ -628,15 +626,23 @@ void CRilMgr::StartTestChangeLocation() {
 }
 
 void CRilMgr::StopTestChangeLocation() {
-    testRunning = 0;
+    {
+        std::lock_guard lock(_stopLock);
+        testRunning = 0;
+    }
     _stopSignal.notify_all();
+    // Once stopped, no simulated reading comes any more.
+    std::lock_guard threadLock(_testThreadLock);
+    if (_testThread.joinable() && _testThread.get_id() != std::this_thread::get_id()) {
+        _testThread.join();
+    }
 }
 
-bool CRilMgr::PauseUnlessStopping(uint32_t ms) {
+bool CRilMgr::PauseUnlessStopping(uint32_t ms, bool simulation) {
     auto real = platform::Services::get().clock().realDuration(ms);
     std::unique_lock lock(_stopLock);
-    _stopSignal.wait_for(lock, real, [this] { return _stopping; });
-    return !_stopping;
+    _stopSignal.wait_for(lock, real, [&] { return _stopping || (simulation && !testRunning.load()); });
+    return !_stopping && (!simulation || testRunning.load());
 }
 
 // ---------------------------------------------------------------------------------------------

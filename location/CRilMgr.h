@@ -170,8 +170,9 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     bool ManagerEnabled();
     void ReadLevelsFromSignal(const std::vector<uint8_t>& data, bool honourRefreshMode);
     void BatteryThread();
-    // Sleeps phone milliseconds unless the engine stops first; false when stopping.
-    bool PauseUnlessStopping(uint32_t ms);
+    // Sleeps phone milliseconds unless the engine (or, for the simulation, the simulation) stops
+    // first; false when stopping.
+    bool PauseUnlessStopping(uint32_t ms, bool simulation = false);
     void CloseRil();
     long ConfigValue(const char* name, long fallback);
 
@@ -219,6 +220,7 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     std::condition_variable _stopSignal;
     bool _stopping = false;
     std::thread _batteryThread;
+    std::mutex _testThreadLock;  // starting and joining the simulation
     std::thread _testThread;
     std::string _listenerName;
 };

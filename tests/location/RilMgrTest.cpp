@@ -15,6 +15,7 @@
 #include "store/CTableCell.h"
 #include "store/CTableLAC.h"
 #include "store/CTablePlaces.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedPhone.h"
 
 namespace {
@@ -211,6 +212,28 @@ TEST_F(RilMgrTest, ClearingKeepsOnlyTheLatestHistoryAsBackup) {
     engine.ClearBatteryHistory();
     EXPECT_EQ(readUtf8(bak), second);
     EXPECT_EQ(readUtf8(bak).find(" 080%"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RilMgrTest, SimulationAndBadLocationsFeedTheSameReadingPath) {
+    CRilMgr engine;
+    engine.Initialize();
+    engine.StartTestChangeLocation();
+    EXPECT_TRUE(WaitUntil([&] { return CCellMgr::GetInstance()->GetQueue().size() >= 2; }));
+    engine.StartTestChangeLocation();  // already running: the user is told
+    ASSERT_FALSE(boxes->shown().empty());
+    EXPECT_EQ(boxes->shown().back().text, "Test was already running");
+    engine.StopTestChangeLocation();
+    EXPECT_EQ(engine.GetAreaCode(), 234);
+    EXPECT_GE(engine.GetCellID(), 10);
+
+    engine.BadLocations();
+    ScriptedPhoneTest::ril->notifyLocation(1234, 56);
+    EXPECT_EQ(engine.GetCellID(), CRilMgr::kBadLocation);
+    EXPECT_EQ(engine.GetAreaCode(), CRilMgr::kBadLocation);
 }
 
 }  // namespace
