@@ -301,9 +301,7 @@ void CAppConnMgr::RegisterControlCommands() {
             throw platform::CControlServer::ControlError("not a place id: '" + args[0] + "'");
         }
         _db->InvalidateCaches();
-        if (!_db->IsOpen()) {
-            _db->OpenDB(0);
-        }
+        CDB::GetOpened();
         if (!_db->GetTablePlaces()->FindAndFill(place)) {
             throw platform::CControlServer::ControlError("no place has id " + args[0]);
         }

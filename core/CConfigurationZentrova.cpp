@@ -45,3 +45,12 @@ CConfigurationZentrova* CConfigurationZentrova::GetInstance() {
     g_onDemand = std::make_unique<CConfigurationZentrova>();
     return g_onDemand.get();
 }
+
+long CConfigurationZentrova::GetLongOr(const char* name, long fallback) {
+    try {
+        return static_cast<long>(GetInstance()->GetLongParameter(name));
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "%s", e.GetMessageW());
+        return fallback;
+    }
+}

@@ -17,6 +17,8 @@ class CConfigurationZentrova : public CConfiguration {
     CConfigurationZentrova& operator=(const CConfigurationZentrova&) = delete;
 
     static CConfigurationZentrova* GetInstance();
+    // A number setting of the instance, or `fallback` (with a trace) when it cannot be read.
+    static long GetLongOr(const char* name, long fallback);
 
   private:
     static std::atomic<CConfigurationZentrova*> _me;

@@ -27,13 +27,9 @@ void CCellMgr::ResetInstance() {
     _me.reset();
 }
 
-CCellMgr::CCellMgr() : maxEvents(kDefaultMaxEvents) {
-    try {
-        maxEvents = CConfigurationZentrova::GetInstance()->GetLongParameter("cell_history_list_number");
-    } catch (const CBaseException& e) {
-        LogFormateado(1, "%s", e.GetMessageW());
-    }
-}
+CCellMgr::CCellMgr()
+    : maxEvents(static_cast<size_t>(CConfigurationZentrova::GetLongOr(
+          "cell_history_list_number", static_cast<long>(kDefaultMaxEvents)))) {}
 
 CCellMgr::~CCellMgr() = default;
 

@@ -43,15 +43,6 @@ CMobilePhoneMgr* phoneMgr() {
     return CMobilePhoneMgr::GetInstance();
 }
 
-// The database for a lookup: open it when start-up closed it.
-CDB* database() {
-    CDB* db = CDB::GetInstance();
-    if (db && !db->IsOpen()) {
-        db->OpenDB(0);
-    }
-    return db;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -130,7 +121,7 @@ CRilMgr::CRilMgr()
       batteryLogFile(batteryLogPath),
       currentLogFile(currentLogPath) {
     _instance.store(this);
-    batteryFileSizeKb = ConfigValue("battery_file_size", batteryFileSizeKb);
+    batteryFileSizeKb = CConfigurationZentrova::GetLongOr("battery_file_size", batteryFileSizeKb);
     std::lock_guard lock(batteryFileLock);
     batteryLogFile.Open();
     currentLogFile.Open();
@@ -171,15 +162,6 @@ CRilMgr::~CRilMgr() {
     _instance.compare_exchange_strong(self, nullptr);
 }
 
-long CRilMgr::ConfigValue(const char* name, long fallback) {
-    try {
-        return static_cast<long>(CConfigurationZentrova::GetInstance()->GetLongParameter(name));
-    } catch (const CBaseException& e) {
-        LogFormateado(1, "%s", e.GetMessageW());
-        return fallback;
-    }
-}
-
 bool CRilMgr::ManagerEnabled() {
     return ConfigChar() != '0';
 }
@@ -196,8 +178,8 @@ std::string& CRilMgr::GetNameStatus(int status, std::string& name) {
 
 void CRilMgr::Initialize() {
     _instance.store(this);
-    locationMode = static_cast<int>(ConfigValue("location_mode", 1));
-    if (ConfigValue("first_execution_after_install", 0) != 0) {
+    locationMode = static_cast<int>(CConfigurationZentrova::GetLongOr("location_mode", 1));
+    if (CConfigurationZentrova::GetLongOr("first_execution_after_install", 0) != 0) {
         CConfigurationZentrova::GetInstance()->SetLongParameter("first_execution_after_install", 0);
     }
     if (!ManagerEnabled()) {
@@ -206,7 +188,7 @@ void CRilMgr::Initialize() {
     }
     // The manager's own status says only that it works: listeners read the location values.
     SetStatus(0);
-    EnableRilNotifications(static_cast<int>(ConfigValue("allow_ril_notifications", 1)));
+    EnableRilNotifications(static_cast<int>(CConfigurationZentrova::GetLongOr("allow_ril_notifications", 1)));
     RefreshStatus(1);
     if (CNotificationBroker* broker = CNotificationBroker::GetInstance()) {
         broker->AddNotificationBrokerListener(this);
@@ -346,7 +328,7 @@ void CRilMgr::NotifyCallback(uint32_t code, const std::vector<uint8_t>& data) {
     IncEvents();
     if (code == platform::RIL_NOTIFY_LOCATIONUPDATE) {
         IncLocEvents();
-        if (ConfigValue("location_notification_received", 1) == 0) {
+        if (CConfigurationZentrova::GetLongOr("location_notification_received", 1) == 0) {
             CConfigurationZentrova::GetInstance()->SetLongParameter("location_notification_received", 1);
         }
         int area = platform::RilWord(data, 4);
@@ -386,16 +368,12 @@ int CRilMgr::GetLocationModeSetting() {
     if (CRilMgr* engine = GetInstance()) {
         return engine->GetLocationMode();
     }
-    try {
-        return static_cast<int>(CConfigurationZentrova::GetInstance()->GetLongParameter("location_mode"));
-    } catch (const CBaseException&) {
-        return 1;
-    }
+    return static_cast<int>(CConfigurationZentrova::GetLongOr("location_mode", 1));
 }
 
 bool CRilMgr::FindPlaceOfLocation(int location, CStrPlace& place) {
     try {
-        CDB* db = database();
+        CDB* db = CDB::GetOpened();
         if (!db) {
             return false;
         }
@@ -434,7 +412,7 @@ void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
     const int oldPlace = currentPlace.load();
     int newPlace = 0;
     try {
-        if (CDB* db = database()) {
+        if (CDB* db = CDB::GetOpened()) {
             CStrCell record;
             record.SetIdCell(cell);
             if (db->GetTableCell()->FindAndFill(record)) {
@@ -453,7 +431,7 @@ void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
             FireStatusChanged(kCodeLocation);
         }
     } else {
-        if (ConfigValue("vibrate_on_change_cell", 0) != 0) {
+        if (CConfigurationZentrova::GetLongOr("vibrate_on_change_cell", 0) != 0) {
             if (CMobilePhoneMgr* phone = phoneMgr()) {
                 phone->Vibrate(1000);
             }
@@ -518,8 +496,9 @@ bool CRilMgr::IsCurrentPlaceKnown() {
 void CRilMgr::RefreshRegistryPoolingLocations() {
     const int oldPeriod = refreshPeriod.load();
     const int oldMode = refreshMode.load();
-    const int period = static_cast<int>(ConfigValue("refresh_location", 0));
-    const int mode = period == 0 ? 0 : (ConfigValue("awake_to_refresh_location", 0) != 0 ? 2 : 1);
+    const int period = static_cast<int>(CConfigurationZentrova::GetLongOr("refresh_location", 0));
+    const int mode =
+        period == 0 ? 0 : (CConfigurationZentrova::GetLongOr("awake_to_refresh_location", 0) != 0 ? 2 : 1);
     refreshPeriod = period;
     refreshMode = mode;
     const bool polling = mode >= 1 && period > 0;
@@ -547,7 +526,7 @@ void CRilMgr::ProcessTimerNotification(int n) {
     auto& clock = services.clock();
     CMobilePhoneMgr* phone = phoneMgr();
     auto radioOff = [phone] { return phone && phone->GetStatus() != 0; };
-    const bool mayTurnOn = ConfigValue("refresh_location_turn_on_radio", 0) != 0;
+    const bool mayTurnOn = CConfigurationZentrova::GetLongOr("refresh_location_turn_on_radio", 0) != 0;
     if (!(radioOff() && !mayTurnOn)) {
         RefreshEquipmentState();
         uint32_t flags = 0;
@@ -679,7 +658,7 @@ void CRilMgr::HandleNotification(platform::HREGNOTIFY notification) {
 void CRilMgr::BatteryThread() {
     for (;;) {
         RefreshBatteryLevel();
-        long seconds = ConfigValue("refresh_battery_time", 60);
+        long seconds = CConfigurationZentrova::GetLongOr("refresh_battery_time", 60);
         if (seconds <= 0) {
             seconds = 60;
         }

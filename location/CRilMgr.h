@@ -174,7 +174,6 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     // first; false when stopping.
     bool PauseUnlessStopping(uint32_t ms, bool simulation = false);
     void CloseRil();
-    long ConfigValue(const char* name, long fallback);
 
     static std::atomic<CRilMgr*> _instance;
 

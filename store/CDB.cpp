@@ -76,6 +76,14 @@ CDB::~CDB() {
     _me.compare_exchange_strong(self, nullptr);
 }
 
+CDB* CDB::GetOpened() {
+    CDB* db = GetInstance();
+    if (db && !db->IsOpen()) {
+        db->OpenDB(0);
+    }
+    return db;
+}
+
 void CDB::InvalidateCaches() {
     for (CTableBase* table : _managed) {
         table->InvalidateCache();

@@ -28,6 +28,8 @@ class CDB : public CTableBase::IDatabase {
     CDB& operator=(const CDB&) = delete;
 
     static CDB* GetInstance() { return _me.load(); }
+    // The instance, opened first when start-up closed it; null when there is none.
+    static CDB* GetOpened();
 
     // Mounts the volume and opens every table (creating missing ones, with their default rows
     // when `insertDefaults` is non-zero), adds missing properties and upgrades older data.
