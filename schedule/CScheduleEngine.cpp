@@ -124,23 +124,11 @@ CScheduleEngine::~CScheduleEngine() {
 }
 
 CDB* CScheduleEngine::Database() {
-    CDB* db = CDB::GetInstance();
+    CDB* db = CDB::GetOpened();
     if (!db) {
         throw CExceptionDB("No database");
     }
-    if (!db->IsOpen()) {
-        db->OpenDB(0);
-    }
     return db;
-}
-
-long CScheduleEngine::Config(const char* name, long fallback) {
-    try {
-        return static_cast<long>(CConfigurationZentrova::GetInstance()->GetLongParameter(name));
-    } catch (const CBaseException& e) {
-        LogFormateado(1, "%s", e.GetMessageW());
-        return fallback;
-    }
 }
 
 void CScheduleEngine::SetConfig(const char* name, long value) {
@@ -189,7 +177,7 @@ std::string CScheduleEngine::GetNextExecutionDescription() const {
 // Start-up and commands
 
 void CScheduleEngine::Init() {
-    const long locked = Config("locked_profile", 0);
+    const long locked = CConfigurationZentrova::GetLongOr("locked_profile", 0);
     if (locked != 0) {
         CStrPlace place;
         place.SetId(static_cast<int>(locked));
@@ -456,8 +444,12 @@ void CScheduleEngine::ManageNextPeriodAlwaysOn() {
         CStrPlace place;
         place.SetId(frame.GetIdPlace());
         if (Database()->GetTablePlaces()->FindAndFill(place)) {
+            // Judged at the same look-ahead as the search: a frame whose end has just come is over,
+            // not happening again.
+            SYSTEMTIME ahead = now();
+            DT_AddDiff(ahead, kAlwaysOnLookAheadSeconds, DT_SECOND);
             CStrPeriod probe = frame;
-            if (probe.IsHappeningNow(now())) {
+            if (probe.IsHappeningNow(ahead)) {
                 ExecutePeriodAlwaysOn(frame);
             } else {
                 SYSTEMTIME next{};
@@ -548,7 +540,7 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
     }
     LogFormateado(2, "TimeNotification(%d, %d,%s, %s)", static_cast<int>(id), static_cast<int>(param),
                   DT_Format(time).c_str(), DT_Format(now()).c_str());
-    if (Config("profile_change_mode", 0) != 0) {
+    if (CConfigurationZentrova::GetLongOr("profile_change_mode", 0) != 0) {
         return;
     }
     if (id == kNotificationFrame) {
@@ -624,7 +616,7 @@ int CScheduleEngine::PlaceWithPhoneOff(CRilMgr* engine) {
     if (engine && engine->GetLocation() != 0 && engine->GetCurrentPlace() > 0) {
         return engine->GetCurrentPlace();
     }
-    return static_cast<int>(Config("last_place", 0));
+    return static_cast<int>(CConfigurationZentrova::GetLongOr("last_place", 0));
 }
 
 void CScheduleEngine::StatusChangedAsync(int a, int mgrId, int status) {
@@ -635,7 +627,7 @@ void CScheduleEngine::StatusChangedAsync(int a, int mgrId, int status) {
     }
     const bool locationReport = mgrId == CMgr::MGR_RIL && status == 1;
     CRilMgr* engine = CRilMgr::GetInstance();
-    if (locationReport && Config("profile_change_mode", 0) != 0) {
+    if (locationReport && CConfigurationZentrova::GetLongOr("profile_change_mode", 0) != 0) {
         LogFormateado(2, "No se hace nada porque profile_change_mode = 1");
     } else if (locationReport && GetLockedMode()) {
         LogFormateado(2, "Cambio de posicion no tenido en cuenta por estar en modo locked");
@@ -658,7 +650,7 @@ void CScheduleEngine::StatusChangedAsync(int a, int mgrId, int status) {
         StartCurrentFrameOrScheduleNext(place, false);
     } else if (locationReport && IsPhoneOff()) {
         LogFormateado(2, "Hemos perdido cobertura o telefono apagado. Nos mantenemos.");
-        int place = static_cast<int>(Config("last_place", 0));
+        int place = static_cast<int>(CConfigurationZentrova::GetLongOr("last_place", 0));
         if (place != 0) {
             StartCurrentFrameOrScheduleNext(place, true);
         }
@@ -679,7 +671,7 @@ void CScheduleEngine::LocationReport(int a, CRilMgr& engine) {
     if (location == previous) {
         LogFormateado(2, "No hay cambio de localizacion");
         if (engine.GetLocationMode() == 0 && engine.IsCurrentPlaceKnown() &&
-            Config("intelligent_lac_mode", 0) != 0) {
+            CConfigurationZentrova::GetLongOr("intelligent_lac_mode", 0) != 0) {
             // Learn the serving cell of a known area for the place of that area.
             CStrCell cell;
             cell.SetIdCell(engine.GetCellID());
@@ -844,7 +836,7 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
                       static_cast<int>(total), static_cast<int>(available),
                       static_cast<int>(virtualAvailable));
     }
-    if (Config("awake_to_execute_actions", 0) != 0) {
+    if (CConfigurationZentrova::GetLongOr("awake_to_execute_actions", 0) != 0) {
         platform::Services::get().power().SetSystemPowerState(platform::POWER_STATE_ON);
     }
     if (!db->GetTablePeriods()->FindAndFill(period)) {

@@ -134,7 +134,6 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     void EndRunningFrame();
     // The current frame of the place; when there is none, the wake-up of its next start.
     void StartCurrentFrameOrScheduleNext(int idPlace, bool onlyWhenDifferent);
-    long Config(const char* name, long fallback);
     void SetConfig(const char* name, long value);
     void Log(int severity, const std::string& resume, const std::string& description);
     void SetCurrentPeriodKey(int key);
