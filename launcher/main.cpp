@@ -14,21 +14,23 @@
 #include <memory>
 #include <string>
 
-#include "core/AppExports.h"
-#include "core/CAppConnMgr.h"
+#include "app/AppExports.h"
+#include "app/CAppConnMgr.h"
 #include "core/CBaseException.h"
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
 #include "core/DebugTrace.h"
+#include "core/MemoryState.h"
 #include "core/Utf16.h"
 #include "core/WorkerThread.h"
 #include "location/CCellMgr.h"
 #include "platform/CControlClient.h"
 #include "platform/PlatformError.h"
 #include "platform/Services.h"
-#include "platform/qt/CQtMessageBoxes.h"
+#include "platform/sim/CSimServices.h"
 #include "schedule/CScheduleEngine.h"
 #include "ui/CQtApplication.h"
+#include "ui/CQtMessageBoxes.h"
 #include "ui/CWindowMain.h"
 
 // The program's own Restart, the same as the library's.
@@ -162,7 +164,7 @@ int runApplication(const Options& o, platform::Services& services) {
     if (!offscreen && !std::getenv("ZENTROVA_BOX_ANSWER") &&
         std::string_view(std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "") !=
             "offscreen") {
-        services.setBoxes(std::make_shared<platform::qt::CQtMessageBoxes>());
+        services.setBoxes(std::make_shared<CQtMessageBoxes>());
     }
     // Ctrl-C and SIGTERM end the loop; the application then shuts down in order.
     if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) {
@@ -199,9 +201,9 @@ void finalCleanUp() {
                   static_cast<double>(CWindowMain::_OnPaintMajorTimeExecution.load()),
                   static_cast<double>(CWindowMain::_OnPaintMinorTimeExecution.load()));
     LogFormateado(1, "frames started: %d, longest %f ms, shortest %f ms",
-                  CScheduleEngine::_StartPeriodExecuted.load(),
-                  static_cast<double>(CScheduleEngine::_StartPeriodMajorTimeExecution.load()),
-                  static_cast<double>(CScheduleEngine::_StartPeriodMinorTimeExecution.load()));
+                  CActionExecutor::_StartPeriodExecuted.load(),
+                  static_cast<double>(CActionExecutor::_StartPeriodMajorTimeExecution.load()),
+                  static_cast<double>(CActionExecutor::_StartPeriodMinorTimeExecution.load()));
     LogFormateado(1, "worker threads alive: %d", static_cast<int>(WorkerThread::GetNumeroInstancias()));
     WorkerThread::TerminateAll();
 }
@@ -216,7 +218,7 @@ int programEntry(const Options& o) {
     }
     int code = 0;
     if (o.commandLine.empty()) {
-        auto services = platform::Services::createDefault(home.root(), platform::Services::Role::Program);
+        auto services = platform::sim::CSimServices::Create(home.root(), platform::Services::Role::Program);
         platform::Services::Scope scope(*services);
         code = runApplication(o, *services);
         finalCleanUp();
@@ -247,8 +249,8 @@ int main(int argc, char** argv) {
     }
     try {
         if (o.install) {
-            auto services =
-                platform::Services::createDefault(platform::CHome::resolve(), platform::Services::Role::Tool);
+            auto services = platform::sim::CSimServices::Create(platform::CHome::resolve(),
+                                                                platform::Services::Role::Tool);
             platform::Services::Scope scope(*services);
             CInstaller::Report r = CInstaller(services->home()).Install();
             std::printf("installed in %s: %d settings added, %d kept, %d repaired, %d files copied\n",

@@ -1,8 +1,8 @@
 #include "location/CCellEvent.h"
 
+#include "core/CTextsMgr.h"
 #include "location/CRilMgr.h"
 #include "store/CStrPlace.h"
-#include "ui/CTextsMgr.h"
 
 CCellEvent::CCellEvent(int cell, int lac, int type, const SYSTEMTIME& time)
     : cell(cell), lac(lac), time(time), type(type) {}

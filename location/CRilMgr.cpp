@@ -1,18 +1,14 @@
 #include "location/CRilMgr.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
-#include "core/CApp.h"
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/DebugTrace.h"
+#include "core/IMainPanel.h"
 #include "core/MessageBoxes.h"
 #include "core/ProgramFolder.h"
 #include "core/TextBuffer.h"
@@ -27,17 +23,12 @@
 #include "store/CStrPlace.h"
 #include "store/CTableCell.h"
 #include "store/CTablePlaces.h"
-#include "ui/CTextsMgr.h"
-#include "ui/CWindowMain.h"
 
 std::atomic<CRilMgr*> CRilMgr::_instance{nullptr};
 
 namespace {
 
 constexpr auto kLocalMachine = platform::RegRoot::LocalMachine;
-constexpr int kCodeSignal = 0;
-constexpr int kCodeLocation = 1;
-constexpr int kCodeBattery = 2;
 
 CMobilePhoneMgr* phoneMgr() {
     return CMobilePhoneMgr::GetInstance();
@@ -46,85 +37,11 @@ CMobilePhoneMgr* phoneMgr() {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// History files
-
-CRilMgr::HistoryFile::HistoryFile(std::filesystem::path path) : path(std::move(path)) {}
-
-CRilMgr::HistoryFile::~HistoryFile() {
-    Close();
-}
-
-void CRilMgr::HistoryFile::Open() {
-    Close();
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        LogFormateado(1, "%s: cannot open: %s", path.c_str(), std::strerror(errno));
-        size = 0;
-        return;
-    }
-    off_t end = ::lseek(fd, 0, SEEK_END);
-    size = end < 0 ? 0 : static_cast<long>(end);
-}
-
-void CRilMgr::HistoryFile::Close() {
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-        fd = -1;
-    }
-}
-
-void CRilMgr::HistoryFile::Restart() {
-    Close();
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    size = 0;
-}
-
-bool CRilMgr::HistoryFile::Append(const std::string& bytes) {
-    if (fd < 0) {
-        return false;
-    }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-        size += static_cast<long>(n);
-    }
-    return true;
-}
-
-void CRilMgr::HistoryFile::MoveToBackup() {
-    Close();
-    std::filesystem::path backup = path;
-    backup.replace_extension(".bak");
-    std::error_code ec;
-    std::filesystem::remove(backup, ec);
-    std::filesystem::rename(path, backup, ec);
-    if (ec) {
-        LogFormateado(1, "%s: cannot keep as %s: %s", path.c_str(), backup.c_str(), ec.message().c_str());
-    }
-    Restart();
-}
-
-// ---------------------------------------------------------------------------------------------
 
 CRilMgr::CRilMgr()
     : CMgr(MGR_RIL),
-      batteryLogPath(std::filesystem::path(GetCurrentDirectory()) / "log_battery.txt"),
-      currentLogPath(std::filesystem::path(GetCurrentDirectory()) / "log_current.txt"),
-      batteryLogFile(batteryLogPath),
-      currentLogFile(currentLogPath) {
+      _history(GetCurrentDirectory(), CConfigurationZentrova::GetLongOr("battery_file_size", 100)) {
     _instance.store(this);
-    batteryFileSizeKb = CConfigurationZentrova::GetLongOr("battery_file_size", batteryFileSizeKb);
-    std::lock_guard lock(batteryFileLock);
-    batteryLogFile.Open();
-    currentLogFile.Open();
 }
 
 CRilMgr::~CRilMgr() {
@@ -153,11 +70,6 @@ CRilMgr::~CRilMgr() {
     CloseRil();
     Stop();
     ClearTimeLimitNotification(-1);
-    {
-        std::lock_guard lock(batteryFileLock);
-        batteryLogFile.Close();
-        currentLogFile.Close();
-    }
     CRilMgr* self = this;
     _instance.compare_exchange_strong(self, nullptr);
 }
@@ -319,7 +231,7 @@ void CRilMgr::ReadLevelsFromSignal(const std::vector<uint8_t>& data, bool honour
     int level = ProcessQualityInfo(data);
     if (level != signalLevel.load() || (honourRefreshMode && refreshStatusMode.load() != 0)) {
         SetSignalLevel(level);
-        FireStatusChanged(kCodeSignal);
+        FireStatusChanged(IStatusListener::kCodeSignal);
         RefreshPanelControlSignal();
     }
 }
@@ -428,7 +340,7 @@ void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
 
     if (cell == cellId.load() && area == areaCode.load()) {
         if (refreshStatusMode.load() != 0) {
-            FireStatusChanged(kCodeLocation);
+            FireStatusChanged(IStatusListener::kCodeLocation);
         }
     } else {
         if (CConfigurationZentrova::GetLongOr("vibrate_on_change_cell", 0) != 0) {
@@ -440,7 +352,7 @@ void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
         areaCode = area;
         CCellMgr::GetInstance()->CellChanged(cell, area, fromNotification ? 1 : 0);
         if (notify) {
-            FireStatusChanged(kCodeLocation);
+            FireStatusChanged(IStatusListener::kCodeLocation);
         }
     }
     if (!fromNotification && wokenForRefresh.exchange(0)) {
@@ -468,7 +380,7 @@ void CRilMgr::SetLocation(int location) {
     } else {
         cellId = location;
     }
-    FireStatusChanged(kCodeLocation);
+    FireStatusChanged(IStatusListener::kCodeLocation);
 }
 
 void CRilMgr::SetLocationMode(int mode) {
@@ -628,17 +540,15 @@ bool CRilMgr::PauseUnlessStopping(uint32_t ms, bool simulation) {
 // Panel
 
 void CRilMgr::RefreshPanelControlAll() {
-    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-        window->InvalidatePanel();
-    }
+    IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(IMainPanel::Area::All); });
 }
 
 void CRilMgr::RefreshPanelControlSignal() {
-    RefreshPanelControlAll();
+    IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(IMainPanel::Area::Signal); });
 }
 
 void CRilMgr::RefreshPanelControlBattery() {
-    RefreshPanelControlAll();
+    IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(IMainPanel::Area::Battery); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -651,7 +561,7 @@ void CRilMgr::HandleNotification(platform::HREGNOTIFY notification) {
     int before = batteryLevel.load();
     RefreshBatteryLevel();
     if (batteryLevel.load() != before) {
-        FireStatusChanged(kCodeBattery);
+        FireStatusChanged(IStatusListener::kCodeBattery);
     }
 }
 
@@ -678,63 +588,40 @@ void CRilMgr::RefreshBatteryLevel() {
     }
     if (power.batteryLifePercent != batteryLevel.load()) {
         SetBatteryLevel(power.batteryLifePercent);
-        FireStatusChanged(kCodeBattery);
+        FireStatusChanged(IStatusListener::kCodeBattery);
         RefreshPanelControlBattery();
         LogBatteryLevel();
     }
     if (power.batteryCurrent != currentLevel.load()) {
         SetCurrentLevel(power.batteryCurrent);
-        FireStatusChanged(kCodeBattery);
+        FireStatusChanged(IStatusListener::kCodeBattery);
         RefreshPanelControlBattery();
         LogCurrentLevel();
     }
 }
 
-void CRilMgr::AppendHistoryLine(HistoryFile& file, const std::string& line) {
-    std::string bytes = Utf8ToUtf16Le(FitBuffer(line, kMaxLineChars + 1));
-    if (file.Size() + static_cast<long>(bytes.size()) > batteryFileSizeKb * 1024) {
-        file.Restart();
-    }
-    file.Append(bytes);
-}
-
 void CRilMgr::LogBatteryLevel() {
-    std::lock_guard lock(batteryFileLock);
-    char value[16];
-    std::snprintf(value, sizeof value, " %03d%%\r\n", batteryLevel.load());
-    AppendHistoryLine(batteryLogFile, DT_Format(platform::Services::get().clock().localTime()) + value);
+    _history.LogBattery(batteryLevel.load());
 }
 
 void CRilMgr::LogCurrentLevel() {
-    std::lock_guard lock(batteryFileLock);
-    char value[24];
-    int current = currentLevel.load();
-    if (current < 0) {
-        std::snprintf(value, sizeof value, " %04dmA\r\n", current);
-    } else {
-        std::snprintf(value, sizeof value, " +%03dmA\r\n", current);
-    }
-    AppendHistoryLine(currentLogFile, DT_Format(platform::Services::get().clock().localTime()) + value);
+    _history.LogCurrent(currentLevel.load());
 }
 
 void CRilMgr::ClearBatteryHistory() {
     if (QuestionBox(CTextsMgr::Text("DIALOG_BATTERY_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
         return;
     }
-    {
-        std::lock_guard lock(batteryFileLock);
-        batteryLogFile.MoveToBackup();
+    if (_history.ClearBattery()) {
+        LogBatteryLevel();
     }
-    LogBatteryLevel();
 }
 
 void CRilMgr::ClearCurrentHistory() {
     if (QuestionBox(CTextsMgr::Text("DIALOG_CURRENT_CLEAN_HISTORY_CONFIRMATION").c_str()) != IDYES_ANSWER) {
         return;
     }
-    {
-        std::lock_guard lock(batteryFileLock);
-        currentLogFile.MoveToBackup();
+    if (_history.ClearCurrent()) {
+        LogCurrentLevel();
     }
-    LogCurrentLevel();
 }

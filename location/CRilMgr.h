@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "location/CBatteryHistory.h"
 #include "managers/CMgr.h"
+#include "managers/ILocationEngine.h"
 #include "managers/INotificationBrokerListener.h"
 #include "managers/IStatusListener.h"
 #include "platform/IRadioInterface.h"
@@ -25,7 +27,10 @@ class CStrPlace;
 //
 // It also follows the battery level and current (code 2 to the listeners) and keeps their
 // history files, and the signal level (code 0).
-class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusListener {
+class CRilMgr : public CMgr,
+                public INotificationBrokerListener,
+                public IStatusListener,
+                public ILocationEngine {
   public:
     static constexpr uint32_t kRilPort = 1;
     static constexpr int kBadLocation = 2345;
@@ -40,7 +45,6 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     static constexpr uint32_t kWakeRetryMs = 2000;
     static constexpr int kWakeAttempts = 4;
     static constexpr uint32_t kSimulationStepMs = 5000;
-    static constexpr size_t kMaxLineChars = 999;
 
     CRilMgr();
     ~CRilMgr() override;
@@ -75,7 +79,7 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     // The area code in location-area mode, the cell id in cell mode.
     int GetLocation() const;
     // The current location (by mode) becomes `location`; listeners hear of it.
-    void SetLocation(int location);
+    void SetLocation(int location) override;
     // Looks the current location up among the place associations and fills `place`.
     bool GetCurrentPlace(CStrPlace& place);
     int GetCurrentPlace() const { return currentPlace.load(); }
@@ -103,8 +107,8 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     void SetBatteryLevel(int level) { batteryLevel.store(level > kMaxLevel ? kMaxLevel : level); }
     int GetCurrentLevel() const { return currentLevel.load(); }
     void SetCurrentLevel(int level) { currentLevel.store(level); }
-    std::filesystem::path GetBatteryLogPath() const { return batteryLogPath; }
-    std::filesystem::path GetCurrentLogPath() const { return currentLogPath; }
+    std::filesystem::path GetBatteryLogPath() const { return _history.BatteryPath(); }
+    std::filesystem::path GetCurrentLogPath() const { return _history.CurrentPath(); }
 
     // Radio interface callbacks.
     void ResultCallback(uint32_t code, long requestId, const std::vector<uint8_t>& data);
@@ -141,32 +145,6 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     void LogCurrentLevel();
 
   private:
-    // A history file kept open for appending; every use is under batteryFileLock.
-    class HistoryFile {
-      public:
-        explicit HistoryFile(std::filesystem::path path);
-        ~HistoryFile();
-        HistoryFile(const HistoryFile&) = delete;
-        HistoryFile& operator=(const HistoryFile&) = delete;
-        // Opens (creating when missing, keeping the contents) and moves to the end.
-        void Open();
-        void Close();
-        // Closes and opens the file anew, empty.
-        void Restart();
-        // Appends; false when the file is not open or the write fails.
-        bool Append(const std::string& bytes);
-        // Keeps the current file as the ".bak" copy (replacing an older one) and starts empty.
-        void MoveToBackup();
-        long Size() const { return size; }
-        bool IsOpen() const { return fd >= 0; }
-
-      private:
-        std::filesystem::path path;
-        int fd = -1;
-        long size = 0;
-    };
-
-    void AppendHistoryLine(HistoryFile& file, const std::string& line);
     bool ManagerEnabled();
     void ReadLevelsFromSignal(const std::vector<uint8_t>& data, bool honourRefreshMode);
     void BatteryThread();
@@ -205,12 +183,7 @@ class CRilMgr : public CMgr, public INotificationBrokerListener, public IStatusL
     // Battery and current.
     std::atomic<int> batteryLevel{-1};
     std::atomic<int> currentLevel{0};
-    long batteryFileSizeKb = 100;
-    std::filesystem::path batteryLogPath;
-    std::filesystem::path currentLogPath;
-    std::mutex batteryFileLock;
-    HistoryFile batteryLogFile;
-    HistoryFile currentLogFile;
+    CBatteryHistory _history;
     std::atomic<platform::HREGNOTIFY> batteryNotification{0};
     std::atomic<bool> _listening{false};
     std::atomic<bool> _listeningPhone{false};

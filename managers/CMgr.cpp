@@ -5,19 +5,18 @@
 #include <cstring>
 #include <memory>
 
-#include "core/AppExports.h"
-#include "core/CApp.h"
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/DebugTrace.h"
+#include "core/IApplication.h"
+#include "core/IMainPanel.h"
 #include "core/MessageBoxes.h"
 #include "core/TextBuffer.h"
 #include "platform/CProcessLauncher.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
-#include "ui/CWindowMain.h"
 
 std::mutex CMgr::_hmuMgr;
 std::vector<CMgr*> CMgr::_vMgrs;
@@ -95,7 +94,9 @@ std::unique_lock<std::mutex> CMgr::TakeOrRestart(std::mutex& lock) {
             if (IsDebugMode()) {
                 TextBox(SafeSprintf(CTextsMgr::Text("ERROR TIMEOUT MUTEX")));
             }
-            Restart();
+            if (IApplication* app = IApplication::Get()) {
+                app->RequestRestart();
+            }
             // The change itself still needs the lock: going on without it would corrupt the list.
             held.lock();
             break;
@@ -137,13 +138,11 @@ void CMgr::ProcessTimerNotification(int id, int value) {
 }
 
 void CMgr::SendStatusToPlugin() {
-    CWindowMain* window = CWindowMain::GetMainWindowOfApp();
-    if (!window) {
-        return;
-    }
-    for (CMgr* mgr : GetMgrs()) {
-        mgr->NotifyTodayPluginOfStatus(*window);
-    }
+    IMainPanel::With([](IMainPanel& panel) {
+        for (CMgr* mgr : GetMgrs()) {
+            mgr->NotifyTodayPluginOfStatus(panel);
+        }
+    });
 }
 
 std::map<int, uint32_t> CMgr::GetMapMgrNotifi() {
@@ -257,14 +256,12 @@ void CMgr::RefreshStatus(int force) {
     }
 }
 
-void CMgr::NotifyTodayPluginOfStatus(CWindowMain& window) {
-    window.NotifyTodayPlugin(GetMgrId(), GetStatus());
+void CMgr::NotifyTodayPluginOfStatus(IMainPanel& panel) {
+    panel.NotifyTodayPlugin(GetMgrId(), GetStatus());
 }
 
 void CMgr::FireStatusChanged(int code) {
-    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-        NotifyTodayPluginOfStatus(*window);
-    }
+    IMainPanel::With([this](IMainPanel& panel) { NotifyTodayPluginOfStatus(panel); });
     std::vector<IStatusListener*> listeners;
     {
         std::lock_guard lock(_listenerLock);
@@ -309,9 +306,7 @@ void CMgr::SetTimeLimitNotification(int id, int minutes, int value) {
         std::lock_guard lock(_mapLock);
         _mapMgrNotifi[id] = handle;
     }
-    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-        window->UpdateNotificationsDebugInfo();
-    }
+    IMainPanel::With([](IMainPanel& panel) { panel.UpdateNotificationsDebugInfo(); });
 }
 
 void CMgr::EnsureTimeLimitNotification(int id, int minutes, int value) {
@@ -342,9 +337,7 @@ void CMgr::EnsureTimeLimitNotification(int id, int minutes, int value) {
     }
     if (!exists) {
         SetTimeLimitNotification(id, minutes, value);
-        if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-            window->UpdateNotificationsDebugInfo();
-        }
+        IMainPanel::With([](IMainPanel& panel) { panel.UpdateNotificationsDebugInfo(); });
     }
 }
 

@@ -11,7 +11,7 @@
 #include "managers/IStatusListener.h"
 #include "managers/ITimeNotificationListener.h"
 
-class CWindowMain;
+class IMainPanel;
 
 // The common base of every switchable device or service. A manager has an id, a status, a worker
 // thread on which every change of its device runs, and status listeners. Changes are asked for
@@ -41,7 +41,7 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     static constexpr int kStatusUnknown = -1;
     static constexpr int kStatusNoChange = 10;
     static constexpr int kCommandForceStatus = 0;
-    static constexpr int kCodeRefresh = 10;
+    static constexpr int kCodeRefresh = IStatusListener::kCodeRefresh;
     static constexpr int kFirstAlwaysEnabledId = 50;
     static constexpr uint32_t kLockWaitMs = 2000;
     static constexpr size_t kMgrConfigChars = 50;
@@ -61,22 +61,56 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     // ITimeNotificationListener: a notification with this manager's id ends its time limit.
     void TimeNotification(unsigned int id, long value, const SYSTEMTIME& time) override;
 
+    // --- What a manager implements or may override -------------------------------------------
+    // Threads: "caller" is whoever calls (the GUI thread, the schedule engine's worker, a control
+    // request); "worker" is this manager's own worker thread. The destructor of a subclass must
+    // leave nothing posted that uses its members: CMgr's destructor stops the worker (running the
+    // commands still queued) only after the subclass part is gone, so a subclass whose commands
+    // use its own members calls Stop() in its destructor first.
+
+    // Caller (start-up, GUI thread), once, after construction: open the device, start listening
+    // for its changes. Must not block for long; failures are logged, the status stays unknown.
     virtual void Initialize() = 0;
+    // Non-zero when RefreshStatusChild reads the status itself, so that RefreshStatus tells the
+    // listeners; zero when the device reports changes on its own (FireStatusChanged from there).
     virtual int IsRefreshSynchronus() = 0;
+    // The manager's id (MgrId); constant for the object's life.
     virtual int GetMgrId() = 0;
+    // Caller or worker: reads the status again (force 1: tell the listeners even when unchanged),
+    // logs a change and, for synchronous managers, fires code kCodeRefresh. Does nothing while the
+    // manager's switch in "mgr_config" is '0'.
     virtual void RefreshStatus(int force);
+    // Inside RefreshStatus, under its lock: read the device and SetStatus() what was found
+    // (kStatusUnknown when it cannot be read).
     virtual void RefreshStatusChild(int force) = 0;
+    // Debug menu only: a self-check of the device; no result.
     virtual void Test() {}
+    // Caller, any thread: asks for `status`, optionally for `timeLimitMinutes` (then
+    // `restoreStatus` is put back when the time is up) after `delaySeconds`. Returns at once;
+    // the change runs on the worker and GetHandleFinishOperation() is set when it is done. Refused
+    // (finish set, last execution 0) unless the manager's switch is '2'.
     virtual void ForceStatus(int status, int timeLimitMinutes, int restoreStatus, int delaySeconds);
+    // Worker: carries the change out on the device; SetLastExecution() tells whether it worked.
     virtual void ForceStatusChild(int status, int timeLimitMinutes) = 0;
+    // Caller: the device's highest power (after a forced location); may do nothing.
     virtual void SetMaxPower() = 0;
+    // Events the device reported since start; for the debug information.
     virtual int GetEventsReceived() { return _eventsReceived.load(); }
+    // Caller or worker: a wake-up of the program in `minutes` that ends notification `id` with
+    // `value` (replaces one already registered for the id); Ensure... registers it only when the
+    // phone has none for this manager and value; Clear... removes it (-1: this manager's id).
     virtual void SetTimeLimitNotification(int id, int minutes, int value);
     virtual void EnsureTimeLimitNotification(int id, int minutes, int value);
     virtual void ClearTimeLimitNotification(int id);
+    // Caller (GUI thread, from a wake-up line): the time limit is up, `value` is the status to put
+    // back. The base does nothing.
     virtual void ProcessTimerNotification(int value);
+    // Worker: any command but kCommandForceStatus, with the status of its argument (0 without);
+    // then ...WithArgument with the argument itself (null without), which the base ignores. The
+    // argument is owned by the caller (HandleCommand) and deleted after both returned.
     virtual void HandleCommandChild(int command, int value) = 0;
     virtual void HandleCommandChildWithArgument(int command, CPostArgumentMessage* message);
+    // Any thread: the manager's and a status' display names, written into `name` and returned.
     virtual std::string& GetNameMgr(std::string& name);
     virtual std::string& GetNameStatus(int status, std::string& name);
 
@@ -108,7 +142,7 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     // The switch character of this manager: '0' off, '2' full control, other read only.
     char ConfigChar();
     // Hands this manager's status to the Today companion through the main window.
-    virtual void NotifyTodayPluginOfStatus(CWindowMain& window);
+    virtual void NotifyTodayPluginOfStatus(IMainPanel& panel);
     void CountEvent() { ++_eventsReceived; }
     void SetLastExecution(int result) { _lastExecution.store(result); }
 

@@ -1,20 +1,22 @@
 #include "managers/CMobilePhoneMgr.h"
 
+#include "managers/ILocationEngine.h"
+
 #include <condition_variable>
 #include <vector>
 
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "core/MessageBoxes.h"
 #include "core/PinCipher.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
-#include "location/CRilMgr.h"
 #include "managers/CNotificationBroker.h"
+#include "managers/ILocationEngine.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
 
 std::atomic<CMobilePhoneMgr*> CMobilePhoneMgr::_instance{nullptr};
 
@@ -353,7 +355,7 @@ void CMobilePhoneMgr::LineCallback(uint32_t, uint32_t message, uintptr_t, uintpt
             return;
         }
         // The serving cell is lost with the radio: the location engine forgets it.
-        if (CRilMgr* engine = CRilMgr::GetInstance()) {
+        if (auto* engine = dynamic_cast<ILocationEngine*>(CMgr::GetMgr(MGR_RIL))) {
             engine->SetLocation(0);
         }
         long id = telephony.setEquipmentState(lineHandle.load(), platform::LINEEQUIPSTATE_MINIMUM);

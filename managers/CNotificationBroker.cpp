@@ -5,10 +5,10 @@
 #include <system_error>
 
 #include "core/CBaseException.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "core/MessageBoxes.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

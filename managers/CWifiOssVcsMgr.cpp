@@ -1,8 +1,8 @@
 #include "managers/CWifiOssVcsMgr.h"
 
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
 
 CWifiOssVcsMgr::CWifiOssVcsMgr() {
     SetInstance(this);

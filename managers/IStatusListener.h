@@ -6,8 +6,15 @@
 // implementation only reads state and posts work to its own thread.
 class IStatusListener {
   public:
+    // What a status change is about. The location engine reports signal, location and battery
+    // separately; every synchronous manager reports refreshes.
+    enum Code : int {
+        kCodeSignal = 0,  // signal strength (also a manager's own device event)
+        kCodeLocation = 1,
+        kCodeBattery = 2,
+        kCodeRefresh = 10,  // a change found by RefreshStatus
+    };
     virtual ~IStatusListener() = default;
-    // code: 10 a change found by a refresh, 1 location, 2 battery, 0 signal or a manager's own event.
     virtual void StatusChanged(int status, int mgrId, int code) = 0;
     // A name for diagnostics.
     virtual std::string& GetName() = 0;

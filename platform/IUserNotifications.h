@@ -32,6 +32,9 @@ class IUserNotifications {
     // Handles of the pending triggers, oldest first.
     virtual std::vector<uint32_t> getUserNotificationHandles() = 0;
     virtual bool getUserNotification(uint32_t handle, UserNotificationTrigger& out) = 0;
+    // For a process about to end without its destructors (an abrupt restart): makes sure the
+    // pending triggers still fire after it. Nothing to do for a service that outlives the process.
+    virtual void handOffPending() {}
 };
 
 }  // namespace platform

@@ -1,25 +1,10 @@
 #include "platform/Services.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 
 #include "platform/CPolicyMessageBoxes.h"
 #include "platform/PlatformError.h"
-#include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimDatabaseVolume.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimPhone.h"
-#include "platform/sim/CSimPower.h"
-#include "platform/sim/CSimRadioInterface.h"
-#include "platform/sim/CSimRegistry.h"
-#include "platform/sim/CSimSim.h"
-#include "platform/sim/CSimSystemInfo.h"
-#include "platform/sim/CSimTelephony.h"
-#include "platform/sim/CSimShell.h"
-#include "platform/sim/CSimTodayThemePanel.h"
-#include "platform/sim/CSimUserNotifications.h"
-#include "platform/sim/CSimWirelessDevices.h"
 
 namespace platform {
 
@@ -46,50 +31,6 @@ Services::~Services() {
     _parts.registry.reset();
     _parts.queues.reset();
     _parts.clock.reset();
-}
-
-std::unique_ptr<Services> Services::createDefault(const std::filesystem::path& root, Role role) {
-    CHome home(root);
-    home.create();
-    auto clock = std::make_unique<sim::CSimClock>(home.clockFile());
-    if (role == Role::Program) {
-        if (const char* speed = std::getenv("ZENTROVA_CLOCK_SPEED"); speed && *speed) {
-            char* end = nullptr;
-            double factor = std::strtod(speed, &end);
-            if (end == speed || *end != '\0' || !(factor > 0)) {
-                throw PlatformError(std::string("ZENTROVA_CLOCK_SPEED: not a positive number: ") + speed);
-            }
-            clock->setSpeed(factor);
-        }
-    }
-    auto queues = std::make_unique<sim::CSimMessageQueues>(*clock);
-    auto registry = std::make_unique<sim::CSimRegistry>(home.registryFile(), *queues);
-    auto notifications = std::make_unique<sim::CSimUserNotifications>(home, *clock, role == Role::Program);
-    // The running program owns the phone's registry values; tools only create the missing ones.
-    auto phone = std::make_shared<sim::CSimPhone>(home, *registry, role == Role::Program);
-    // Declared after the clock and the registry: should a later step throw, the parts that use
-    // them go first.
-    Parts parts;
-    parts.wirelessDevices = std::make_unique<sim::CSimWirelessDevices>(phone);
-    parts.power = std::make_unique<sim::CSimPower>(phone);
-    // The cellular side answers on threads of its own, timed by the phone's clock; the services
-    // go before the clock and the registry (see the destructor).
-    parts.telephony = std::make_unique<sim::CSimTelephony>(phone, *clock);
-    parts.sim = std::make_unique<sim::CSimSim>(phone);
-    parts.radioInterface = std::make_unique<sim::CSimRadioInterface>(phone, *clock);
-    parts.systemInfo = std::make_unique<sim::CSimSystemInfo>(phone);
-    parts.shell = std::make_unique<sim::CSimShell>(phone, *registry);
-    parts.todayThemePanel = std::make_unique<sim::CSimTodayThemePanel>(phone, *registry, *clock);
-    parts.controlCommands = [weak = std::weak_ptr<sim::CSimPhone>(phone)](CControlServer& control) {
-        sim::CSimPhone::registerControlCommands(weak, control);
-    };
-    parts.databaseVolume = std::make_unique<sim::CSimDatabaseVolume>();
-    parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
-    parts.clock = std::move(clock);
-    parts.queues = std::move(queues);
-    parts.registry = std::move(registry);
-    parts.notifications = std::move(notifications);
-    return std::make_unique<Services>(std::move(home), std::move(parts));
 }
 
 IPower& Services::power() {
@@ -147,8 +88,8 @@ void Services::registerControlCommands(CControlServer& control) {
 }
 
 void Services::handOffPendingNotifications() {
-    if (auto* sim = dynamic_cast<sim::CSimUserNotifications*>(_parts.notifications.get())) {
-        sim->handOffPending();
+    if (_parts.notifications) {
+        _parts.notifications->handOffPending();
     }
 }
 

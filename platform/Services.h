@@ -63,10 +63,6 @@ class Services {
     Services(const Services&) = delete;
     Services& operator=(const Services&) = delete;
 
-    // The simulated phone of `home`, the default backend. Creates the home's folders. Throws
-    // PlatformError when a file of the home cannot be used.
-    static std::unique_ptr<Services> createDefault(const std::filesystem::path& home, Role role);
-
     // The current context; throws PlatformError when none is installed.
     static Services& get();
     static bool isInstalled();

@@ -8,11 +8,11 @@
 
 #include "core/CLogEvent.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

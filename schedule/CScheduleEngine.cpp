@@ -5,13 +5,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/CApp.h"
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CHiResTimer.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/DebugTrace.h"
+#include "core/IMainPanel.h"
 #include "core/TextBuffer.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
@@ -20,6 +21,7 @@
 #include "managers/CStatusMgrCode.h"
 #include "platform/CProcessLauncher.h"
 #include "platform/Services.h"
+#include "schedule/CActionExecutor.h"
 #include "schedule/CActionThreads.h"
 #include "schedule/CScheduleFrames.h"
 #include "store/CDB.h"
@@ -32,12 +34,7 @@
 #include "store/CTableCell.h"
 #include "store/CTablePeriods.h"
 #include "store/CTablePlaces.h"
-#include "ui/CTextsMgr.h"
-#include "ui/CWindowMain.h"
 
-std::atomic<int> CScheduleEngine::_StartPeriodExecuted{0};
-std::atomic<float> CScheduleEngine::_StartPeriodMajorTimeExecution{0};
-std::atomic<float> CScheduleEngine::_StartPeriodMinorTimeExecution{0};
 std::mutex CScheduleEngine::_instanceLock;
 std::unique_ptr<CScheduleEngine> CScheduleEngine::_me;
 
@@ -69,32 +66,6 @@ bool PhoneSwitching() {
     return phone && phone->GetStatus() == CMgr::kStatusNeverRead;
 }
 
-// Memory figures in KB from the kernel: total, available, and what may still be committed.
-void MemoryState(long& loadPercent, long& total, long& available, long& virtualAvailable) {
-    std::ifstream in("/proc/meminfo");
-    std::string line;
-    long commitLimit = 0;
-    long committed = 0;
-    total = available = virtualAvailable = 0;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string key;
-        long value = 0;
-        fields >> key >> value;
-        if (key == "MemTotal:") {
-            total = value;
-        } else if (key == "MemAvailable:") {
-            available = value;
-        } else if (key == "CommitLimit:") {
-            commitLimit = value;
-        } else if (key == "Committed_AS:") {
-            committed = value;
-        }
-    }
-    virtualAvailable = commitLimit > committed ? commitLimit - committed : 0;
-    loadPercent = total > 0 ? 100 - available * 100 / total : 0;
-}
-
 }  // namespace
 
 CScheduleEngine* CScheduleEngine::GetInstance() {
@@ -113,14 +84,14 @@ void CScheduleEngine::DestroyInstance() {
     }
 }
 
-CScheduleEngine::CScheduleEngine() : WorkerThread(1, 0), _actions(std::make_unique<CActionThreads>()) {
+CScheduleEngine::CScheduleEngine() : WorkerThread(1, 0), _executor(std::make_unique<CActionExecutor>()) {
     _currentPeriod.SetId(-1);
     Start();
 }
 
 CScheduleEngine::~CScheduleEngine() {
     Stop();
-    _actions->Finish();
+    _executor.reset();
 }
 
 CDB* CScheduleEngine::Database() {
@@ -183,9 +154,7 @@ void CScheduleEngine::Init() {
         place.SetId(static_cast<int>(locked));
         if (Database()->GetTablePlaces()->FindAndFill(place)) {
             SetLockedPlace(place);
-            if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-                window->InvalidatePanel();
-            }
+            IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(); });
         } else {
             // The locked place is gone: the phone is not locked any more.
             SetConfig("locked_profile", 0);
@@ -218,7 +187,7 @@ void CScheduleEngine::HandleCommand(int command, void* argument) {
 }
 
 void CScheduleEngine::StatusChanged(int status, int mgrId, int code) {
-    if (mgrId == CMgr::MGR_RIL && (code == 1 || code == CMgr::kCodeRefresh)) {
+    if (mgrId == CMgr::MGR_RIL && (code == kCodeLocation || code == kCodeRefresh)) {
         auto record = std::make_unique<CStatusMgrCode>(status, mgrId, code);
         if (PostCommand(kCommandStatusChanged, kNoTimeLimit, record.get())) {
             record.release();  // the command owns it now
@@ -299,9 +268,7 @@ void CScheduleEngine::SetPeriodNotification(int kind, const SYSTEMTIME& time, bo
     }
     LogFormateado(2, "Notificacion establecida para %04d-%02d-%02d %02d:%02d:%02d [%02d]", when.wYear,
                   when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond, id);
-    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-        window->UpdateNotificationsDebugInfo();
-    }
+    IMainPanel::With([](IMainPanel& panel) { panel.UpdateNotificationsDebugInfo(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -571,7 +538,7 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
         } else {
             SetLocation(kUnknownLocation);
         }
-        StatusChanged(param != 0 ? 1 : 0, CMgr::MGR_RIL, 1);
+        StatusChanged(param != 0 ? 1 : 0, CMgr::MGR_RIL, kCodeLocation);
         return;
     }
     // Always-on frames.
@@ -606,9 +573,7 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
     if (engine) {
         engine->RefreshStatus(1);
     }
-    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-        window->InvalidatePanel();
-    }
+    IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(); });
 }
 
 int CScheduleEngine::PlaceWithPhoneOff(CRilMgr* engine) {
@@ -619,13 +584,13 @@ int CScheduleEngine::PlaceWithPhoneOff(CRilMgr* engine) {
     return static_cast<int>(CConfigurationZentrova::GetLongOr("last_place", 0));
 }
 
-void CScheduleEngine::StatusChangedAsync(int a, int mgrId, int status) {
-    LogFormateado(2, "CScheduleEngine::StatusChangedAsync(%d,%d,%d)", a, mgrId, status);
+void CScheduleEngine::StatusChangedAsync(int status, int mgrId, int code) {
+    LogFormateado(2, "CScheduleEngine::StatusChangedAsync(%d,%d,%d)", status, mgrId, code);
     auto& clock = platform::Services::get().clock();
     while (PhoneSwitching() && GetStop() == 0) {
         clock.sleep(kPhoneSwitchingWaitMs);
     }
-    const bool locationReport = mgrId == CMgr::MGR_RIL && status == 1;
+    const bool locationReport = mgrId == CMgr::MGR_RIL && code == kCodeLocation;
     CRilMgr* engine = CRilMgr::GetInstance();
     if (locationReport && CConfigurationZentrova::GetLongOr("profile_change_mode", 0) != 0) {
         LogFormateado(2, "No se hace nada porque profile_change_mode = 1");
@@ -655,12 +620,12 @@ void CScheduleEngine::StatusChangedAsync(int a, int mgrId, int status) {
             StartCurrentFrameOrScheduleNext(place, true);
         }
     } else if (engine) {
-        LocationReport(a, *engine);
+        LocationReport(status, *engine);
     }
-    LogFormateado(2, "CScheduleEngine::-StatusChangedAsync(%d,%d,%d)", a, mgrId, status);
+    LogFormateado(2, "CScheduleEngine::-StatusChangedAsync(%d,%d,%d)", status, mgrId, code);
 }
 
-void CScheduleEngine::LocationReport(int a, CRilMgr& engine) {
+void CScheduleEngine::LocationReport(int status, CRilMgr& engine) {
     if (CMobilePhoneMgr* phone = CMobilePhoneMgr::GetInstance(); phone && phone->IsBlocked()) {
         return;  // the radio is being switched: its next report decides
     }
@@ -699,12 +664,10 @@ void CScheduleEngine::LocationReport(int a, CRilMgr& engine) {
         ManageNextPeriodAlwaysOn();
     }
     LogFormateado(2, "CScheduleEngine.Cambio de localizacion(%d,%d)", previous, location);
-    if (a != 0) {
+    if (status != 0) {
         // A frame boundary: read the cell again so the next report is current.
         engine.RefreshLAC();
-        if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-            window->InvalidatePanel();
-        }
+        IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(); });
     }
     int idPlace = 0;
     std::unique_ptr<CStrLocation> record = CStrLocation::GetInstance();
@@ -749,7 +712,7 @@ void CScheduleEngine::ChangeInDB() {
         engine->SetCurrentPlace(-1);
     }
     SetCurrentPeriodKey(-1);
-    StatusChanged(0, CMgr::MGR_RIL, 1);
+    StatusChanged(0, CMgr::MGR_RIL, kCodeLocation);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -800,25 +763,13 @@ void CScheduleEngine::ExecuteSchedule(const CStrPeriod& period, int moment) {
 }
 
 void CScheduleEngine::UpdateWindowPlace(const CStrPlace& place, const CStrPeriod& period) {
-    if (CWindowMain* window = CWindowMain::GetMainWindowOfApp()) {
-        window->SetPlaceAndFrame(place.GetName(), period.GetName());
-        window->NotifyTodayPluginChangePosition(place.GetId(), period.GetId());
-    }
-}
-
-void CScheduleEngine::RunManagerAction(const CStrAction& action) {
-    CMgr* mgr = CMgr::GetMgr(action.GetId());
-    if (!mgr) {
-        return;
-    }
-    // Managers that need a value before their status (call forwarding, speaker) take it when
-    // they exist; the status is forced with the action's delay.
-    mgr->ForceStatus(action.GetIntOp1(), 0, 0, action.GetDelay());
+    IMainPanel::With([&](IMainPanel& panel) {
+        panel.SetPlaceAndFrame(place.GetName(), period.GetName());
+        panel.NotifyTodayPluginChangePosition(place.GetId(), period.GetId());
+    });
 }
 
 void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
-    CHiResTimer timer;
-    timer.Start();
     CDB* db = Database();
     CStrPeriod period = GetCurrentPeriod();
     if (moment != 0) {
@@ -826,18 +777,6 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
     }
     if (period.GetId() == -1) {
         return;
-    }
-    std::vector<CStrAction> actions;
-    db->GetTableActions()->GetAllRecordsForPeriod(actions, period.GetId());
-    {
-        long load = 0, total = 0, available = 0, virtualAvailable = 0;
-        MemoryState(load, total, available, virtualAvailable);
-        LogFormateado(2, "(%d)%d%%-total:%d-av:%d-av2:%d", _executions.fetch_add(1), static_cast<int>(load),
-                      static_cast<int>(total), static_cast<int>(available),
-                      static_cast<int>(virtualAvailable));
-    }
-    if (CConfigurationZentrova::GetLongOr("awake_to_execute_actions", 0) != 0) {
-        platform::Services::get().power().SetSystemPowerState(platform::POWER_STATE_ON);
     }
     if (!db->GetTablePeriods()->FindAndFill(period)) {
         LogFormateado(1, "ExecuteActions: the frame %d is gone", period.GetId());
@@ -852,74 +791,13 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
     }
     ExecuteSchedule(period, moment);
     if (period.GetEnabled() == 0) {
-        std::string skipped =
-            SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_SCHEDULE_SKIPPED_RESUME"), period.GetName());
-        Log(kSeverityInfo, skipped, skipped);
+        CActionExecutor::LogSkippedFrame(period);
         return;
     }
-    char label[128];
-    std::snprintf(label, sizeof label, "%s(%02d:%02d-%02d:%02d)", period.GetName().c_str(),
-                  period.GetInicio().wHour, period.GetInicio().wMinute, period.GetFinal().wHour,
-                  period.GetFinal().wMinute);
-    const char* resumeKey =
-        moment ? "EVENT_LOG_MGR_END_SCHEDULE_RESUME" : "EVENT_LOG_MGR_START_SCHEDULE_RESUME";
-    const char* descriptionKey =
-        moment ? "EVENT_LOG_MGR_END_SCHEDULE_DESCRIPTION" : "EVENT_LOG_MGR_START_SCHEDULE_DESCRIPTION";
-    const std::string frameName = moment ? period.GetName() : std::string(label);
-    const int count = static_cast<int>(std::count_if(
-        actions.begin(), actions.end(), [moment](const CStrAction& a) { return a.GetType() == moment; }));
-    const std::string resume = SafeSprintf(CTextsMgr::Text(resumeKey), place.GetName(), frameName, count);
-    const std::string description =
-        SafeSprintf(CTextsMgr::Text(descriptionKey), place.GetName(), frameName, count);
     if (moment == 0) {
         UpdateWindowPlace(place, period);
     }
-    if (CStrAction* vibrate = db->GetTableActions()->GetAction(period.GetId(), kActionVibrate, false, moment);
-        vibrate && vibrate->GetIntOp1() != 0) {
-        if (CMobilePhoneMgr* phone = CMobilePhoneMgr::GetInstance()) {
-            phone->Vibrate(1000);
-        }
-    }
-    for (const CStrAction& action : actions) {
-        if (action.GetType() != moment) {
-            continue;
-        }
-        if (!action.IsEnabled()) {
-            std::string name;
-            if (CMgr* mgr = CMgr::GetMgr(action.GetId())) {
-                mgr->GetNameMgr(name);
-            } else {
-                name = "#" + std::to_string(action.GetId());
-            }
-            Log(kSeverityInfo, SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_SKIPPED_RESUME"), name),
-                SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_SKIPPED_DESCRIPTION"), name));
-            continue;
-        }
-        if (CMgr::GetMgr(action.GetId())) {
-            RunManagerAction(action);
-            continue;
-        }
-        switch (action.GetId()) {
-            case kActionOpenFile:
-            case kActionTheme:
-            case kActionRingTone:
-                _actions->Start(action);
-                break;
-            default:
-                // Mail and SMS go to the messaging manager once it exists; other codes do nothing.
-                break;
-        }
-    }
-    Log(kSeverityInfo, resume, description);
-    timer.Stop();
-    const float ms = timer.GetTime() * 1000.0f;
-    ++_StartPeriodExecuted;
-    if (ms > _StartPeriodMajorTimeExecution.load()) {
-        _StartPeriodMajorTimeExecution = ms;
-    }
-    if (_StartPeriodMinorTimeExecution.load() == 0 || ms < _StartPeriodMinorTimeExecution.load()) {
-        _StartPeriodMinorTimeExecution = ms;
-    }
+    _executor->Run(*db, period, place, moment);
 }
 
 void CScheduleEngine::SetTheme(const std::string& name) {

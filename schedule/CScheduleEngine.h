@@ -10,10 +10,10 @@
 #include "managers/IStatusListener.h"
 #include "managers/ITimeNotificationListener.h"
 #include "platform/SystemTime.h"
+#include "schedule/CActionExecutor.h"
 #include "store/CStrPeriod.h"
 #include "store/CStrPlace.h"
 
-class CActionThreads;
 class CDB;
 class CRilMgr;
 class CStrAction;
@@ -30,26 +30,15 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     static constexpr int kCommandStartPeriod = 0;
     static constexpr int kCommandEndPeriod = 1;
     static constexpr int kCommandStatusChanged = 2;
-    static constexpr int kLogSource = 301;
+    static constexpr int kLogSource = CActionExecutor::kLogSource;
     static constexpr int kUnknownLocation = 999999;
     static constexpr unsigned int kNotificationFrame = 7;
     static constexpr unsigned int kNotificationAlwaysOn = 8;
     static constexpr long kParamAlwaysOnChanged = 99;
-    static constexpr int kActionVibrate = 11;
-    static constexpr int kActionOpenFile = 12;
-    static constexpr int kActionMail = 13;
-    static constexpr int kActionSms = 14;
-    static constexpr int kActionTheme = 15;
-    static constexpr int kActionRingTone = 16;
     // Phone milliseconds.
     static constexpr uint32_t kPhoneSwitchingWaitMs = 3000;
     static constexpr int kMaxEarlyWaitSeconds = 30;
     static constexpr int kAlwaysOnLookAheadSeconds = 20;
-
-    // Frame statistics, reported by the program at exit.
-    static std::atomic<int> _StartPeriodExecuted;
-    static std::atomic<float> _StartPeriodMajorTimeExecution;
-    static std::atomic<float> _StartPeriodMinorTimeExecution;
 
     static CScheduleEngine* GetInstance();
     // Stops and deletes the instance (at exit, and between tests).
@@ -105,9 +94,10 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     // The two texts of the next planned always-on change, for the main window.
     std::string GetNextExecutionResume() const;
     std::string GetNextExecutionDescription() const;
-    int GetExecutions() const { return _executions.load(); }
+    int GetExecutions() const { return _executor->GetExecutions(); }
 
-    // Runs the actions of a frame for a moment (0 start, 1 end); on the worker thread.
+    // Runs the actions of a frame for a moment (0 start, 1 end) when the frame is enabled; on the
+    // worker thread.
     void ExecuteActions(int moment, int periodKey);
     // Logs which frame runs; executes nothing.
     void ExecuteSchedule(const CStrPeriod& period, int moment);
@@ -119,9 +109,9 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
 
   protected:
     CScheduleEngine();
-    void StatusChangedAsync(int a, int mgrId, int status);
+    void StatusChangedAsync(int status, int mgrId, int code);
     // A report of the location engine that may move the phone to another place.
-    void LocationReport(int a, CRilMgr& engine);
+    void LocationReport(int status, CRilMgr& engine);
     int PlaceWithPhoneOff(CRilMgr* engine);
 
   private:
@@ -138,7 +128,6 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     void Log(int severity, const std::string& resume, const std::string& description);
     void SetCurrentPeriodKey(int key);
     void ClearNotification(unsigned int id);
-    void RunManagerAction(const CStrAction& action);
     void UpdateWindowPlace(const CStrPlace& place, const CStrPeriod& period);
 
     static std::mutex _instanceLock;
@@ -158,7 +147,5 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     std::atomic<bool> _frameEndPending{false};
     std::atomic<int> _lockedMode{0};
     std::atomic<bool> _lockedByAlwaysOn{false};  // the lock ends with the always-on frame
-    std::atomic<int> _executions{0};
-    // The open-file, theme and ring-tone actions still running.
-    std::unique_ptr<CActionThreads> _actions;
+    std::unique_ptr<CActionExecutor> _executor;
 };

@@ -4,13 +4,13 @@
 #include <string>
 
 #include "core/CExceptionDB.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "core/MessageBoxes.h"
 #include "core/SafeFormat.h"
 #include "platform/Services.h"
 #include "store/CDB.h"
 #include "store/CPeriod.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

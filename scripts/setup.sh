@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 shift || true
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libpugixml-dev libsqlite3-dev libcurl4-openssl-dev
+packages=(cmake ninja-build g++ pkg-config python3 qt6-base-dev libpugixml-dev libsqlite3-dev libcurl4-openssl-dev
           libfmt-dev libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,19 +1,18 @@
 #include "store/CDB.h"
 
-#include <QApplication>
-#include <QCursor>
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/AppExports.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
+#include "core/IMainPanel.h"
+#include "core/MemoryState.h"
 #include "core/MessageBoxes.h"
 #include "core/ProgramFolder.h"
 #include "core/TextBuffer.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
 
 std::atomic<CDB*> CDB::_me{nullptr};
 
@@ -25,16 +24,9 @@ platform::IDatabaseVolume& volume() {
     return platform::Services::get().databaseVolume();
 }
 
-// The wait cursor while data is upgraded, when a user interface runs.
+// The wait cursor while data is upgraded or imported, when a main window shows one.
 void setWaitCursor(bool wait) {
-    if (!QApplication::instance()) {
-        return;
-    }
-    if (wait) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    } else {
-        QApplication::restoreOverrideCursor();
-    }
+    IMainPanel::With([wait](IMainPanel& panel) { panel.SetWaitCursor(wait); });
 }
 
 }  // namespace

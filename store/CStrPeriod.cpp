@@ -2,13 +2,13 @@
 
 #include <utility>
 
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/DebugTrace.h"
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "platform/Services.h"
 #include "store/CInstante.h"
-#include "ui/CTextsMgr.h"
 
 CStrPeriod::CStrPeriod(int id, std::string name, int idPlace, const SYSTEMTIME& inicio,
                        const SYSTEMTIME& final)

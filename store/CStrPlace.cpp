@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "core/CExceptionDB.h"
+#include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
 #include "store/CDB.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

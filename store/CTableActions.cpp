@@ -1,8 +1,8 @@
 #include "store/CTableActions.h"
 
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "store/CDB.h"
-#include "ui/CTextsMgr.h"
 
 using platform::CePropVal;
 
@@ -97,18 +97,18 @@ void CTableActions::GetAllRecordsForPeriod(std::vector<CStrAction>& out, int idP
     });
 }
 
-CStrAction* CTableActions::GetAction(int idPeriod, int id, bool create, int type) {
+std::optional<CStrAction> CTableActions::GetAction(int idPeriod, int id, bool create, int type) {
     CheckAndLoadCache();
     {
         std::lock_guard lock(CriticalSection());
-        for (CStrAction& a : _cache) {
+        for (const CStrAction& a : _cache) {
             if (a.GetIdPeriod() == idPeriod && a.GetId() == id && a.GetType() == type) {
-                return &a;
+                return a;
             }
         }
     }
     if (!create) {
-        return nullptr;
+        return std::nullopt;
     }
     CStrAction action;
     action.SetIdPeriod(idPeriod);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ class CTableActions : public CTableOf<CStrAction> {
     // The actions of a period, in cache order (the vector is cleared first).
     virtual void GetAllRecordsForPeriod(std::vector<CStrAction>& out, int idPeriod);
     // The action of a period with this manager id and type; with `create`, one is added when none
-    // exists. Null when there is none. The pointer is into the cache: valid until the next change.
-    virtual CStrAction* GetAction(int idPeriod, int id, bool create, int type);
+    // exists. Empty when there is none. A copy: other threads may reload the cache meanwhile.
+    virtual std::optional<CStrAction> GetAction(int idPeriod, int id, bool create, int type);
     virtual void DeleteFromPeriod(const CStrPeriod& period);
 };

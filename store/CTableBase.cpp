@@ -2,13 +2,13 @@
 
 #include <vector>
 
-#include "core/AppExports.h"
 #include "core/CExceptionDB.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
+#include "core/MemoryState.h"
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "platform/Services.h"
-#include "ui/CTextsMgr.h"
 
 using platform::CEOID;
 using platform::Result;

@@ -1,8 +1,8 @@
 #include "store/CTableCell.h"
 
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "store/CDB.h"
-#include "ui/CTextsMgr.h"
 
 using platform::CePropVal;
 

@@ -1,8 +1,8 @@
 #include "store/CTablePlaces.h"
 
+#include "core/CTextsMgr.h"
 #include "core/TextBuffer.h"
 #include "store/CDB.h"
-#include "ui/CTextsMgr.h"
 
 using platform::CePropVal;
 

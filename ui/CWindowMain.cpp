@@ -3,19 +3,20 @@
 #include <QApplication>
 #include <QCursor>
 #include <QPainter>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "core/AppExports.h"
-#include "core/CApp.h"
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CHiResTimer.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/DebugTrace.h"
+#include "core/IApplication.h"
 #include "core/MessageBoxes.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
@@ -25,7 +26,6 @@
 #include "platform/CWindowHandles.h"
 #include "platform/Services.h"
 #include "store/CDB.h"
-#include "ui/CTextsMgr.h"
 
 const char* const CWindowMain::szClassName = "MainWindow";
 std::atomic<float> CWindowMain::_OnPaintMajorTimeExecution{0};
@@ -77,7 +77,7 @@ void CWindowMain::SetScreenSize(int width, int height) {
 }
 
 CWindowMain::CWindowMain(int background, int /*baseWindow*/) : _background(background) {
-    if (CApp* app = CApp::GetInstance()) {
+    if (IApplication* app = IApplication::Get()) {
         app->SetMainWindow(this);
     }
 }
@@ -94,7 +94,7 @@ CWindowMain::~CWindowMain() {
     for (auto& t : threads) {
         t.thread.join();
     }
-    if (CApp* app = CApp::GetInstance(); app && app->GetMainWindow() == this) {
+    if (IApplication* app = IApplication::Get()) {
         app->SetMainWindow(nullptr);
     }
 }
@@ -102,7 +102,7 @@ CWindowMain::~CWindowMain() {
 int CWindowMain::InitGUI(uintptr_t, const std::string&, int) {
     LogFormateado(1, "CWindowMain::InitGUI()");
     // Only one program per home: the control socket is this window's registration.
-    CApp* app = CApp::GetInstance();
+    IApplication* app = IApplication::Get();
     if (!app || !app->GetControlServer().start()) {
         LogFormateado(1, "La aplicacion ya estaba en ejecucion");
         return 0;
@@ -126,7 +126,7 @@ int CWindowMain::InitGUI(uintptr_t, const std::string&, int) {
 }
 
 void CWindowMain::RegisterControlCommands() {
-    platform::CControlServer& control = CApp::GetInstance()->GetControlServer();
+    platform::CControlServer& control = IApplication::Get()->GetControlServer();
     const HWND self = GetHandle();
     control.on("show", [this](const std::vector<std::string>&) {
         QMetaObject::invokeMethod(
@@ -235,7 +235,9 @@ LRESULT CWindowMain::ProcessMsgChild(UINT message, WPARAM wParam, LPARAM lParam)
             CMgr::SendStatusToPlugin();
             return 0;
         case WM_CLEAR_AND_END:
-            CApp::ClearNotifications();
+            if (IApplication* app = IApplication::Get()) {
+                app->ClearOwnNotifications();
+            }
             std::fflush(nullptr);
             ::_exit(0);
         default:
@@ -250,7 +252,7 @@ void CWindowMain::OnExit() {
 
 void CWindowMain::OnClose() {
     if (_closing.load()) {
-        CApp* app = CApp::GetInstance();
+        IApplication* app = IApplication::Get();
         bool restarting = app && app->GetRestart();
         if (!restarting &&
             QuestionBox(CTextsMgr::GetInstance()->GetText("MAIN_PANEL_CONFIRM_CLOSE").c_str()) !=
@@ -258,7 +260,9 @@ void CWindowMain::OnClose() {
             _closing = 0;
             return;
         }
-        CApp::ClearNotifications();
+        if (app) {
+            app->ClearOwnNotifications();
+        }
         _closing = 0;
         DestroyWindow();
         return;
@@ -294,7 +298,9 @@ void CWindowMain::OnRefresh() {
 }
 
 void CWindowMain::OnTestRestart() {
-    Restart();
+    if (IApplication* app = IApplication::Get()) {
+        app->RequestRestart();
+    }
 }
 
 void CWindowMain::OnXMLExport() {
@@ -327,7 +333,9 @@ void CWindowMain::OnXMLImport() {
     // The import runs at the next start and replaces the database only once it is complete, so
     // the database is kept until then.
     TextBox(SafeSprintf(texts->GetText("DB_RESTORE_RESTART")));
-    Restart();
+    if (IApplication* app = IApplication::Get()) {
+        app->RequestRestart();
+    }
 }
 
 void CWindowMain::AddTimeNotificationListener(ITimeNotificationListener* listener) {
@@ -430,11 +438,6 @@ void CWindowMain::LogChanged(int) {
         this, [this] { update(); }, Qt::QueuedConnection);
 }
 
-CWindowMain* CWindowMain::GetMainWindowOfApp() {
-    CApp* app = CApp::GetInstance();
-    return app ? dynamic_cast<CWindowMain*>(app->GetMainWindow()) : nullptr;
-}
-
 void CWindowMain::SetPlaceAndFrame(const std::string& place, const std::string& frame) {
     {
         std::lock_guard lock(_lock);
@@ -444,7 +447,22 @@ void CWindowMain::SetPlaceAndFrame(const std::string& place, const std::string& 
     InvalidatePanel();
 }
 
-void CWindowMain::InvalidatePanel() {
+void CWindowMain::SetWaitCursor(bool wait) {
+    auto apply = [wait] {
+        if (wait) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else if (QApplication::overrideCursor()) {
+            QApplication::restoreOverrideCursor();
+        }
+    };
+    if (QThread::currentThread() == thread()) {
+        apply();
+    } else {
+        QMetaObject::invokeMethod(this, apply, Qt::QueuedConnection);
+    }
+}
+
+void CWindowMain::InvalidatePanel(Area) {
     if (!_ready.load()) {
         return;  // still being set up on its thread; it paints when it is shown
     }

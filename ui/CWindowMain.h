@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/ILogListener.h"
+#include "core/IMainPanel.h"
 #include "managers/ITimeNotificationListener.h"
 #include "platform/SystemTime.h"
 #include "ui/CBaseWindow.h"
@@ -17,7 +18,7 @@ struct COPYDATASTRUCT;
 // The program's panel and the hub through which commands reach the application: menu and button
 // commands, and the notifications the phone's notification service forwards through a second
 // launch of the program. For now it shows the latest lines of the event log.
-class CWindowMain : public CBaseWindow, public ILogListener {
+class CWindowMain : public CBaseWindow, public ILogListener, public IMainPanel {
   public:
     static const char* const szClassName;  // "MainWindow"
 
@@ -46,8 +47,6 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     static void SetScreenSize(int width, int height);
 
     CWindowMain(int background, int baseWindow);
-    // The application's main window; null before it is made and after it is gone.
-    static CWindowMain* GetMainWindowOfApp();
     ~CWindowMain() override;
 
     int InitGUI(uintptr_t hInstance, const std::string& commandLine, int showMode) override;
@@ -73,20 +72,22 @@ class CWindowMain : public CBaseWindow, public ILogListener {
     void OnXMLExport();
     void OnXMLImport();
     // Refreshes the list of this program's pending notifications shown in debug mode.
-    void UpdateNotificationsDebugInfo();
+    void UpdateNotificationsDebugInfo() override;
 
     // Messages to the Today-screen companion, posted only when one has registered.
-    void NotifyTodayPlugin(int a, int b);
-    void NotifyTodayPluginChangePosition(int a, int b);
+    void NotifyTodayPlugin(int a, int b) override;
+    void NotifyTodayPluginChangePosition(int a, int b) override;
     HWND GetTodayWindow() const { return _todayWindow.load(); }
 
     void LogChanged(int count) override;
 
     // The place and time frame shown on the panel; callable from any thread.
-    void SetPlaceAndFrame(const std::string& place, const std::string& frame);
+    void SetPlaceAndFrame(const std::string& place, const std::string& frame) override;
 
-    // Repaints the panel soon; callable from any thread.
-    void InvalidatePanel();
+    // Repaints the panel (or a part of it) soon; callable from any thread.
+    void InvalidatePanel(Area area = Area::All) override;
+    // The wait cursor, on the window's thread; callable from any thread.
+    void SetWaitCursor(bool wait) override;
 
     // key=value lines for zentrova-device app.
     std::string DescribeState() const;

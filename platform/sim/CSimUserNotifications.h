@@ -36,7 +36,7 @@ class CSimUserNotifications : public IUserNotifications {
     // For a hosting process about to end without its destructors: stops watching (so that no
     // trigger is left half fired) and starts the detached runner when triggers are pending.
     // Nothing to do for an instance that does not host.
-    void handOffPending();
+    void handOffPending() override;
 
   private:
     struct Impl;

@@ -6,13 +6,13 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
 #include "managers/CMgr.h"
 #include "platform/CProcessLauncher.h"
 #include "platform/sim/CSimClock.h"
 #include "support/ChildProcess.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

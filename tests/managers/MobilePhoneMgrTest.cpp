@@ -9,6 +9,7 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "managers/CMobilePhoneMgr.h"
 #include "platform/CPolicyMessageBoxes.h"
 #include "platform/Services.h"
@@ -17,7 +18,6 @@
 #include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "support/ScriptedPhone.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "core/CInstaller.h"
 #include "core/CLogEvent.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
@@ -20,7 +21,6 @@
 #include "platform/sim/CSimTodayThemePanel.h"
 #include "schedule/CActionThreads.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

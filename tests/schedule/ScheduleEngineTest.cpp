@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/CTextsMgr.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
 #include "managers/CMobilePhoneMgr.h"
@@ -20,7 +21,6 @@
 #include "support/ChildProcess.h"
 #include "support/RecordingMgr.h"
 #include "support/ScriptedPhone.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
 #include "core/CInstaller.h"
+#include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
 #include "platform/sim/CSimClock.h"
 #include "schedule/CScheduleFrames.h"
 #include "store/CDB.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

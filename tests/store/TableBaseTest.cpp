@@ -7,11 +7,11 @@
 
 #include "core/CExceptionDB.h"
 #include "core/CInstaller.h"
+#include "core/CTextsMgr.h"
 #include "platform/sim/CSimClock.h"
 #include "store/CStrBase.h"
 #include "store/CTableBase.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
 
 using platform::CEOID;
 using platform::CePropVal;

@@ -8,10 +8,10 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
 #include "core/CInstaller.h"
+#include "core/CTextsMgr.h"
 #include "platform/sim/CSimClock.h"
 #include "store/CDB.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 
@@ -188,11 +188,11 @@ TEST_F(TablesTest, GetActionCreatesOnceAndCellsAreNeverStoredTwice) {
     CDB db;
     db.OpenDB(0);
     CTableActions* actions = db.GetTableActions();
-    EXPECT_EQ(actions->GetAction(5, 2, false, 0), nullptr);
-    CStrAction* created = actions->GetAction(5, 2, true, 0);
-    ASSERT_NE(created, nullptr);
+    EXPECT_FALSE(actions->GetAction(5, 2, false, 0));
+    std::optional<CStrAction> created = actions->GetAction(5, 2, true, 0);
+    ASSERT_TRUE(created);
     EXPECT_GT(created->GetIdAutonumeric(), 0);
-    ASSERT_NE(actions->GetAction(5, 2, true, 0), nullptr);
+    ASSERT_TRUE(actions->GetAction(5, 2, true, 0));
     EXPECT_EQ(actions->GetAllRecordsCopy().size(), 1u);
 
     CTableCell* cells = db.GetTableCell();

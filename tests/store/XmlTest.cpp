@@ -7,11 +7,11 @@
 
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
+#include "core/CTextsMgr.h"
 #include "core/Utf16.h"
 #include "platform/sim/CSimClock.h"
 #include "store/CDB.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

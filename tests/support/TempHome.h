@@ -8,6 +8,7 @@
 
 #include "platform/CPolicyMessageBoxes.h"
 #include "platform/Services.h"
+#include "platform/sim/CSimServices.h"
 
 // A temporary home folder with the simulated phone's services installed as the current context
 // for the lifetime of the object; message boxes answer by a policy the test can change.
@@ -16,7 +17,7 @@ class TempHome {
     explicit TempHome(platform::Services::Role role = platform::Services::Role::Tool) {
         char tmpl[] = "/tmp/zentrova-test-XXXXXX";
         _root = ::mkdtemp(tmpl);
-        _services = platform::Services::createDefault(_root, role);
+        _services = platform::sim::CSimServices::Create(_root, role);
         _boxes = std::make_shared<platform::CPolicyMessageBoxes>(false, false);
         _services->setBoxes(_boxes);
         _scope = std::make_unique<platform::Services::Scope>(*_services);

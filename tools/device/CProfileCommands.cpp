@@ -7,6 +7,7 @@
 
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
+#include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
 #include "platform/CControlClient.h"
 #include "platform/ControlProtocol.h"
@@ -15,7 +16,6 @@
 #include "tools/device/CDeviceArgs.h"
 #include "tools/device/CDeviceTool.h"
 #include "tools/device/CToolDatabase.h"
-#include "ui/CTextsMgr.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/PlatformError.h"
+#include "platform/sim/CSimServices.h"
 #include "tools/device/CDeviceTool.h"
 
 int main(int argc, char** argv) {
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
     try {
         std::filesystem::path root =
             home.empty() ? platform::CHome::resolve() : std::filesystem::absolute(home);
-        auto services = platform::Services::createDefault(root, platform::Services::Role::Tool);
+        auto services = platform::sim::CSimServices::Create(root, platform::Services::Role::Tool);
         platform::Services::Scope scope(*services);
         return CDeviceTool(*services).Run(words);
     } catch (const platform::PlatformError& e) {

@@ -7,6 +7,7 @@
 #include "platform/PlatformError.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimServices.h"
 
 int main(int argc, char** argv) {
     if (argc != 5) {
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        auto services = platform::Services::createDefault(argv[1], platform::Services::Role::Tool);
+        auto services = platform::sim::CSimServices::Create(argv[1], platform::Services::Role::Tool);
         platform::UserNotificationTrigger t;
         t.application = argv[2];
         t.arguments = argv[3];

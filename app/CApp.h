@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "core/IApplication.h"
 #include "core/IConfiguration.h"
 
 class CBaseWindow;
@@ -15,7 +16,7 @@ class CControlServer;
 // The application: one per process. It runs the start-up (InitInstance of the concrete
 // application), the message loop, and the shutdown; it schedules its own relaunch when a restart
 // was asked for.
-class CApp {
+class CApp : public IApplication {
   public:
     // Seconds after the end of the process at which a restart starts the program again.
     static constexpr int kRelaunchSeconds = 10;
@@ -23,7 +24,7 @@ class CApp {
     static CApp* GetInstance() { return _me.load(); }
 
     virtual uintptr_t GetHInstance() { return _hInstance; }
-    virtual ~CApp();
+    ~CApp() override;
     // The abrupt restart: schedules the relaunch and ends the process at once, without clean-up.
     virtual void Restart();
     virtual IConfiguration* GetConfiguration() = 0;
@@ -35,9 +36,12 @@ class CApp {
     int WinMain(uintptr_t hInstance, uintptr_t hPrevInstance, const std::string& commandLine, int showMode);
 
     void SetRestart(int restart) { _restart.store(restart); }
-    int GetRestart() const { return _restart.load(); }
+    int GetRestart() const override { return _restart.load(); }
     CBaseWindow* GetMainWindow() const { return _mainWindow.load(); }
-    void SetMainWindow(CBaseWindow* window) { _mainWindow.store(window); }
+    void SetMainWindow(CBaseWindow* window) override { _mainWindow.store(window); }
+    // The exported Restart: sets the restart flag and closes the main window.
+    void RequestRestart() override;
+    void ClearOwnNotifications() override { ClearNotifications(); }
     bool IsInitiated() const { return _initiated.load(); }
     const std::string& GetCommandLine() const { return _commandLine; }
 
@@ -48,7 +52,7 @@ class CApp {
     static void ClearNotifications();
 
     // The control socket of the running program (the instance marker and zentrova-device's way in).
-    platform::CControlServer& GetControlServer() { return *_control; }
+    platform::CControlServer& GetControlServer() override { return *_control; }
 
   protected:
     CApp();

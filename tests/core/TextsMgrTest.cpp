@@ -15,7 +15,7 @@
 #include "core/Utf16.h"
 #include "platform/sim/CSimClock.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
+#include "core/CTextsMgr.h"
 
 namespace fs = std::filesystem;
 

@@ -14,7 +14,7 @@
 #include "core/CInstaller.h"
 #include "core/SafeFormat.h"
 #include "support/TempHome.h"
-#include "ui/CTextsMgr.h"
+#include "core/CTextsMgr.h"
 
 namespace fs = std::filesystem;
 

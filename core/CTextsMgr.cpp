@@ -1,4 +1,4 @@
-#include "ui/CTextsMgr.h"
+#include "core/CTextsMgr.h"
 
 #include <unistd.h>
 

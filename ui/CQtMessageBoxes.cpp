@@ -1,11 +1,14 @@
-#include "platform/qt/CQtMessageBoxes.h"
+#include "ui/CQtMessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
 
-namespace platform::qt {
+using platform::BoxKind;
+using platform::IDNO;
+using platform::IDOK;
+using platform::IDYES;
 
 namespace {
 
@@ -30,7 +33,7 @@ int showOnThisThread(BoxKind kind, const std::string& text) {
 
 }  // namespace
 
-int CQtMessageBoxes::show(BoxKind kind, const std::string& text) {
+int CQtMessageBoxes::show(platform::BoxKind kind, const std::string& text) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
         return kind == BoxKind::Question ? IDNO : IDOK;
@@ -43,5 +46,3 @@ int CQtMessageBoxes::show(BoxKind kind, const std::string& text) {
         app, [&] { answer = showOnThisThread(kind, text); }, Qt::BlockingQueuedConnection);
     return answer;
 }
-
-}  // namespace platform::qt

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <memory>
 
-#include "core/CApp.h"
+#include "app/CApp.h"
 #include "core/CConfigurationZentrova.h"
 
 class CWindowMain;

@@ -1,11 +1,10 @@
-#include "core/CApp.h"
+#include "app/CApp.h"
 
 #include <unistd.h>
 
 #include <QApplication>
 #include <QCursor>
 
-#include "core/AppExports.h"
 #include "core/CBaseException.h"
 #include "core/CLogMgr.h"
 #include "core/DateTime.h"
@@ -17,7 +16,7 @@
 #include "platform/Services.h"
 #include "ui/CBaseWindow.h"
 #include "ui/CQtApplication.h"
-#include "ui/CTextsMgr.h"
+#include "core/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
 std::atomic<CApp*> CApp::_me{nullptr};
@@ -43,6 +42,7 @@ void restoreCursor() {
 
 CApp::CApp() : _control(std::make_unique<platform::CControlServer>(platform::Services::get().home())) {
     _me.store(this);
+    Install(this);
     CTextsMgr* texts = CTextsMgr::GetInstance();
     CLogMgr::Log(kApplicationSource, kSeverityInfo, texts->GetText("EVENT_LOG_MGR_STARTING_RESUME"),
                  texts->GetText("EVENT_LOG_MGR_STARTING_DESCRIPTION"));
@@ -54,8 +54,14 @@ CApp::~CApp() {
     if (GetRestart()) {
         ScheduleRelaunch();
     }
+    Uninstall(this);
     CApp* self = this;
     _me.compare_exchange_strong(self, nullptr);
+}
+
+void CApp::RequestRestart() {
+    SetRestart(1);
+    RequestClose();
 }
 
 void CApp::Restart() {

@@ -5,7 +5,7 @@
 
 #include <QTimer>
 
-#include "core/CApp.h"
+#include "app/CApp.h"
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
 #include "core/CInstaller.h"
@@ -13,7 +13,7 @@
 #include "support/ChildProcess.h"
 #include "support/TempHome.h"
 #include "ui/CQtApplication.h"
-#include "ui/CTextsMgr.h"
+#include "core/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
 namespace {

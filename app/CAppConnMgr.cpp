@@ -1,4 +1,4 @@
-#include "core/CAppConnMgr.h"
+#include "app/CAppConnMgr.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -13,6 +13,8 @@
 
 #include "core/CLogMgr.h"
 #include "core/DateTime.h"
+#include "core/IMainPanel.h"
+#include "core/CTextsMgr.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
 #include "managers/CMobilePhoneMgr.h"
@@ -23,7 +25,6 @@
 #include "schedule/CScheduleEngine.h"
 #include "store/CDB.h"
 #include "store/CTablePlaces.h"
-#include "ui/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
 CAppConnMgr::CAppConnMgr()
@@ -48,6 +49,7 @@ CAppConnMgr::~CAppConnMgr() {
     engine->Stop();
     // The main window first, then the engine, the Wi-Fi manager, then the members in reverse
     // order of construction.
+    IMainPanel::Uninstall(_mainWindow.get());
     _mainWindow.reset();
     SetMainWindow(nullptr);
     CScheduleEngine::DestroyInstance();
@@ -74,6 +76,7 @@ int CAppConnMgr::InitInstance() {
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
+    IMainPanel::Install(_mainWindow.get());
     // 6-7. Bluetooth and the band manager's listener come with their managers.
     // 8. Time-notification listeners, in their fixed order.
     _mainWindow->AddTimeNotificationListener(_phone.get());

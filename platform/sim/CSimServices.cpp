@@ -1,0 +1,70 @@
+#include "platform/sim/CSimServices.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/CPolicyMessageBoxes.h"
+#include "platform/PlatformError.h"
+#include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimDatabaseVolume.h"
+#include "platform/sim/CSimMessageQueues.h"
+#include "platform/sim/CSimPhone.h"
+#include "platform/sim/CSimPower.h"
+#include "platform/sim/CSimRadioInterface.h"
+#include "platform/sim/CSimRegistry.h"
+#include "platform/sim/CSimShell.h"
+#include "platform/sim/CSimSim.h"
+#include "platform/sim/CSimSystemInfo.h"
+#include "platform/sim/CSimTelephony.h"
+#include "platform/sim/CSimTodayThemePanel.h"
+#include "platform/sim/CSimUserNotifications.h"
+#include "platform/sim/CSimWirelessDevices.h"
+
+namespace platform::sim {
+
+std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root, Services::Role role) {
+    CHome home(root);
+    home.create();
+    auto clock = std::make_unique<CSimClock>(home.clockFile());
+    if (role == Services::Role::Program) {
+        if (const char* speed = std::getenv("ZENTROVA_CLOCK_SPEED"); speed && *speed) {
+            char* end = nullptr;
+            double factor = std::strtod(speed, &end);
+            if (end == speed || *end != '\0' || !(factor > 0)) {
+                throw PlatformError(std::string("ZENTROVA_CLOCK_SPEED: not a positive number: ") + speed);
+            }
+            clock->setSpeed(factor);
+        }
+    }
+    auto queues = std::make_unique<CSimMessageQueues>(*clock);
+    auto registry = std::make_unique<CSimRegistry>(home.registryFile(), *queues);
+    auto notifications =
+        std::make_unique<CSimUserNotifications>(home, *clock, role == Services::Role::Program);
+    // The running program owns the phone's registry values; tools only create the missing ones.
+    auto phone = std::make_shared<CSimPhone>(home, *registry, role == Services::Role::Program);
+    // Declared after the clock and the registry: should a later step throw, the parts that use
+    // them go first.
+    Services::Parts parts;
+    parts.wirelessDevices = std::make_unique<CSimWirelessDevices>(phone);
+    parts.power = std::make_unique<CSimPower>(phone);
+    // The cellular side answers on threads of its own, timed by the phone's clock; the services
+    // go before the clock and the registry (see the destructor).
+    parts.telephony = std::make_unique<CSimTelephony>(phone, *clock);
+    parts.sim = std::make_unique<CSimSim>(phone);
+    parts.radioInterface = std::make_unique<CSimRadioInterface>(phone, *clock);
+    parts.systemInfo = std::make_unique<CSimSystemInfo>(phone);
+    parts.shell = std::make_unique<CSimShell>(phone, *registry);
+    parts.todayThemePanel = std::make_unique<CSimTodayThemePanel>(phone, *registry, *clock);
+    parts.controlCommands = [weak = std::weak_ptr<CSimPhone>(phone)](CControlServer& control) {
+        CSimPhone::registerControlCommands(weak, control);
+    };
+    parts.databaseVolume = std::make_unique<CSimDatabaseVolume>();
+    parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
+    parts.clock = std::move(clock);
+    parts.queues = std::move(queues);
+    parts.registry = std::move(registry);
+    parts.notifications = std::move(notifications);
+    return std::make_unique<Services>(std::move(home), std::move(parts));
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CActionThreads;
+class CDB;
+class CStrAction;
+class CStrPeriod;
+class CStrPlace;
+
+// Runs the actions of one moment (0 start, 1 end) of a time frame: manager codes through their
+// managers (with the action's delay), vibrate through the phone manager, open-file, theme and ring
+// tone on short-lived threads; disabled actions are logged as skipped, and the run ends with the
+// summary line of the event log. Used by the schedule engine on its worker thread.
+class CActionExecutor {
+  public:
+    static constexpr int kLogSource = 301;
+    static constexpr int kActionVibrate = 11;
+    static constexpr int kActionOpenFile = 12;
+    static constexpr int kActionMail = 13;
+    static constexpr int kActionSms = 14;
+    static constexpr int kActionTheme = 15;
+    static constexpr int kActionRingTone = 16;
+
+    // Frame statistics, reported by the program at exit.
+    static std::atomic<int> _StartPeriodExecuted;
+    static std::atomic<float> _StartPeriodMajorTimeExecution;
+    static std::atomic<float> _StartPeriodMinorTimeExecution;
+
+    CActionExecutor();
+    // Waits for the action threads still running.
+    ~CActionExecutor();
+    CActionExecutor(const CActionExecutor&) = delete;
+    CActionExecutor& operator=(const CActionExecutor&) = delete;
+
+    // Runs the actions of `period` (an enabled frame of `place`) for `moment`.
+    void Run(CDB& db, const CStrPeriod& period, const CStrPlace& place, int moment);
+    // Logs that the frame is disabled and runs nothing.
+    static void LogSkippedFrame(const CStrPeriod& period);
+    int GetExecutions() const { return _executions.load(); }
+
+  private:
+    static void Log(int severity, const std::string& resume, const std::string& description);
+    static void RunManagerAction(const CStrAction& action);
+    void RecordTime(float ms);
+
+    std::atomic<int> _executions{0};
+    std::unique_ptr<CActionThreads> _threads;
+};
