@@ -58,8 +58,10 @@ CRilMgr::~CRilMgr() {
         if (CNotificationBroker* broker = CNotificationBroker::GetInstance()) {
             broker->RemoveNotificationBrokerListener(this);
         }
-        if (platform::HREGNOTIFY h = batteryNotification.exchange(0)) {
-            platform::Services::get().registry().closeNotification(h);
+        for (auto* notification : {&batteryNotification, &periodNotification}) {
+            if (platform::HREGNOTIFY h = notification->exchange(0)) {
+                platform::Services::get().registry().closeNotification(h);
+            }
         }
     }
     if (_listeningPhone.exchange(false)) {
@@ -108,6 +110,11 @@ void CRilMgr::Initialize() {
         platform::HREGNOTIFY handle = 0;
         broker->RegisterNotification(kLocalMachine, kBatteryKey, kBatteryValue, kBatteryMask, handle, 0);
         batteryNotification = handle;
+        // A new polling period takes effect when the user changes it, not at the next start.
+        handle = 0;
+        broker->RegisterNotification(kLocalMachine, CConfigurationZentrova::kKeyPath, kRefreshPeriodValue,
+                                     0xFFFFFFFF, handle, 0);
+        periodNotification = handle;
     }
     if (!_batteryThread.joinable()) {
         _batteryThread = std::thread([this] { BatteryThread(); });
@@ -120,6 +127,18 @@ void CRilMgr::Initialize() {
 
 void CRilMgr::SetMaxPower() {
     ForceStatus(0, 0, 0, 0);
+}
+
+void CRilMgr::ForceStatusChild(int, int) {
+    // ForceStatus cleared this manager's notification, which is the polling wake-up: arm it again.
+    if (refreshMode.load() >= 1 && refreshPeriod.load() > 0) {
+        SetTimeLimitNotification(GetMgrId(), refreshPeriod.load(), 0);
+    }
+}
+
+void CRilMgr::NotifyTodayPluginOfStatus(IMainPanel& panel) {
+    // The companion shows the serving cell and area, not a status.
+    panel.NotifyTodayPluginChangePosition(cellId.load(), areaCode.load());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -270,7 +289,9 @@ int CRilMgr::ProcessQualityInfo(const std::vector<uint8_t>& record) {
         return strength >= maximum ? kMaxLevel : 0;
     }
     const long m = (-minimum - maximum) / 2;
-    return static_cast<int>(kMaxLevel * (strength + maximum + 2 * m) / (maximum - minimum));
+    const long level = kMaxLevel * (strength + maximum + 2 * m) / (maximum - minimum);
+    // A strength outside the reported range is still a level of the bar.
+    return static_cast<int>(level < 0 ? 0 : (level > kMaxLevel ? kMaxLevel : level));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -362,7 +383,7 @@ void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
     if (radioTurnedOnForRefresh.exchange(0)) {
         if (!placeChanged && newPlace >= 1) {
             if (CMobilePhoneMgr* phone = phoneMgr()) {
-                phone->ForceStatus(1, 0, 0, 0);
+                phone->SwitchForPoll(1);
             }
         }
     }
@@ -421,12 +442,12 @@ void CRilMgr::RefreshRegistryPoolingLocations() {
         return;
     }
     const bool wasPolling = oldMode >= 1 && oldPeriod > 0;
-    if (polling && !wasPolling) {
+    if (polling && (!wasPolling || period != oldPeriod)) {
+        // Started, or a new period: the next poll is one new period from now.
         SetTimeLimitNotification(GetMgrId(), period, 0);
     } else if (!polling && wasPolling) {
         ClearTimeLimitNotification(-1);
     }
-    // A new period while polling stays on takes effect when the notification is armed again.
 }
 
 void CRilMgr::ProcessTimerNotification(int n) {
@@ -447,7 +468,7 @@ void CRilMgr::ProcessTimerNotification(int n) {
         if (radioOff()) {
             services.power().SetSystemPowerState(platform::POWER_STATE_IDLE);
             radioTurnedOnForRefresh = 1;
-            phone->ForceStatus(0, 0, 0, 0);
+            phone->SwitchForPoll(0);
             clock.sleep(kRadioOnWaitMs);
             for (int i = 0; i < kRadioChecks && radioOff(); ++i) {
                 phone->RefreshStatus(0);
@@ -555,6 +576,10 @@ void CRilMgr::RefreshPanelControlBattery() {
 // Battery and current
 
 void CRilMgr::HandleNotification(platform::HREGNOTIFY notification) {
+    if (notification != 0 && notification == periodNotification.load()) {
+        RefreshRegistryPoolingLocations();
+        return;
+    }
     if (notification == 0 || notification != batteryNotification.load()) {
         return;
     }

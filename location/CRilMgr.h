@@ -38,6 +38,7 @@ class CRilMgr : public CMgr,
     static constexpr const char* kBatteryKey = "System\\State\\Battery";
     static constexpr const char* kBatteryValue = "Main";
     static constexpr uint32_t kBatteryMask = 0xFFFF0000;
+    static constexpr const char* kRefreshPeriodValue = "refresh_location";
     // Phone milliseconds of the polling step.
     static constexpr uint32_t kRadioOnWaitMs = 15000;
     static constexpr uint32_t kRadioCheckMs = 5000;
@@ -55,7 +56,8 @@ class CRilMgr : public CMgr,
     int IsRefreshSynchronus() override { return 0; }
     int GetMgrId() override { return MGR_RIL; }
     void RefreshStatusChild(int mode) override;
-    void ForceStatusChild(int, int) override {}
+    // A forced change (an action, SetMaxPower) reads the location again; polling goes on.
+    void ForceStatusChild(int, int) override;
     void SetMaxPower() override;
     void HandleCommandChild(int, int) override {}
     // The polling step.
@@ -104,7 +106,9 @@ class CRilMgr : public CMgr,
     void ClearBatteryHistory();
     void ClearCurrentHistory();
     int GetBatteryLeval() const { return batteryLevel.load(); }
-    void SetBatteryLevel(int level) { batteryLevel.store(level > kMaxLevel ? kMaxLevel : level); }
+    // The level as the phone gives it: above 100 (255 is "unknown") it is kept as it is, so that a
+    // reading that does not change is not a change.
+    void SetBatteryLevel(int level) { batteryLevel.store(level); }
     int GetCurrentLevel() const { return currentLevel.load(); }
     void SetCurrentLevel(int level) { currentLevel.store(level); }
     std::filesystem::path GetBatteryLogPath() const { return _history.BatteryPath(); }
@@ -118,7 +122,9 @@ class CRilMgr : public CMgr,
     int GetCellID() const { return cellId.load(); }
     int GetAreaCode() const { return areaCode.load(); }
     int GetSignalLevel() const { return signalLevel.load(); }
-    void SetSignalLevel(int level) { signalLevel.store(level > kMaxLevel ? kMaxLevel : level); }
+    void SetSignalLevel(int level) {
+        signalLevel.store(level < -1 ? 0 : (level > kMaxLevel ? kMaxLevel : level));
+    }
     int GetRefreshMode() const { return refreshMode.load(); }
     int GetRefreshPeriod() const { return refreshPeriod.load(); }
     int GetRefreshStatusMode() const { return refreshStatusMode.load(); }
@@ -141,6 +147,7 @@ class CRilMgr : public CMgr,
     void IncCommands() { ++commands; }
 
   protected:
+    void NotifyTodayPluginOfStatus(IMainPanel& panel) override;
     void LogBatteryLevel();
     void LogCurrentLevel();
 
@@ -185,6 +192,7 @@ class CRilMgr : public CMgr,
     std::atomic<int> currentLevel{0};
     CBatteryHistory _history;
     std::atomic<platform::HREGNOTIFY> batteryNotification{0};
+    std::atomic<platform::HREGNOTIFY> periodNotification{0};
     std::atomic<bool> _listening{false};
     std::atomic<bool> _listeningPhone{false};
 

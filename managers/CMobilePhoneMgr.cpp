@@ -1,8 +1,7 @@
 #include "managers/CMobilePhoneMgr.h"
 
-#include "managers/ILocationEngine.h"
-
 #include <condition_variable>
+#include <memory>
 #include <vector>
 
 #include "core/CBaseException.h"
@@ -250,6 +249,29 @@ void CMobilePhoneMgr::StampOperation() {
 }
 
 void CMobilePhoneMgr::ForceStatusChild(int status, int) {
+    SwitchRadio(status, true);
+}
+
+void CMobilePhoneMgr::SwitchForPoll(int status) {
+    GetHandleFinishOperation().Reset();
+    auto message = std::make_unique<CPostArgumentMessage>(status, 0);
+    if (PostCommand(kCommandPollSwitch, kNoTimeLimit, message.get())) {
+        message.release();  // the command handler owns it now
+    } else {
+        GetHandleFinishOperation().Set();
+    }
+}
+
+void CMobilePhoneMgr::HandleCommandChild(int command, int status) {
+    if (command != kCommandPollSwitch) {
+        return;
+    }
+    SwitchRadio(status, false);
+    RefreshStatus(0);
+    GetHandleFinishOperation().Set();
+}
+
+void CMobilePhoneMgr::SwitchRadio(int status, bool endsTimeLimit) {
     if (GetStatus() == kStatusNeverRead) {
         SetStatus(static_cast<int>(GetGSMStatus()));
     }
@@ -267,7 +289,9 @@ void CMobilePhoneMgr::ForceStatusChild(int status, int) {
         StampOperation();
         if (status == 1) {
             // The band manager's manual band change flag is cleared here once that manager exists.
-            ClearTimeLimitNotification(-1);
+            if (endsTimeLimit) {
+                ClearTimeLimitNotification(-1);
+            }
             EstablecerRadio(0);
         } else {
             EstablecerRadio(1);
@@ -345,7 +369,7 @@ void CMobilePhoneMgr::LineCallback(uint32_t, uint32_t message, uintptr_t, uintpt
         return;
     }
     // Waits for a request whose id is still being kept: its reply may come first.
-    std::lock_guard lock(_requestLock);
+    std::unique_lock lock(_requestLock);
     auto& telephony = platform::Services::get().telephony();
     if (request == unregisterRequest.load()) {
         unregisterRequest = kNoRequest;
@@ -379,6 +403,9 @@ void CMobilePhoneMgr::LineCallback(uint32_t, uint32_t message, uintptr_t, uintpt
             ResetCurrentOperation();
             return;
         }
+        // The SIM check may show a box and waits for the SIM: never with the request lock held,
+        // or every other request of the line would wait for the user.
+        lock.unlock();
         CheckSimBlock();
         StartRegistration();
     } else if (request == registerRequest.load()) {

@@ -29,6 +29,8 @@ class CMobilePhoneMgr : public CMgr, public INotificationBrokerListener {
     static constexpr size_t kPinStoredBytes = 100;
     static constexpr uint32_t kVibratorLed = 1;
     static constexpr int kTestRounds = 4000;
+    // Worker command: a switch asked for by the location engine's poll.
+    static constexpr int kCommandPollSwitch = 10;
 
     CMobilePhoneMgr();
     ~CMobilePhoneMgr() override;
@@ -43,13 +45,16 @@ class CMobilePhoneMgr : public CMgr, public INotificationBrokerListener {
     void SetMaxPower() override;
     // A time-limited change ends by forcing the status the notification carries.
     void ProcessTimerNotification(int status) override;
-    void HandleCommandChild(int, int) override {}
+    void HandleCommandChild(int command, int status) override;
     std::string& GetNameMgr(std::string& name) override;
     std::string& GetNameStatus(int status, std::string& name) override;
     void HandleNotification(platform::HREGNOTIFY notification) override;
     // Endurance run: switches the radio full and minimum in turn on a line of its own.
     void Test() override;
 
+    // Switches the radio for a location poll (0 on, 1 off), on the worker thread like ForceStatus
+    // but leaving a time-limited change of the user's (and its restore) as it is.
+    void SwitchForPoll(int status);
     // Starts switching the radio to full power (on != 0) or minimum.
     void EstablecerRadio(int on);
     // The same for a manager status (0 on), without the busy check and the wait.
@@ -95,6 +100,8 @@ class CMobilePhoneMgr : public CMgr, public INotificationBrokerListener {
     void CheckStarted(long request, const char* error);
     void StartRegistration();
     void UnregisterFromBroker();
+    // The change of ForceStatusChild; `endsTimeLimit` when switching off ends a time-limited change.
+    void SwitchRadio(int status, bool endsTimeLimit);
 
     static std::atomic<CMobilePhoneMgr*> _instance;
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "core/CBaseException.h"
@@ -148,12 +150,17 @@ std::string CScheduleEngine::GetNextExecutionDescription() const {
 // Start-up and commands
 
 void CScheduleEngine::Init() {
+    RunOnWorker("Init", [this] { InitNow(); });
+}
+
+void CScheduleEngine::InitNow() {
+    AdoptPendingWakeUps();
     const long locked = CConfigurationZentrova::GetLongOr("locked_profile", 0);
     if (locked != 0) {
         CStrPlace place;
         place.SetId(static_cast<int>(locked));
         if (Database()->GetTablePlaces()->FindAndFill(place)) {
-            SetLockedPlace(place);
+            LockOn(place, CStrPeriod());
             IMainPanel::With([](IMainPanel& panel) { panel.InvalidatePanel(); });
         } else {
             // The locked place is gone: the phone is not locked any more.
@@ -161,6 +168,15 @@ void CScheduleEngine::Init() {
         }
     }
     ManageNextPeriodAlwaysOn();
+}
+
+void CScheduleEngine::RunOnWorker(const char* what, std::function<void()> work) {
+    auto argument = std::make_unique<std::function<void()>>(std::move(work));
+    if (PostCommand(kCommandRun, kNoTimeLimit, argument.get())) {
+        argument.release();  // the command owns it now
+    } else {
+        LogFormateado(1, "CScheduleEngine: %s dropped, the engine is not running", what);
+    }
 }
 
 void CScheduleEngine::HandleCommand(int command, void* argument) {
@@ -171,6 +187,13 @@ void CScheduleEngine::HandleCommand(int command, void* argument) {
         case kCommandEndPeriod: {
             std::unique_ptr<int> key(static_cast<int*>(argument));
             ExecuteActions(1, key ? *key : -1);
+            break;
+        }
+        case kCommandRun: {
+            std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(argument));
+            if (work && *work) {
+                (*work)();
+            }
             break;
         }
         case kCommandStatusChanged: {
@@ -215,13 +238,44 @@ void CScheduleEngine::EndRunningFrame() {
 // Wake-ups
 
 void CScheduleEngine::ClearNotification(unsigned int id) {
+    std::lock_guard wakeUp(_wakeUpLock);
     uint32_t handle = 0;
     {
         std::lock_guard lock(_stateLock);
-        std::swap(handle, _notifications[id == kNotificationAlwaysOn ? 1 : 0]);
+        const int slot = id == kNotificationAlwaysOn ? 1 : 0;
+        std::swap(handle, _notifications[slot]);
+        _notificationKinds[slot] = -1;
     }
     if (handle != 0) {
         platform::Services::get().notifications().clearUserNotification(handle);
+    }
+}
+
+void CScheduleEngine::AdoptPendingWakeUps() {
+    auto& notifications = platform::Services::get().notifications();
+    const std::string self = platform::CProcessLauncher::selfExecutable().string();
+    std::lock_guard wakeUp(_wakeUpLock);
+    for (unsigned int id : {kNotificationFrame, kNotificationAlwaysOn}) {
+        char prefix[32];
+        std::snprintf(prefix, sizeof prefix, "timer_notification_%02u_", id);
+        const int slot = id == kNotificationAlwaysOn ? 1 : 0;
+        for (uint32_t handle : notifications.getUserNotificationHandles()) {
+            platform::UserNotificationTrigger trigger;
+            if (!notifications.getUserNotification(handle, trigger) || trigger.application != self ||
+                trigger.arguments.rfind(prefix, 0) != 0) {
+                continue;
+            }
+            int kind = -1;
+            std::sscanf(trigger.arguments.c_str() + std::strlen(prefix), "%d", &kind);
+            std::lock_guard lock(_stateLock);
+            if (_notifications[slot] == 0) {
+                _notifications[slot] = handle;
+                _notificationKinds[slot] = kind;
+            } else if (_notifications[slot] != handle) {
+                // A copy left by a run that ended without clearing it: one is enough.
+                notifications.clearUserNotification(handle);
+            }
+        }
     }
 }
 
@@ -252,8 +306,25 @@ void CScheduleEngine::SetPeriodNotification(int kind, const SYSTEMTIME& time, bo
             DT_AddDiff(when, 1, DT_DAY);
         }
     }
-    // One pending wake-up per id: a newer boundary replaces the older one.
-    ClearNotification(id);
+    // One pending wake-up per id: a newer boundary replaces the older one, in one step.
+    std::lock_guard wakeUp(_wakeUpLock);
+    const int slot = id == kNotificationAlwaysOn ? 1 : 0;
+    uint32_t previous = 0;
+    {
+        std::lock_guard lock(_stateLock);
+        if (kind == 1 && _notificationKinds[slot] == 0 && _notifications[slot] != 0 &&
+            (alwaysOn ? _lockedByAlwaysOn.load() : _currentPeriod.GetId() != -1)) {
+            // The running frame's end stays: the next start is planned again when it has come.
+            LogFormateado(2, "Se mantiene el final de la franja en curso [%02d]", id);
+            return;
+        }
+        std::swap(previous, _notifications[slot]);
+        _notificationKinds[slot] = -1;
+    }
+    auto& notifications = platform::Services::get().notifications();
+    if (previous != 0) {
+        notifications.clearUserNotification(previous);
+    }
     char line[260];
     std::snprintf(line, sizeof line, kTimerFormat, id, kind, when.wYear, when.wMonth, when.wDay, when.wHour,
                   when.wMinute, when.wSecond);
@@ -261,10 +332,11 @@ void CScheduleEngine::SetPeriodNotification(int kind, const SYSTEMTIME& time, bo
     trigger.start = when;
     trigger.application = platform::CProcessLauncher::selfExecutable().string();
     trigger.arguments = line;
-    uint32_t handle = platform::Services::get().notifications().setUserNotification(trigger);
+    uint32_t handle = notifications.setUserNotification(trigger);
     {
         std::lock_guard lock(_stateLock);
-        _notifications[id == kNotificationAlwaysOn ? 1 : 0] = handle;
+        _notifications[slot] = handle;
+        _notificationKinds[slot] = handle != 0 ? kind : -1;
     }
     LogFormateado(2, "Notificacion establecida para %04d-%02d-%02d %02d:%02d:%02d [%02d]", when.wYear,
                   when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond, id);
@@ -399,7 +471,7 @@ void CScheduleEngine::ExecutePeriodAlwaysOn(CStrPeriod& period) {
     CStrPlace place;
     place.SetId(period.GetIdPlace());
     if (Database()->GetTablePlaces()->FindAndFill(place)) {
-        SetLockedPlace(place, period);
+        LockOn(place, period);
         _lockedByAlwaysOn = true;
     }
 }
@@ -541,14 +613,18 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
         StatusChanged(param != 0 ? 1 : 0, CMgr::MGR_RIL, kCodeLocation);
         return;
     }
-    // Always-on frames.
+    // Always-on frames: their starts and ends run on the worker thread.
+    RunOnWorker("always-on notification", [this, param, time] { AlwaysOnNotification(param, time); });
+}
+
+void CScheduleEngine::AlwaysOnNotification(long param, const SYSTEMTIME& time) {
     if (param == 0 && _lockedByAlwaysOn.exchange(false)) {
         // The always-on frame is over: the lock it set ends with it (ending the frame), and the
         // place the phone is in counts again.
-        SetLockedMode(0);
+        SetLockedModeNow(0);
         SetCurrentPeriodKey(-1);
         ManageNextPeriodAlwaysOn();
-        ChangeInDB();
+        ChangeInDBNow();
         return;
     }
     EndPeriod();
@@ -567,7 +643,7 @@ void CScheduleEngine::TimeNotification(unsigned int id, long param, const SYSTEM
         if (GetLockedMode() && engine) {
             engine->RefreshStatus(1);
         }
-        ChangeInDB();
+        ChangeInDBNow();
         return;
     }
     if (engine) {
@@ -627,7 +703,15 @@ void CScheduleEngine::StatusChangedAsync(int status, int mgrId, int code) {
 
 void CScheduleEngine::LocationReport(int status, CRilMgr& engine) {
     if (CMobilePhoneMgr* phone = CMobilePhoneMgr::GetInstance(); phone && phone->IsBlocked()) {
-        return;  // the radio is being switched: its next report decides
+        // The radio is being switched (often by the location poll itself, which reports a new
+        // place only once): wait until the phone is ready, then judge this report.
+        auto& clock = platform::Services::get().clock();
+        for (int i = 0; i < kBlockedWaits && phone->IsBlocked() && GetStop() == 0; ++i) {
+            clock.sleep(kPhoneSwitchingWaitMs);
+        }
+        if (GetStop() != 0) {
+            return;
+        }
     }
     LogFormateado(2, "Parece que hay cambio de localizacion");
     CDB* db = Database();
@@ -696,11 +780,16 @@ void CScheduleEngine::LocationReport(int status, CRilMgr& engine) {
     if (hasFrame) {
         StartFrame(frame);
     } else {
+        ShowPlaceAndFrame(std::string(), std::string());
         ScheduleNextFrame(idPlace);
     }
 }
 
 void CScheduleEngine::ChangeInDB() {
+    RunOnWorker("ChangeInDB", [this] { ChangeInDBNow(); });
+}
+
+void CScheduleEngine::ChangeInDBNow() {
     LogFormateado(2, "CScheduleEngine::ChangeInDB()");
     if (CDB* db = CDB::GetInstance()) {
         // Another process may have written the tables: read them again.
@@ -719,10 +808,10 @@ void CScheduleEngine::ChangeInDB() {
 // Locking
 
 void CScheduleEngine::SetLockedPlace(const CStrPlace& place) {
-    SetLockedPlace(place, CStrPeriod());
+    RunOnWorker("SetLockedPlace", [this, place] { LockOn(place, CStrPeriod()); });
 }
 
-void CScheduleEngine::SetLockedPlace(const CStrPlace& place, const CStrPeriod& period) {
+void CScheduleEngine::LockOn(const CStrPlace& place, const CStrPeriod& period) {
     _lockedByAlwaysOn = false;  // a lock of the user's until an always-on frame says otherwise
     {
         std::lock_guard lock(_stateLock);
@@ -742,6 +831,10 @@ void CScheduleEngine::SetLockedPlace(const CStrPlace& place, const CStrPeriod& p
 }
 
 void CScheduleEngine::SetLockedMode(int locked) {
+    RunOnWorker("SetLockedMode", [this, locked] { SetLockedModeNow(locked); });
+}
+
+void CScheduleEngine::SetLockedModeNow(int locked) {
     if (locked == 0) {
         _lockedByAlwaysOn = false;
     }
@@ -769,6 +862,10 @@ void CScheduleEngine::UpdateWindowPlace(const CStrPlace& place, const CStrPeriod
     });
 }
 
+void CScheduleEngine::ShowPlaceAndFrame(const std::string& place, const std::string& frame) {
+    IMainPanel::With([&](IMainPanel& panel) { panel.SetPlaceAndFrame(place, frame); });
+}
+
 void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
     CDB* db = Database();
     CStrPeriod period = GetCurrentPeriod();
@@ -790,12 +887,16 @@ void CScheduleEngine::ExecuteActions(int moment, int periodKey) {
         engine->SetCurrentPlace(period.GetIdPlace());
     }
     ExecuteSchedule(period, moment);
+    // The panel follows every execution: the place and frame at a start, nothing after an end
+    // (until the next start, which comes at once when the phone moved to another known place).
+    if (moment == 0) {
+        UpdateWindowPlace(place, period);
+    } else {
+        ShowPlaceAndFrame(std::string(), std::string());
+    }
     if (period.GetEnabled() == 0) {
         CActionExecutor::LogSkippedFrame(period);
         return;
-    }
-    if (moment == 0) {
-        UpdateWindowPlace(place, period);
     }
     _executor->Run(*db, period, place, moment);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,8 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     static constexpr int kCommandStartPeriod = 0;
     static constexpr int kCommandEndPeriod = 1;
     static constexpr int kCommandStatusChanged = 2;
+    // Work of another thread's entry point (a std::function<void()>), run in order with the rest.
+    static constexpr int kCommandRun = 3;
     static constexpr int kLogSource = CActionExecutor::kLogSource;
     static constexpr int kUnknownLocation = 999999;
     static constexpr unsigned int kNotificationFrame = 7;
@@ -37,6 +40,8 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     static constexpr long kParamAlwaysOnChanged = 99;
     // Phone milliseconds.
     static constexpr uint32_t kPhoneSwitchingWaitMs = 3000;
+    // Longest wait of a location report for the phone radio being switched (times the above).
+    static constexpr int kBlockedWaits = 40;
     static constexpr int kMaxEarlyWaitSeconds = 30;
     static constexpr int kAlwaysOnLookAheadSeconds = 20;
 
@@ -45,6 +50,8 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     static void DestroyInstance();
     ~CScheduleEngine() override;
 
+    // Restores the lock and plans the always-on frames, on the worker thread. The wake-ups this
+    // engine left pending in an earlier run are taken over, not added to.
     void Init();
     void HandleCommand(int command, void* argument) override;
 
@@ -75,16 +82,17 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
 
     // Posts the end of the running frame.
     void EndPeriod();
-    // The user changed places, frames, actions or associations: re-read and re-evaluate.
+    // The user changed places, frames, actions or associations: re-read and re-evaluate. The
+    // calls below only post their work to the worker thread, which runs it in order.
     void ChangeInDB();
     void SetLockedPlace(const CStrPlace& place);
-    void SetLockedPlace(const CStrPlace& place, const CStrPeriod& period);
     void SetLockedMode(int locked);
     int GetLockedMode() const { return _lockedMode.load(); }
     CStrPlace GetLockedPlace() const;
 
     // Sets the wake-up of the next frame start (kind 1) or end (kind 0) at hour:minute today, or
-    // tomorrow when that minute has come already.
+    // tomorrow when that minute has come already. One wake-up per id: a newer one replaces the
+    // older one, except that a start never replaces the end of the frame that is running.
     void SetPeriodNotification(int kind, int hour, int minute);
     void SetPeriodNotification(int kind, const SYSTEMTIME& time, bool alwaysOn);
 
@@ -116,6 +124,19 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
 
   private:
     CDB* Database();
+    // Posts `work` to the worker thread (dropped, and logged, when the worker refuses it).
+    void RunOnWorker(const char* what, std::function<void()> work);
+    // The bodies of the entry points above, on the worker thread.
+    void InitNow();
+    void ChangeInDBNow();
+    void LockOn(const CStrPlace& place, const CStrPeriod& period);
+    void SetLockedModeNow(int locked);
+    void AlwaysOnNotification(long param, const SYSTEMTIME& time);
+    // Takes over this program's wake-ups of ids 7 and 8 left by an earlier run (one per id; the
+    // others are removed).
+    void AdoptPendingWakeUps();
+    // The panel shows `place` and `frame` (empty texts clear them).
+    void ShowPlaceAndFrame(const std::string& place, const std::string& frame);
     // Makes `period` current: completes its dates, sets the wake-up at its end, posts its start.
     void StartFrame(CStrPeriod period);
     // Sets the wake-up of the place's next frame start; false when the place has no frames.
@@ -140,7 +161,9 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     std::string _nextResume;
     std::string _nextDescription;
     std::string _name = "CScheduleEngine";
-    uint32_t _notifications[2] = {0, 0};  // pending wake-ups of ids 7 and 8
+    uint32_t _notifications[2] = {0, 0};   // pending wake-ups of ids 7 and 8
+    int _notificationKinds[2] = {-1, -1};  // their kinds (1 start, 0 end, -1 none)
+    std::mutex _wakeUpLock;                // a replacement of a wake-up (clear, then set) is one step
 
     std::atomic<int> _currentLocation{kUnknownLocation};
     std::atomic<bool> _newFramePending{false};

@@ -9,6 +9,8 @@
 #include "core/Utf16.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
+#include "managers/CMobilePhoneMgr.h"
+#include "managers/CNotificationBroker.h"
 #include "store/CDB.h"
 #include "store/CStrCell.h"
 #include "store/CStrLAC.h"
@@ -79,6 +81,9 @@ TEST(SignalLevel, RangeOfTheRecordGivesThePercentage) {
     // An empty range divides by nothing: full at the maximum, none below.
     EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -60, -60, -60)), 100);
     EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -70, -60, -60)), 0);
+    // A strength outside the range still fits the bar.
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -40, -113, -51)), 100);
+    EXPECT_EQ(CRilMgr::ProcessQualityInfo(record(7, -130, -113, -51)), 0);
 }
 
 TEST_F(RilMgrTest, ReadingsFindThePlaceRecordNewCellsAndTellListeners) {
@@ -165,12 +170,15 @@ TEST_F(RilMgrTest, BatteryAndCurrentLinesAreWrittenExactlyAndRestartAtTheLimit) 
     config->SetLongParameter("battery_file_size", 1);
     CRilMgr engine;
     clock->setLocalMillis(platform::sim::CSimClock::toMillis({2026, 12, 0, 3, 9, 8, 7, 0}));
-    power->percent = 250;  // above 100 is stored and written as 100
+    power->percent = 250;  // above 100 (255 is "unknown") is stored and written as it is
     power->current = -5;
     engine.RefreshBatteryLevel();
-    EXPECT_EQ(engine.GetBatteryLeval(), 100);
+    EXPECT_EQ(engine.GetBatteryLeval(), 250);
     std::string battery = readUtf8(engine.GetBatteryLogPath());
-    EXPECT_EQ(battery.substr(battery.size() - 7), " 100%\r\n");
+    EXPECT_EQ(battery.substr(battery.size() - 7), " 250%\r\n");
+    // The same reading again is no change: no second line.
+    engine.RefreshBatteryLevel();
+    EXPECT_EQ(readUtf8(engine.GetBatteryLogPath()), battery);
     EXPECT_EQ(readUtf8(engine.GetCurrentLogPath()).substr(19), " -005mA\r\n");
     power->percent = 7;
     power->current = 5;
@@ -212,6 +220,19 @@ TEST_F(RilMgrTest, ClearingKeepsOnlyTheLatestHistoryAsBackup) {
     engine.ClearBatteryHistory();
     EXPECT_EQ(readUtf8(bak), second);
     EXPECT_EQ(readUtf8(bak).find(" 080%"), std::string::npos);
+
+    // When the copy cannot be made (a folder stands in its place), the history stays whole and
+    // goes on growing.
+    std::filesystem::remove(bak);
+    std::filesystem::create_directories(bak / "in-the-way");
+    power->percent = 30;
+    engine.RefreshBatteryLevel();
+    const std::string kept = readUtf8(engine.GetBatteryLogPath());
+    engine.ClearBatteryHistory();
+    EXPECT_EQ(readUtf8(engine.GetBatteryLogPath()), kept);
+    power->percent = 20;
+    engine.RefreshBatteryLevel();
+    EXPECT_EQ(readUtf8(engine.GetBatteryLogPath()).substr(0, kept.size()), kept);
 }
 
 }  // namespace
@@ -234,6 +255,57 @@ TEST_F(RilMgrTest, SimulationAndBadLocationsFeedTheSameReadingPath) {
     ScriptedPhoneTest::ril->notifyLocation(1234, 56);
     EXPECT_EQ(engine.GetCellID(), CRilMgr::kBadLocation);
     EXPECT_EQ(engine.GetAreaCode(), CRilMgr::kBadLocation);
+}
+
+bool Armed(int id) {
+    auto map = CMgr::GetMapMgrNotifi();
+    auto it = map.find(id);
+    return it != map.end() && it->second != 0;
+}
+
+TEST_F(RilMgrTest, PollingSurvivesAForcedReadingAndFollowsItsSetting) {
+    config->SetLongParameter("refresh_location", 5);
+    CNotificationBroker broker;
+    CRilMgr engine;
+    engine.Initialize();
+    ASSERT_TRUE(Armed(CMgr::MGR_RIL));
+    // A forced reading (an action, the highest power) clears the manager's notification, which is
+    // the poll: it is armed again.
+    engine.SetMaxPower();
+    ASSERT_TRUE(engine.GetHandleFinishOperation().Wait(10000));
+    EXPECT_TRUE(Armed(CMgr::MGR_RIL));
+    // Switching polling off in the settings takes effect at once, and on again too.
+    config->SetLongParameter("refresh_location", 0);
+    EXPECT_TRUE(WaitUntil([] { return !Armed(CMgr::MGR_RIL); }));
+    config->SetLongParameter("refresh_location", 7);
+    EXPECT_TRUE(WaitUntil([] { return Armed(CMgr::MGR_RIL); }));
+    EXPECT_EQ(engine.GetRefreshPeriod(), 7);
+}
+
+TEST_F(RilMgrTest, APollThatSwitchesTheRadioKeepsTheUsersTimeLimit) {
+    setRadio(false);
+    CMobilePhoneMgr phone;
+    phone.Initialize();
+    phone.RefreshStatus(1);
+    ASSERT_EQ(phone.GetStatus(), 1);
+    // The user switched the radio off for 30 minutes.
+    phone.ForceStatus(1, 30, 0, 0);
+    ASSERT_TRUE(phone.GetHandleFinishOperation().Wait(10000));
+    ASSERT_TRUE(WaitUntil([] { return Armed(CMgr::MGR_PHONE); }));
+
+    config->SetLongParameter("refresh_location", 5);
+    config->SetLongParameter("refresh_location_turn_on_radio", 1);
+    CRilMgr engine;
+    engine.Initialize();
+    engine.ProcessTimerNotification(0);
+    // The poll asked for the radio (the scripted line leaves it off, so the poll is skipped)...
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto kinds = line->kinds();
+        return std::find(kinds.begin(), kinds.end(), "full") != kinds.end();
+    }));
+    // ...and the user's change still reverts when its time is up.
+    EXPECT_TRUE(Armed(CMgr::MGR_PHONE));
+    EXPECT_TRUE(Armed(CMgr::MGR_RIL));
 }
 
 }  // namespace

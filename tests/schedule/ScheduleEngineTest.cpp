@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <thread>
+
 #include "core/CTextsMgr.h"
+#include "core/IMainPanel.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
 #include "managers/CMobilePhoneMgr.h"
+#include "platform/CProcessLauncher.h"
 #include "schedule/CScheduleEngine.h"
 #include "store/CDB.h"
 #include "store/CStrAction.h"
@@ -23,6 +28,25 @@
 #include "support/ScriptedPhone.h"
 
 namespace {
+
+// The panel as the engine sees it: only the place and frame shown are kept.
+struct RecordingPanel : IMainPanel {
+    void InvalidatePanel(Area) override {}
+    void NotifyTodayPlugin(int, int) override {}
+    void NotifyTodayPluginChangePosition(int, int) override {}
+    void SetPlaceAndFrame(const std::string& place, const std::string& frame) override {
+        std::lock_guard lock(m);
+        shown = place + "|" + frame;
+    }
+    void UpdateNotificationsDebugInfo() override {}
+    void SetWaitCursor(bool) override {}
+    std::string Shown() {
+        std::lock_guard lock(m);
+        return shown;
+    }
+    std::mutex m;
+    std::string shown;
+};
 
 class ScheduleEngineTest : public ScriptedPhoneTest {
   protected:
@@ -98,6 +122,24 @@ class ScheduleEngineTest : public ScriptedPhoneTest {
         return WaitUntil([&] { return engine->GetCountCommandsPending() == 0; }) &&
                (std::this_thread::sleep_for(std::chrono::milliseconds(300)),
                 engine->GetCountCommandsPending() == 0);
+    }
+    // Every pending frame wake-up of this program (id 7).
+    std::vector<std::string> frameWakeUps() {
+        std::vector<std::string> out;
+        auto& n = services->notifications();
+        for (uint32_t handle : n.getUserNotificationHandles()) {
+            platform::UserNotificationTrigger t;
+            if (n.getUserNotification(handle, t) && t.arguments.rfind("timer_notification_07", 0) == 0) {
+                out.push_back(t.arguments);
+            }
+        }
+        return out;
+    }
+    CStrPlace placeRecord(int id) {
+        CStrPlace place;
+        place.SetId(id);
+        db->GetTablePlaces()->FindAndFill(place);
+        return place;
     }
     // The time of the engine's pending frame wake-up ("" when none).
     std::string pendingWakeUp() {
@@ -244,6 +286,7 @@ TEST_F(ScheduleEngineTest, AlwaysOnFrameLocksThePhoneOnItsPlace) {
     always.SetAlwaysOn(1);
     db->GetTablePeriods()->Add(always);
     engine->Init();
+    ASSERT_TRUE(idle());
     EXPECT_EQ(engine->GetLockedMode(), 1);
     EXPECT_EQ(engine->GetLockedPlace().GetId(), office);
     EXPECT_EQ(engine->GetCurrentPeriod().GetName(), "Meeting");
@@ -251,6 +294,7 @@ TEST_F(ScheduleEngineTest, AlwaysOnFrameLocksThePhoneOnItsPlace) {
     // Its end unlocks; a lock of the user's is not ended by it.
     setNow(2026, 12, 7, 11, 0);
     engine->TimeNotification(8, 0, SYSTEMTIME{2026, 12, 1, 7, 11, 0, 0, 0});
+    ASSERT_TRUE(idle());
     EXPECT_EQ(engine->GetLockedMode(), 0);
     EXPECT_EQ(config->GetLongParameter("locked_profile"), 0u);
     CStrPlace homePlace;
@@ -258,12 +302,89 @@ TEST_F(ScheduleEngineTest, AlwaysOnFrameLocksThePhoneOnItsPlace) {
     db->GetTablePlaces()->FindAndFill(homePlace);
     engine->SetLockedPlace(homePlace);
     engine->TimeNotification(8, 0, SYSTEMTIME{2026, 12, 1, 7, 11, 0, 0, 0});
+    ASSERT_TRUE(idle());
     EXPECT_EQ(engine->GetLockedMode(), 1);
     // Later in the day the next always-on start is a week away, and its texts are ready.
     engine->SetLockedMode(0);
+    ASSERT_TRUE(idle());
     setNow(2026, 12, 7, 12, 0);
     engine->ManageNextPeriodAlwaysOn();
     EXPECT_NE(engine->GetNextExecutionResume().find("Office"), std::string::npos);
+}
+
+TEST_F(ScheduleEngineTest, EntryPointsOfOtherThreadsWaitTheirTurnOnTheWorker) {
+    clock->setSpeed(1000);  // the engine's 3-second waits take a few milliseconds
+    // A report that waits while the phone radio is being switched keeps the worker busy.
+    phone->SetStatus(CMgr::kStatusNeverRead);
+    ScriptedPhoneTest::ril->notifyLocation(1111, 10);
+    ASSERT_TRUE(WaitUntil([&] { return engine->GetCountCommandsPending() > 0; }));
+    // A lock asked for meanwhile runs after it, not on the asking thread.
+    engine->SetLockedPlace(placeRecord(office));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(engine->GetLockedMode(), 0);
+    EXPECT_EQ(config->GetLongParameter("locked_profile"), 0u);
+    phone->SetStatus(0);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(engine->GetLockedMode(), 1);
+    EXPECT_EQ(engine->GetCurrentPeriod().GetIdPlace(), office);
+}
+
+TEST_F(ScheduleEngineTest, AReportWhileTheRadioIsSwitchedIsJudgedWhenThePhoneIsReady) {
+    clock->setSpeed(100);  // the report waits up to two minutes of phone time: 1.2 s here
+    phone->SetBlocked(1);  // the location poll switched the radio on
+    ScriptedPhoneTest::ril->notifyLocation(2222, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(wifi.Forced().empty());
+    phone->SetBlocked(0);
+    ASSERT_TRUE(waitForForced(1));
+    EXPECT_EQ(engine->GetCurrentPeriod().GetName(), "Work");
+}
+
+TEST_F(ScheduleEngineTest, WakeUpsOfAnEarlierRunAreTakenOverAndTheRunningEndIsKept) {
+    // Two copies of one frame end left by runs that crashed.
+    for (int copy = 0; copy < 2; ++copy) {
+        platform::UserNotificationTrigger trigger;
+        trigger.start = SYSTEMTIME{2026, 12, 1, 7, 17, 0, 0, 0};
+        trigger.application = platform::CProcessLauncher::selfExecutable().string();
+        trigger.arguments = "timer_notification_07_00_2026_12_07_17_00_00";
+        services->notifications().setUserNotification(trigger);
+    }
+    engine->Init();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(frameWakeUps().size(), 1u);
+    ScriptedPhoneTest::ril->notifyLocation(2222, 10);
+    ASSERT_TRUE(waitForForced(1));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(frameWakeUps(), std::vector<std::string>{"timer_notification_07_00_2026_12_07_17_00_00"});
+    // A start planned while Work runs does not drop Work's end.
+    engine->SetPeriodNotification(1, 18, 0);
+    EXPECT_EQ(frameWakeUps(), std::vector<std::string>{"timer_notification_07_00_2026_12_07_17_00_00"});
+}
+
+TEST_F(ScheduleEngineTest, ThePanelFollowsEveryExecutionAndClearsWhenTheFrameOrPlaceGoes) {
+    RecordingPanel panel;
+    IMainPanel::Install(&panel);
+    struct Uninstall {
+        RecordingPanel* panel;
+        ~Uninstall() { IMainPanel::Uninstall(panel); }
+    } uninstall{&panel};
+    ScriptedPhoneTest::ril->notifyLocation(2222, 10);
+    ASSERT_TRUE(waitForForced(1));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(panel.Shown(), "Office|Work");
+    // A cell that belongs to no place: no place, no frame.
+    ScriptedPhoneTest::ril->notifyLocation(9999, 10);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(panel.Shown(), "|");
+    // Back at the office, then the frame ends.
+    ScriptedPhoneTest::ril->notifyLocation(2222, 10);
+    ASSERT_TRUE(waitForForced(2));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(panel.Shown(), "Office|Work");
+    setNow(2026, 12, 7, 17, 0);
+    engine->TimeNotification(7, 0, SYSTEMTIME{2026, 12, 1, 7, 17, 0, 0, 0});
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(panel.Shown(), "|");
 }
 
 }  // namespace
