@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <climits>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -12,9 +14,9 @@
 #include <QCursor>
 
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/IMainPanel.h"
-#include "core/CTextsMgr.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
 #include "managers/CMobilePhoneMgr.h"
@@ -26,6 +28,14 @@
 #include "store/CDB.h"
 #include "store/CTablePlaces.h"
 #include "ui/CWindowMain.h"
+
+namespace {
+
+// The longest time limit and delay a forced change from the control socket may ask for.
+constexpr int kMaxForceMinutes = 7 * 24 * 60;
+constexpr int kMaxForceDelaySeconds = 24 * 60 * 60;
+
+}  // namespace
 
 CAppConnMgr::CAppConnMgr()
     : _db(std::make_unique<CDB>()),
@@ -244,19 +254,21 @@ void CAppConnMgr::RegisterControlCommands() {
         out += CScheduleEngine::GetInstance()->DescribeState();
         return out;
     });
-    // force MGR STATUS [--minutes N] [--restore S] [--delay S]: a manager's ForceStatus.
+    // force MGR STATUS [--minutes N] [--restore S] [--delay S]: a manager's ForceStatus. Words
+    // that do not make a change the manager can carry out are refused as bad arguments.
     GetControlServer().on("force", [](const std::vector<std::string>& args) {
+        using BadArguments = platform::CControlServer::BadArguments;
         auto number = [](const std::string& text) {
             char* end = nullptr;
+            errno = 0;
             long n = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end) {
-                throw platform::CControlServer::ControlError("not a number: '" + text + "'");
+            if (text.empty() || *end || errno == ERANGE || n < INT_MIN || n > INT_MAX) {
+                throw BadArguments("not a number: '" + text + "'");
             }
             return static_cast<int>(n);
         };
         if (args.size() < 2) {
-            throw platform::CControlServer::ControlError(
-                "force takes MGR STATUS [--minutes N] [--restore S] [--delay S]");
+            throw BadArguments("force takes MGR STATUS [--minutes N] [--restore S] [--delay S]");
         }
         int id = number(args[0]);
         int status = number(args[1]);
@@ -265,7 +277,7 @@ void CAppConnMgr::RegisterControlCommands() {
         int delay = 0;
         for (size_t i = 2; i < args.size(); i += 2) {
             if (i + 1 >= args.size()) {
-                throw platform::CControlServer::ControlError(args[i] + " needs a value");
+                throw BadArguments(args[i] + " needs a value");
             }
             int value = number(args[i + 1]);
             if (args[i] == "--minutes") {
@@ -275,12 +287,30 @@ void CAppConnMgr::RegisterControlCommands() {
             } else if (args[i] == "--delay") {
                 delay = value;
             } else {
-                throw platform::CControlServer::ControlError("unknown option " + args[i]);
+                throw BadArguments("unknown option " + args[i]);
             }
         }
         CMgr* mgr = CMgr::GetMgr(id);
         if (!mgr) {
-            throw platform::CControlServer::ControlError("no manager has id " + args[0]);
+            throw BadArguments("no manager has id " + args[0]);
+        }
+        auto refuseStatus = [mgr](int wanted, const char* what) {
+            if (wanted != CMgr::kStatusNoChange && !mgr->HasStatus(wanted)) {
+                std::string name;
+                mgr->GetNameMgr(name);
+                throw BadArguments(std::string(what) + " " + std::to_string(wanted) + " is not a state of " +
+                                   name);
+            }
+        };
+        refuseStatus(status, "status");
+        if (minutes < 0 || minutes > kMaxForceMinutes) {
+            throw BadArguments("--minutes must be 0 (no limit) to " + std::to_string(kMaxForceMinutes));
+        }
+        if (minutes > 0) {
+            refuseStatus(restore, "--restore");
+        }
+        if (delay < 0 || delay > kMaxForceDelaySeconds) {
+            throw BadArguments("--delay must be 0 to " + std::to_string(kMaxForceDelaySeconds) + " seconds");
         }
         mgr->ForceStatus(status, minutes, restore, delay);
         return std::string();

@@ -308,10 +308,14 @@ const char* CLogMgr::SeverityName(int severity) {
 
 std::string CLogMgr::FormatLine(const CLogEvent& event) {
     const SYSTEMTIME& t = event.GetTime();
+    // Each part ends in one full stop: translations that end with their own get no second one.
+    auto sentence = [](const std::string& text) {
+        return !text.empty() && text.back() == '.' ? text : text + ".";
+    };
     std::string body =
-        SafeSprintf("%04d-%02d-%02d %02d:%02d:%02d   %s. %s. %s.", int{t.wYear}, int{t.wMonth}, int{t.wDay},
+        SafeSprintf("%04d-%02d-%02d %02d:%02d:%02d   %s. %s %s", int{t.wYear}, int{t.wMonth}, int{t.wDay},
                     int{t.wHour}, int{t.wMinute}, int{t.wSecond}, SeverityName(event.GetSeverity()),
-                    event.GetResume(), event.GetDescription());
+                    sentence(event.GetResume()), sentence(event.GetDescription()));
     // Cut the text, never the line end: a cut line still ends with CR LF.
     return FitBuffer(body, kLineChars - 2 + 1) + "\r\n";
 }

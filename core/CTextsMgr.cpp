@@ -15,6 +15,7 @@
 
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
+#include "core/CLogMgr.h"
 #include "core/DebugTrace.h"
 #include "core/MessageBoxes.h"
 #include "core/ProgramFolder.h"
@@ -33,6 +34,11 @@ std::mutex g_createLock;
 std::unique_ptr<CTextsMgr> g_instance;
 
 constexpr const char* kMissingText = "????";
+// The event-log entry of a language that falls back to the default one.
+constexpr int kLogSourceApplication = 300;
+constexpr int kLogSeverityWarning = 3;
+constexpr size_t kLogResumeBuffer = 99;
+constexpr size_t kLogDescriptionBuffer = 299;
 constexpr const char* kMissingTextShort = "?";
 constexpr const char* kLocatingError = "Error locating texts file %s. ";
 constexpr const char* kReadingError = "Error reading texts file %s. ";
@@ -181,14 +187,39 @@ CTextsMgr* CTextsMgr::GetInstance() {
     if (CTextsMgr* me = _me.load()) {
         return me;
     }
-    std::lock_guard lock(g_createLock);
-    if (CTextsMgr* me = _me.load()) {
-        return me;
-    }
     // Published only once loaded: other threads wait on the lock instead of seeing empty tables.
-    g_instance.reset(new CTextsMgr());
-    _me.store(g_instance.get());
-    return g_instance.get();
+    CTextsMgr* created = nullptr;
+    {
+        std::lock_guard lock(g_createLock);
+        if (CTextsMgr* me = _me.load()) {
+            return me;
+        }
+        g_instance.reset(new CTextsMgr());
+        created = g_instance.get();
+        _me.store(created);
+    }
+    // Outside the creation lock: the event log may look texts up itself.
+    created->LogLanguageFallback();
+    return created;
+}
+
+void CTextsMgr::LogLanguageFallback() {
+    std::string from;
+    std::string to;
+    {
+        std::lock_guard lock(_lock);
+        if (!_fellBack || _fallbackLogged) {
+            return;
+        }
+        _fallbackLogged = true;
+        from = _fallbackFrom;
+        to = _currentLanguage;
+    }
+    // Told once per loading of the texts, in the language that stands in.
+    CLogMgr::Log(kLogSourceApplication, kLogSeverityWarning,
+                 FitBuffer(SafeSprintf(GetText("EVENT_LOG_LANGUAGE_FALLBACK_RESUME")), kLogResumeBuffer),
+                 FitBuffer(SafeSprintf(GetText("EVENT_LOG_LANGUAGE_FALLBACK_DESCRIPTION"), from, to),
+                           kLogDescriptionBuffer));
 }
 
 void CTextsMgr::Reset() {
@@ -210,9 +241,25 @@ void CTextsMgr::Initialize() {
     }
 
     std::string folder = GetCurrentDirectory() + "/traductions";
+    const std::vector<std::string> files = ListTranslationFiles(folder);
     Tables tables;
-    for (const std::string& file : ListTranslationFiles(folder)) {
+    for (const std::string& file : files) {
         LoadFile(SafeSprintf("%s/%s", folder, file), language, tables);
+    }
+    // A language no file has would leave every text "????": the default language stands in for
+    // it. The setting is kept, so the chosen language is used again once its file is installed.
+    std::string fallbackFrom;
+    bool fellBack = false;
+    if (!tables.languages.count(language) && !tables.defaultLanguage.empty()) {
+        LogFormateado(1, "CTextMgr: no translation file has the language '%s', using '%s'", language,
+                      tables.defaultLanguage);
+        fallbackFrom = language;
+        fellBack = true;
+        language = tables.defaultLanguage;
+        tables = Tables{};
+        for (const std::string& file : files) {
+            LoadFile(SafeSprintf("%s/%s", folder, file), language, tables);
+        }
     }
 
     {
@@ -222,6 +269,14 @@ void CTextsMgr::Initialize() {
         _languages = std::move(tables.languages);
         _defaultLanguage = std::move(tables.defaultLanguage);
         _translator = std::move(tables.translator);
+        _fallbackFrom = std::move(fallbackFrom);
+        _fellBack = fellBack;
+        _fallbackLogged = false;
+    }
+    // A reload of the published instance tells of a fallback at once; the first load does so in
+    // GetInstance, once the instance is published.
+    if (_me.load() == this) {
+        LogLanguageFallback();
     }
     LogFormateado(1, "-CTextMgr::Initialize()");
 }

@@ -10,7 +10,8 @@
 // The translated texts of the program. Every text shown to the user or written to the event log
 // is looked up here by key. The texts come from the translation files "<program>/traductions/*.xml":
 // each file is one language; only the file (or files) of the language chosen in the setting
-// "language" contributes texts, the others only name their language.
+// "language" contributes texts, the others only name their language. When no file has the chosen
+// language, the default language's files stand in (and the event log says so once).
 //
 // File format:
 //   <zentrova>
@@ -59,6 +60,8 @@ class CTextsMgr {
 
   private:
     CTextsMgr();
+    // Writes the event-log entry of a language that fell back to the default, once per loading.
+    void LogLanguageFallback();
 
     static std::atomic<CTextsMgr*> _me;
 
@@ -68,4 +71,8 @@ class CTextsMgr {
     std::map<std::string, std::string> _languages;
     std::string _defaultLanguage;
     std::string _translator;
+    // The chosen language had no file and the default language's file stands in for it.
+    bool _fellBack = false;
+    std::string _fallbackFrom;
+    bool _fallbackLogged = false;
 };

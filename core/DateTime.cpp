@@ -43,7 +43,8 @@ constexpr int64_t kMaxYear = 30827;
 }  // namespace
 
 bool SystemTimeToTicks(const SYSTEMTIME& t, int64_t& ticks) {
-    if (t.wYear < kMinYear || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
+    // Beyond the last year the tick count would overflow 64 bits.
+    if (t.wYear < kMinYear || t.wYear > kMaxYear || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
         t.wDay > daysInMonth(t.wYear, t.wMonth) || t.wHour > 23 || t.wMinute > 59 || t.wSecond > 59 ||
         t.wMilliseconds > 999) {
         return false;

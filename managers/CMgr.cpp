@@ -233,7 +233,8 @@ void CMgr::RefreshStatus(int force) {
     RefreshStatusChild(force);
     int newStatus = GetStatus();
     bool changed = newStatus != oldStatus;
-    if (changed) {
+    // The first reading of a status is no change to tell of: it was never read before.
+    if (changed && oldStatus != kStatusNeverRead) {
         std::string name;
         std::string oldName;
         std::string newName;

@@ -113,6 +113,9 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     // Any thread: the manager's and a status' display names, written into `name` and returned.
     virtual std::string& GetNameMgr(std::string& name);
     virtual std::string& GetNameStatus(int status, std::string& name);
+    // Any thread: whether the device has this state, so that a change to it can be asked for.
+    // Managers with a fixed set of states name theirs; by default any state of zero or more.
+    virtual bool HasStatus(int status) { return status >= 0; }
 
     void HandleCommand(int command, void* argument) override;
 

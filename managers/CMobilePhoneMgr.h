@@ -48,6 +48,7 @@ class CMobilePhoneMgr : public CMgr, public INotificationBrokerListener {
     void HandleCommandChild(int command, int status) override;
     std::string& GetNameMgr(std::string& name) override;
     std::string& GetNameStatus(int status, std::string& name) override;
+    bool HasStatus(int status) override { return status == 0 || status == 1; }  // on, off
     void HandleNotification(platform::HREGNOTIFY notification) override;
     // Endurance run: switches the radio full and minimum in turn on a line of its own.
     void Test() override;

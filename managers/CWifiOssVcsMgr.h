@@ -22,6 +22,7 @@ class CWifiOssVcsMgr : public CWifiMgr {
     void SwapStatus() override;
     std::string& GetNameMgr(std::string& name) override;
     std::string& GetNameStatus(int status, std::string& name) override;
+    bool HasStatus(int status) override { return status == 0 || status == 1; }  // off, on
 
     // The phone radio through the same list.
     void SetPhone(int on);

@@ -8,7 +8,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <sys/time.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "platform/ControlProtocol.h"
@@ -41,6 +45,9 @@ bool writeAll(int fd, const std::string& data) {
 }
 
 }  // namespace
+
+CControlServer::BadArguments::BadArguments(const std::string& what)
+    : ControlError(std::string(control::kBadArguments) + what) {}
 
 CControlServer::CControlServer(CHome home) : _home(std::move(home)) {}
 
@@ -88,6 +95,7 @@ bool CControlServer::start() {
 
 void CControlServer::stop() {
     if (_thread.joinable()) {
+        // The byte stays in the pipe, so the server loop and every connection still reading see it.
         char c = 'q';
         (void)!::write(_wakePipe[1], &c, 1);
         _thread.join();
@@ -101,6 +109,15 @@ void CControlServer::stop() {
     closeFd(_lockFd);
 }
 
+void CControlServer::reapConnections() {
+    auto ended = std::partition(_connections.begin(), _connections.end(),
+                                [](const Connection& c) { return !c.done->load(); });
+    for (auto it = ended; it != _connections.end(); ++it) {
+        it->thread.join();
+    }
+    _connections.erase(ended, _connections.end());
+}
+
 void CControlServer::serve() {
     for (;;) {
         pollfd fds[2] = {{_listenFd, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}};
@@ -108,28 +125,65 @@ void CControlServer::serve() {
             if (errno == EINTR) {
                 continue;
             }
-            return;
+            break;
         }
         if (fds[1].revents) {
-            return;
+            break;
         }
-        if (fds[0].revents & POLLIN) {
-            int fd = ::accept4(_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                handle(fd);
-                ::close(fd);
-            }
+        if (!(fds[0].revents & POLLIN)) {
+            continue;
         }
+        int fd = ::accept4(_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        // A client that does not read its reply cannot hold a connection's thread for long.
+        timeval sendWait{kRequestDeadlineMs / 1000, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendWait, sizeof sendWait);
+        std::lock_guard lock(_connectionsLock);
+        reapConnections();
+        if (_connections.size() >= kMaxConnections) {
+            writeAll(fd, "ERR\nthe program is busy with other requests; try again");
+            ::close(fd);
+            continue;
+        }
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        _connections.push_back({std::thread([this, fd, done] {
+                                    handle(fd);
+                                    ::close(fd);
+                                    done->store(true);
+                                }),
+                                done});
     }
+    // Every connection sees the wake-up byte too; wait for those still running.
+    std::lock_guard lock(_connectionsLock);
+    for (Connection& c : _connections) {
+        c.thread.join();
+    }
+    _connections.clear();
 }
 
 void CControlServer::handle(int fd) {
     std::string line;
     char buf[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestDeadlineMs);
     for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 5000) <= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            writeAll(fd, "ERR\nthe request did not arrive in time");
             return;
+        }
+        pollfd p[2] = {{fd, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}};
+        int ready = ::poll(p, 2, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready < 0 || p[1].revents) {
+            return;
+        }
+        if (ready == 0) {
+            continue;  // the deadline is checked above
         }
         ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n < 0 && errno == EINTR) {
@@ -162,11 +216,14 @@ void CControlServer::handle(int fd) {
         writeAll(fd, "ERR\n" + control::unknownVerbReply(verb));
         return;
     }
+    std::string reply;
     try {
-        writeAll(fd, "OK\n" + handler(words));
+        std::lock_guard run(_runLock);
+        reply = "OK\n" + handler(words);
     } catch (const std::exception& e) {
-        writeAll(fd, std::string("ERR\n") + e.what());
+        reply = std::string("ERR\n") + e.what();
     }
+    writeAll(fd, reply);
 }
 
 }  // namespace platform

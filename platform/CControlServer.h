@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -16,13 +17,21 @@ namespace platform {
 // The running program's control socket (a Unix domain socket in the home's run folder, which
 // only the user can enter). It also marks the single running instance: the server holds an
 // exclusive lock on the home's instance lock file for as long as it runs.
-// Requests are handled one after another on the server's own thread; a handler returns the
-// reply text or throws ControlError for a refusal, whose message goes back to the client.
+// Each connection is read on a thread of its own (at most kMaxConnections at once), within a
+// deadline for the whole request, so a client that is slow to send cannot hold up another one.
+// The handlers themselves still run one at a time, as they always have: none of them has to cope
+// with another handler running meanwhile. A handler returns the reply text or throws ControlError
+// for a refusal, whose message goes back to the client.
 class CControlServer {
   public:
     class ControlError : public std::runtime_error {
       public:
         explicit ControlError(const std::string& what) : std::runtime_error(what) {}
+    };
+    // A refusal of the request's words themselves (a client reports it as a bad command).
+    class BadArguments : public ControlError {
+      public:
+        explicit BadArguments(const std::string& what);
     };
     using Handler = std::function<std::string(const std::vector<std::string>& args)>;
 
@@ -40,9 +49,20 @@ class CControlServer {
     bool start();
     void stop();
 
+    // Connections served at the same time; one more is told the server is busy.
+    static constexpr size_t kMaxConnections = 16;
+    // The time a client has to send its whole request line.
+    static constexpr int kRequestDeadlineMs = 5000;
+
   private:
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
     void serve();
     void handle(int fd);
+    // Joins the threads of connections that have ended. The caller holds _connectionsLock.
+    void reapConnections();
 
     CHome _home;
     int _lockFd = -1;
@@ -51,6 +71,9 @@ class CControlServer {
     std::thread _thread;
     std::mutex _handlersLock;
     std::map<std::string, Handler> _handlers;
+    std::mutex _runLock;  // held while a handler runs
+    std::mutex _connectionsLock;
+    std::vector<Connection> _connections;
 };
 
 }  // namespace platform

@@ -15,6 +15,8 @@ std::vector<std::string> decode(const std::string& line);
 // The refusal text of a verb the running program has no handler for, so that a client can tell
 // "not known (yet)" from a refusal by the handler.
 std::string unknownVerbReply(const std::string& verb);
+// The start of a refusal that names wrong arguments rather than a failure of the request.
+inline constexpr const char* kBadArguments = "bad arguments: ";
 // Fills a sockaddr_un for the path; false when the path is too long for one.
 bool socketAddress(const std::string& path, void* addr, unsigned& length);
 

@@ -79,10 +79,13 @@ void CActionExecutor::Run(CDB& db, const CStrPeriod& period, const CStrPlace& pl
                   period.GetFinal().wMinute);
     const char* resumeKey =
         moment ? "EVENT_LOG_MGR_END_SCHEDULE_RESUME" : "EVENT_LOG_MGR_START_SCHEDULE_RESUME";
-    const char* descriptionKey =
-        moment ? "EVENT_LOG_MGR_END_SCHEDULE_DESCRIPTION" : "EVENT_LOG_MGR_START_SCHEDULE_DESCRIPTION";
-    const std::string frameName = moment ? period.GetName() : std::string(label);
     const int count = static_cast<int>(actions.size());
+    // The description names the actions: one text for a single action, one for any other count.
+    const char* descriptionKey = moment ? (count == 1 ? "EVENT_LOG_MGR_END_SCHEDULE_DESCRIPTION_ONE"
+                                                      : "EVENT_LOG_MGR_END_SCHEDULE_DESCRIPTION")
+                                        : (count == 1 ? "EVENT_LOG_MGR_START_SCHEDULE_DESCRIPTION_ONE"
+                                                      : "EVENT_LOG_MGR_START_SCHEDULE_DESCRIPTION");
+    const std::string frameName = moment ? period.GetName() : std::string(label);
     const std::string resume = SafeSprintf(CTextsMgr::Text(resumeKey), place.GetName(), frameName, count);
     const std::string description =
         SafeSprintf(CTextsMgr::Text(descriptionKey), place.GetName(), frameName, count);

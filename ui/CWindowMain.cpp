@@ -19,6 +19,7 @@
 #include "core/IApplication.h"
 #include "core/MessageBoxes.h"
 #include "core/TextBuffer.h"
+#include "core/TimerLine.h"
 #include "core/Utf16.h"
 #include "managers/CMgr.h"
 #include "platform/CControlServer.h"
@@ -39,6 +40,11 @@ std::atomic<int> g_screenHeight{640};
 
 // A forwarded command line is copied into a buffer of this many characters.
 constexpr size_t kNotificationBuffer = 99;
+// Event-log entries of the window: the application's source, their severity and text buffers.
+constexpr int kSourceApplication = 300;
+constexpr int kSeverityWarning = 3;
+constexpr size_t kResumeBuffer = 99;
+constexpr size_t kDescriptionBuffer = 299;
 
 std::vector<uint8_t> fromHex(const std::string& hex) {
     std::vector<uint8_t> bytes;
@@ -344,29 +350,33 @@ void CWindowMain::AddTimeNotificationListener(ITimeNotificationListener* listene
 }
 
 void CWindowMain::OnTimerNotification(const std::string& text) {
-    int v[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    // Fields that cannot be read stay 0.
-    std::sscanf(text.c_str(), "timer_notification_%02d_%02d_%04d_%02d_%02d_%02d_%02d_%02d", &v[0], &v[1],
-                &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
-    SYSTEMTIME time;
-    time.wYear = static_cast<uint16_t>(v[2]);
-    time.wMonth = static_cast<uint16_t>(v[3]);
-    time.wDay = static_cast<uint16_t>(v[4]);
-    time.wHour = static_cast<uint16_t>(v[5]);
-    time.wMinute = static_cast<uint16_t>(v[6]);
-    time.wSecond = static_cast<uint16_t>(v[7]);
+    std::string reason;
+    std::optional<TimerLine> line = ParseTimerLine(text, reason);
+    if (!line) {
+        // A line with a field out of range did not come from the program's own triggers; acting on
+        // it could switch a device or a frame at a time that does not exist.
+        LogFormateado(1, "CWindowMain: timer line refused, %s: %s", reason, text);
+        CTextsMgr* texts = CTextsMgr::GetInstance();
+        CLogMgr::Log(
+            kSourceApplication, kSeverityWarning,
+            FitBuffer(SafeSprintf(texts->GetText("EVENT_LOG_TIMER_LINE_REFUSED_RESUME")), kResumeBuffer),
+            FitBuffer(SafeSprintf(texts->GetText("EVENT_LOG_TIMER_LINE_REFUSED_DESCRIPTION"), text),
+                      kDescriptionBuffer));
+        ++_timerLinesRefused;
+        return;
+    }
     std::vector<ITimeNotificationListener*> listeners;
     {
         std::lock_guard lock(_lock);
         _lastTimerText = text;
-        _lastTimerId = static_cast<unsigned int>(v[0]);
-        _lastTimerValue = v[1];
-        _lastTimerTime = time;
+        _lastTimerId = line->id;
+        _lastTimerValue = line->value;
+        _lastTimerTime = line->time;
         listeners = _timeListeners;
     }
     ++_timerNotifications;
     for (ITimeNotificationListener* listener : listeners) {
-        listener->TimeNotification(static_cast<unsigned int>(v[0]), v[1], time);
+        listener->TimeNotification(line->id, line->value, line->time);
     }
 }
 
@@ -477,6 +487,7 @@ std::string CWindowMain::DescribeState() const {
     out += "activations=" + std::to_string(_activations.load()) + "\n";
     out += "idle_notifications=" + std::to_string(_idleNotifications.load()) + "\n";
     out += "timer_notifications=" + std::to_string(_timerNotifications.load()) + "\n";
+    out += "timer_lines_refused=" + std::to_string(_timerLinesRefused.load()) + "\n";
     out += "last_copydata_bytes=" + std::to_string(_lastCopyDataBytes.load()) + "\n";
     std::lock_guard lock(_lock);
     out += "time_listeners=" + std::to_string(_timeListeners.size()) + "\n";

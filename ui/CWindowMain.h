@@ -106,6 +106,7 @@ class CWindowMain : public CBaseWindow, public ILogListener, public IMainPanel {
     std::atomic<int> _activations{0};
     std::atomic<int> _idleNotifications{0};
     std::atomic<int> _timerNotifications{0};
+    std::atomic<int> _timerLinesRefused{0};  // forwarded lines with a field out of range
     std::atomic<uint32_t> _lastCopyDataBytes{0};
     std::atomic<HWND> _todayWindow{0};
 

@@ -49,11 +49,34 @@ int64_t machineLocalMs(int64_t realMs) {
     return static_cast<int64_t>(timegm(&tm)) * 1000 + (realMs - secs * 1000);
 }
 
-// Parses "baseRealMs baseLocalMs speed"; false when the text is anything else.
-bool parseState(const std::string& text, int64_t& baseReal, int64_t& baseLocal, double& speed) {
+// The clock keeps to years 1601..9999 (local and real milliseconds since 1970) and to speeds
+// that keep every conversion within 64 bits: a tick wait of 2^32 ms at the slowest speed is
+// still a representable number of nanoseconds.
+constexpr int64_t kMinMs = -11'644'473'600'000;  // 1601-01-01 00:00:00
+constexpr int64_t kMaxMs = 253'402'300'799'999;  // 9999-12-31 23:59:59.999
+constexpr double kMinSpeed = 0.001;
+constexpr double kMaxSpeed = 1e6;
+
+bool msInRange(int64_t ms) {
+    return ms >= kMinMs && ms <= kMaxMs;
+}
+
+bool speedInRange(double speed) {
+    return std::isfinite(speed) && speed >= kMinSpeed && speed <= kMaxSpeed;
+}
+
+std::string rangeText() {
+    return "times within 1601-01-01..9999-12-31, speed within 0.001..1000000";
+}
+
+// Parses "baseRealMs baseLocalMs speed"; false, with the reason, when the text is anything else or
+// holds numbers the clock cannot work with.
+bool parseState(const std::string& text, int64_t& baseReal, int64_t& baseLocal, double& speed,
+                std::string& reason) {
     std::istringstream in(text);
     std::string a, b, c, extra;
     if (!(in >> a >> b >> c) || (in >> extra)) {
+        reason = "not three numbers";
         return false;
     }
     auto parseInt = [](const std::string& s, int64_t& v) {
@@ -61,12 +84,21 @@ bool parseState(const std::string& text, int64_t& baseReal, int64_t& baseLocal, 
         return ec == std::errc() && p == s.data() + s.size();
     };
     if (!parseInt(a, baseReal) || !parseInt(b, baseLocal)) {
+        reason = "a base time is not a whole number";
         return false;
     }
     char* end = nullptr;
     errno = 0;
     speed = std::strtod(c.c_str(), &end);
-    return errno == 0 && end == c.c_str() + c.size() && std::isfinite(speed) && speed > 0;
+    if (errno != 0 || end != c.c_str() + c.size()) {
+        reason = "the speed is not a number";
+        return false;
+    }
+    if (!msInRange(baseReal) || !msInRange(baseLocal) || !speedInRange(speed)) {
+        reason = "out of range (" + rangeText() + ")";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -123,8 +155,8 @@ double CSimClock::speed() {
 }
 
 void CSimClock::setSpeed(double factor) {
-    if (!std::isfinite(factor) || factor <= 0) {
-        throw PlatformError(_file.string() + ": clock speed must be a positive number");
+    if (!speedInRange(factor)) {
+        throw PlatformError(_file.string() + ": clock speed must be a number within 0.001..1000000");
     }
     std::lock_guard lock(_lock);
     reloadIfChanged(true);
@@ -136,6 +168,9 @@ void CSimClock::setSpeed(double factor) {
 }
 
 void CSimClock::setLocalMillis(int64_t localMs) {
+    if (!msInRange(localMs)) {
+        throw PlatformError(_file.string() + ": clock time must be within 1601-01-01..9999-12-31");
+    }
     std::lock_guard lock(_lock);
     reloadIfChanged(true);
     State s{realNowMs(), localMs, _state.fromFile ? _state.speed : 1.0, true};
@@ -147,7 +182,11 @@ void CSimClock::advance(int64_t ms) {
     std::lock_guard lock(_lock);
     reloadIfChanged(true);
     int64_t now = realNowMs();
-    State s{now, localAt(_state, now) + ms, _state.fromFile ? _state.speed : 1.0, true};
+    int64_t moved = 0;
+    if (__builtin_add_overflow(localAt(_state, now), ms, &moved) || !msInRange(moved)) {
+        throw PlatformError(_file.string() + ": clock time must stay within 1601-01-01..9999-12-31");
+    }
+    State s{now, moved, _state.fromFile ? _state.speed : 1.0, true};
     write(s);
     adopt(s);
 }
@@ -215,12 +254,14 @@ void CSimClock::load() {
         std::ifstream in(_file);
         std::stringstream text;
         text << in.rdbuf();
-        if (in && parseState(text.str(), s.baseRealMs, s.baseLocalMs, s.speed)) {
+        std::string reason;
+        if (in && parseState(text.str(), s.baseRealMs, s.baseLocalMs, s.speed, reason)) {
             s.fromFile = true;
             _reportedCorrupt = false;
         } else if (::access(_file.c_str(), F_OK) == 0) {
             if (!_reportedCorrupt) {
-                std::cerr << _file.string() << ": clock state is not readable, using the machine's time\n";
+                std::cerr << _file.string() << ": clock state is not usable (" << (in ? reason : "unreadable")
+                          << "), using the machine's time\n";
                 _reportedCorrupt = true;
             }
             s = State{};
@@ -246,7 +287,16 @@ int64_t CSimClock::localAt(const State& s, int64_t realMs) const {
     if (!s.fromFile) {
         return machineLocalMs(realMs);
     }
-    return s.baseLocalMs + std::llround(static_cast<double>(realMs - s.baseRealMs) * s.speed);
+    // Both bases and the speed are in range, so this cannot overflow; a fast clock left running
+    // long enough still stops at the end of the range.
+    double local = static_cast<double>(s.baseLocalMs) + static_cast<double>(realMs - s.baseRealMs) * s.speed;
+    if (local <= static_cast<double>(kMinMs)) {
+        return kMinMs;
+    }
+    if (local >= static_cast<double>(kMaxMs)) {
+        return kMaxMs;
+    }
+    return std::llround(local);
 }
 
 void CSimClock::write(const State& s) {

@@ -9,11 +9,11 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
 #include "core/CInstaller.h"
+#include "core/CTextsMgr.h"
 #include "platform/CWindowHandles.h"
 #include "support/ChildProcess.h"
 #include "support/TempHome.h"
 #include "ui/CQtApplication.h"
-#include "core/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
 namespace {
@@ -162,6 +162,11 @@ TEST_F(AppWindowTest, ForwardedTimerLinesReachEveryListenerInOrder) {
         ASSERT_TRUE(WaitUntil([&] { return first.snapshot().size() == 2; }));
         send("timer_notification_08_05_2009_03_07_08_05_" + std::string(60, ' ') + "09");
         ASSERT_TRUE(WaitUntil([&] { return second.snapshot().size() == 3; }));
+        // A field out of range (a year of -999 would wrap to 64537) reaches no listener.
+        send("timer_notification_00_01_-999_02_15_00_20_10");
+        ASSERT_TRUE(WaitUntil(
+            [&] { return w.DescribeState().find("timer_lines_refused=1\n") != std::string::npos; }));
+        EXPECT_EQ(first.snapshot().size(), 3u);
     });
     auto calls = first.snapshot();
     ASSERT_EQ(calls.size(), 3u);

@@ -73,4 +73,35 @@ TEST(DateTimeTest, PeriodsBetweenCountsWholeUnitsWithSign) {
     EXPECT_EQ(DT_PeriodsBetween(at(2008, 1, 1), at(2009, 1, 1), DT_DAY), 366);
 }
 
+// Years, counts and units that cannot be represented are refused and leave the time alone, rather
+// than wrapping inside the tick arithmetic (a year of -999 read into 16 bits is 64537).
+TEST(DateTimeTest, AddDiffRefusesWhatOverflowsTheTickCount) {
+    struct Row {
+        SYSTEMTIME start;
+        int64_t count;
+        int64_t unit;
+        bool moved;
+    };
+    const Row rows[] = {
+        {at(64537, 2, 15), 30, DT_MINUTE, false},
+        {at(65535, 12, 31, 23, 59, 59), 0, DT_SECOND, false},
+        {at(30828, 1, 1), -1, DT_DAY, false},
+        {at(30827, 12, 31, 23, 59, 58), 1, DT_SECOND, true},
+        {at(30827, 12, 31, 23, 59, 59), 1, DT_SECOND, false},
+        {at(2008, 2, 15), INT64_MAX, DT_MINUTE, false},
+        {at(2008, 2, 15), INT64_MIN, 1, false},
+        {at(2008, 2, 15), -1, INT64_MIN, false},
+        {at(2008, 2, 15), 20'000'000, DT_DAY, false},
+    };
+    for (const Row& row : rows) {
+        SYSTEMTIME t = row.start;
+        EXPECT_EQ(DT_AddDiff(t, row.count, row.unit), row.moved)
+            << DT_Format(row.start) << " + " << row.count;
+        if (!row.moved) {
+            EXPECT_EQ(t, row.start) << DT_Format(row.start);
+        }
+    }
+    EXPECT_EQ(DT_PeriodsBetween(at(2008, 2, 15), at(64537, 2, 15), DT_DAY), 0);
+}
+
 }  // namespace

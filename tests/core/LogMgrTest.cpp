@@ -127,6 +127,28 @@ TEST_F(LogMgrTest, TheFileLineIsUtf16LittleEndianWithoutByteOrderMark) {
     EXPECT_EQ(log()->GetFileSize(), wanted.size());
 }
 
+// Translations mostly end with their own full stop; the line then has one, not two.
+TEST_F(LogMgrTest, EveryPartOfALineEndsInExactlyOneFullStop) {
+    struct Row {
+        const char* resume;
+        const char* description;
+        const char* line;
+    };
+    const Row rows[] = {
+        {"R", "D", "2008-02-14 19:04:25   INFO. R. D.\r\n"},
+        {"Wi-Fi is now on.", "Wi-Fi changed from off to on.",
+         "2008-02-14 19:04:25   INFO. Wi-Fi is now on. Wi-Fi changed from off to on.\r\n"},
+        {"Start Office", "Started (1 action).",
+         "2008-02-14 19:04:25   INFO. Start Office. Started (1 action).\r\n"},
+        {"", "", "2008-02-14 19:04:25   INFO. . .\r\n"},
+        {"Wait...", "????", "2008-02-14 19:04:25   INFO. Wait... ????.\r\n"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CLogMgr::FormatLine(*std::unique_ptr<CLogEvent>(makeEvent(row.resume, row.description))),
+                  row.line);
+    }
+}
+
 TEST_F(LogMgrTest, LinesAreAppendedToAnExistingFileAndNonAsciiTextIsKept) {
     std::ofstream(logPath(), std::ios::binary) << std::string("x\0", 2);
     log()->LogAsync(makeEvent("Año", "€", CLogEvent::SEVERITY_FATAL));

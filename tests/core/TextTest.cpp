@@ -33,4 +33,42 @@ TEST(TextTest, FormatsThatDoNotFitTheirArgumentsAreReturnedAsTheyStand) {
     EXPECT_EQ(SafeSprintf(static_cast<const char*>(nullptr)), "");
 }
 
+// Widths and precisions come from translation files; huge ones are bounded instead of making one
+// call allocate gigabytes, ordinary ones work as before.
+TEST(TextTest, WidthAndPrecisionAreBoundedByTheBuffer) {
+    const std::string x = "x";
+    struct Row {
+        const char* format;
+        size_t buffer;      // 0: SafeSprintf without a buffer
+        size_t maxLength;   // the result's length is at most this
+        const char* exact;  // nullptr: only the length is checked
+    };
+    const Row rows[] = {
+        {"%5s|", 0, 6, "    x|"},
+        {"%-4s|", 0, 5, "x   |"},
+        {"%1$s-%1$3s", 0, 5, "x-  x"},
+        {"%.0s|", 0, 1, "|"},
+        {"%.s|", 0, 1, "|"},
+        {"%100000s", 0, kFormatFieldBudget, nullptr},
+        {"%2147483647s", 0, kFormatFieldBudget, nullptr},
+        {"%4000s%4000s", 0, kFormatFieldBudget + 1, nullptr},
+        {"%2147483647s", 99, 98, nullptr},
+        {"%.2147483647s", 299, 1, "x"},
+        {"%2147483647s", 1, 0, ""},
+        {"%*s", 0, 3, "%*s"},
+        {"%.*s", 99, 4, "%.*s"},
+    };
+    for (const Row& row : rows) {
+        std::string out = row.buffer ? SafeSnprintf(row.buffer, row.format, x) : SafeSprintf(row.format, x);
+        EXPECT_LE(out.size(), row.maxLength) << row.format;
+        if (row.exact) {
+            EXPECT_EQ(out, row.exact) << row.format;
+        }
+    }
+    // A float's precision adds digits, so it is bounded as well.
+    EXPECT_LE(SafeSnprintf(99, "%.2147483647f", 1.5).size(), 98u);
+    EXPECT_EQ(SafeSprintf("%.2f %05d", 1.5, 42), "1.50 00042");
+    EXPECT_EQ(SafeSnprintf(6, "%s and more", x), "x and");
+}
+
 }  // namespace

@@ -12,10 +12,11 @@
 
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
+#include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/Utf16.h"
 #include "platform/sim/CSimClock.h"
 #include "support/TempHome.h"
-#include "core/CTextsMgr.h"
 
 namespace fs = std::filesystem;
 
@@ -88,16 +89,52 @@ TEST_F(TextsMgrTest, MissingKeysAndMissingLanguagesGiveQuestionMarks) {
     EXPECT_EQ(Texts().GetText("NOT THERE"), "????");
     EXPECT_EQ(Texts().GetText("NOT THERE", result), "?");
 
-    // A language without a file: nothing is translated, the program goes on.
+    // A language without a file: the default language's texts stand in.
     SetLanguage("fr");
     CTextsMgr::Reset();
-    EXPECT_EQ(Texts().GetText("KNOWN"), "????");
-    EXPECT_EQ(Texts().GetText("KNOWN", result), "?");
+    EXPECT_EQ(Texts().GetText("KNOWN"), "known");
+    EXPECT_EQ(Texts().GetText("KNOWN", result), "known");
     std::map<std::string, std::string> languages;
     std::string defaultLanguage;
     Texts().GetLanguages(languages, defaultLanguage);
     EXPECT_EQ(languages.size(), 1u);
     EXPECT_EQ(defaultLanguage, "en");
+}
+
+// With a language that no file has, the default language's file is used and the event log says
+// so once; without a default language nothing can stand in.
+TEST_F(TextsMgrTest, ALanguageWithoutAFileFallsBackToTheDefaultOnce) {
+    struct Row {
+        const char* language;
+        const char* defaultOfEs;  // the "default" attribute of the Spanish file
+        const char* text;
+        size_t logged;
+    };
+    const Row rows[] = {
+        {"xx", "yes", "sí", 1}, {"", "yes", "sí", 1},    {"en", "yes", "yes", 0},
+        {"es", "yes", "sí", 0}, {"xx", "no", "????", 0},
+    };
+    for (const Row& row : rows) {
+        Write(
+            "en.xml",
+            LanguageFile(
+                "English", "en", "no",
+                R"(<text id="YES">yes</text><text id="EVENT_LOG_LANGUAGE_FALLBACK_RESUME">fallback</text>)"));
+        Write("es.xml",
+              LanguageFile(
+                  "Español", "es", row.defaultOfEs,
+                  R"(<text id="YES">sí</text><text id="EVENT_LOG_LANGUAGE_FALLBACK_RESUME">idioma</text>)"));
+        SetLanguage(row.language);
+        CLogMgr::GetInstance()->vaciar();
+        CTextsMgr::Reset();
+        EXPECT_EQ(Texts().GetText("YES"), row.text) << row.language;
+        EXPECT_EQ(Texts().GetText("YES"), row.text) << row.language;
+        size_t logged = 0;
+        for (const CLogEvent& e : CLogMgr::GetInstance()->GetQueue()) {
+            logged += e.GetResume() == "idioma";
+        }
+        EXPECT_EQ(logged, row.logged) << row.language;
+    }
 }
 
 TEST_F(TextsMgrTest, FilesOfTheSameLanguageAddUpAndTheFirstFileByNameWins) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/CControlServer.h"
 #include "support/ProgramFixture.h"
 
 namespace {
@@ -160,6 +161,93 @@ place add Never
     std::string db = device({"db"}).out;
     EXPECT_EQ(db.find("Never"), std::string::npos);
     EXPECT_EQ(db.find("Early"), std::string::npos);
+}
+
+// Registry values are taken only as written: no blanks, no signs, nothing strtoull would bend.
+TEST_F(ProfileCommandsTest, RegSetTakesOnlyPlainNumbersAndHex) {
+    const std::string key = "HKLM\\SOFTWARE\\Test";
+    struct Row {
+        const char* type;
+        const char* data;
+        int code;
+        const char* stored;  // what reg get shows afterwards, when taken
+    };
+    const Row rows[] = {
+        {"dword", "5", 0, "5"},
+        {"dword", "0x1F", 0, "31"},
+        {"dword", "4294967295", 0, "4294967295"},
+        {"dword", "-1", 2, nullptr},
+        {"dword", "+5", 2, nullptr},
+        {"dword", " 5", 2, nullptr},
+        {"dword", "5 ", 2, nullptr},
+        {"dword", "0x", 2, nullptr},
+        {"dword", "0x-1", 2, nullptr},
+        {"dword", "4294967296", 2, nullptr},
+        {"dword", "", 2, nullptr},
+        {"binary", "0a0B", 0, nullptr},
+        {"binary", "+1", 2, nullptr},
+        {"binary", " 1", 2, nullptr},
+        {"binary", "-1", 2, nullptr},
+        {"binary", "0g", 2, nullptr},
+        {"binary", "0x1f", 2, nullptr},
+    };
+    for (const Row& row : rows) {
+        Result r = device({"reg", "set", key, "v", row.type, row.data});
+        EXPECT_EQ(r.code, row.code) << row.type << " '" << row.data << "': " << r.out;
+        if (row.stored) {
+            EXPECT_EQ(device({"reg", "get", key, "v"}).out, std::string(row.stored) + "\n") << row.data;
+        }
+    }
+}
+
+// A profile change is stored before the program is told of it; when the telling does not work
+// the command has still done its job.
+TEST_F(ProfileCommandsTest, AStoredChangeTheProgramCouldNotBeToldOfIsAWarning) {
+    installHome();
+    // Something answers on the program's socket but cannot read the tables again.
+    platform::CControlServer refusing{platform::CHome(home)};
+    refusing.on("dbchanged", [](const std::vector<std::string>&) -> std::string {
+        throw platform::CControlServer::ControlError("the database is busy");
+    });
+    ASSERT_TRUE(refusing.start());
+    Result r = device({"place", "add", "Cafe"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("warning"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("the database is busy"), std::string::npos) << r.out;
+    r = device({"frame", "add", "Cafe", "mon", "08:00", "09:00"});
+    EXPECT_EQ(r.code, 0) << r.out;
+    refusing.stop();
+    std::string db = device({"db"}).out;
+    EXPECT_NE(db.find(",Cafe,"), std::string::npos) << db;
+    EXPECT_NE(db.find("08:00-09:00"), std::string::npos) << db;
+}
+
+// force asks the manager which states it has; what it cannot carry out is a bad command (2) and
+// changes nothing.
+TEST_F(ProfileCommandsTest, ForceRefusesStatesAndTimesTheManagerCannotTake) {
+    startProgram();
+    ASSERT_EQ(value("mgr0"), "0");
+    const std::vector<std::vector<std::string>> bad = {
+        {"force", "0", "7"},
+        {"force", "0", "-1"},
+        {"force", "0", "1", "--minutes", "-5"},
+        {"force", "0", "1", "--minutes", "1", "--restore", "3"},
+        {"force", "0", "1", "--delay", "-1"},
+        {"force", "0", "x"},
+        {"force", "0", "99999999999"},
+        {"force", "99", "1"},
+        {"force", "0"},
+        {"force", "0", "1", "--minutes"},
+        {"force", "0", "1", "--hours", "1"},
+        {"force", "3", "2"},
+    };
+    for (const auto& args : bad) {
+        Result r = device(args);
+        EXPECT_EQ(r.code, 2) << args[1] << " " << (args.size() > 2 ? args[2] : "") << ": " << r.out;
+    }
+    EXPECT_EQ(device({"force", "0", "10"}).code, 0);  // no change
+    EXPECT_EQ(value("mgr0"), "0");
+    EXPECT_EQ(count(device({"log"}).out, "Switching Wi-Fi"), 0u);
 }
 
 }  // namespace

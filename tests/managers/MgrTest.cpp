@@ -161,7 +161,8 @@ TEST_F(MgrTest, RefreshLogsOnlyChangesAndNamesUnknownStates) {
     wifi.device = 1;
     wifi.RefreshStatus(0);
     wifi.RefreshStatus(1);  // unchanged, forced: listeners told, nothing logged
-    EXPECT_EQ(countLines("EVENT_LOG_MGR_CHANGED_STATUS_RESUME", "ON"), 1u);
+    // The first reading is no change: the status was never read before.
+    EXPECT_EQ(countLines("EVENT_LOG_MGR_CHANGED_STATUS_RESUME", "ON"), 0u);
     EXPECT_EQ(listener.snapshot().size(), 2u);
     wifi.RefreshStatus(0);  // unchanged, not forced: nobody told
     EXPECT_EQ(listener.snapshot().size(), 2u);
@@ -176,6 +177,29 @@ TEST_F(MgrTest, RefreshLogsOnlyChangesAndNamesUnknownStates) {
     wifi.device = 0;
     wifi.RefreshStatus(1);
     EXPECT_EQ(listener.snapshot().size(), 3u);
+}
+
+// A start reads every status for the first time; "changed from off to off" is not news.
+TEST_F(MgrTest, TheFirstReadingIsToldToListenersButNotLoggedAsAChange) {
+    struct Row {
+        int first;
+        int second;
+    };
+    for (Row row : {Row{0, 1}, Row{1, 0}, Row{0, 0}}) {
+        CLogMgr::GetInstance()->vaciar();
+        FakeMgr wifi(0);
+        Listener listener;
+        wifi.AddStatusListener(&listener);
+        wifi.device = row.first;
+        wifi.RefreshStatus(0);
+        EXPECT_EQ(listener.snapshot().size(), 1u);
+        EXPECT_TRUE(logResumes().empty()) << logResumes().front();
+        wifi.device = row.second;
+        wifi.RefreshStatus(0);
+        const char* name = row.second == 1 ? "ON" : "OFF";
+        EXPECT_EQ(countLines("EVENT_LOG_MGR_CHANGED_STATUS_RESUME", name), row.first != row.second ? 1u : 0u);
+        wifi.RemoveStatusListener(&listener);
+    }
 }
 
 TEST_F(MgrTest, RegistryFindsManagersByIdAndForwardsTimers) {

@@ -167,3 +167,43 @@ TEST_F(ClockTest, MissingOrCorruptFileMeansMachineTimeAndIsReportedOnce) {
         ::testing::internal::GetCapturedStderr();
     }
 }
+
+// Numbers the clock cannot work with (they would overflow its conversions) are refused with a
+// message, and the phone goes on with the machine's time.
+TEST_F(ClockTest, AbsurdNumbersInTheFileAreRefusedAndMachineTimeIsUsed) {
+    fs::create_directories(file().parent_path());
+    const char* rows[] = {
+        "0 9223372036854775807 1",
+        "-9223372036854775808 0 1",
+        "0 0 1e300",
+        "0 0 1e-300",
+        "0 0 inf",
+        "0 0 nan",
+        "99999999999999999 0 1",
+        "0 -99999999999999999 2",
+        "1700000000000 1700000000000 1e7",
+    };
+    for (const char* bad : rows) {
+        std::ofstream(file()) << bad << "\n";
+        ::testing::internal::CaptureStderr();
+        {
+            CSimClock clock(file());
+            EXPECT_EQ(clock.speed(), 1.0) << bad;
+            EXPECT_NEAR(clock.localMillis(), machineLocalMs(), 2000) << bad;
+            EXPECT_GE(clock.localTime().wYear, 2000) << bad;
+            EXPECT_GT(clock.realDuration(1000).count(), 0) << bad;
+        }
+        std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(file().string()), std::string::npos) << bad;
+        EXPECT_NE(err.find("machine's time"), std::string::npos) << bad << ": " << err;
+    }
+    // The clock's own changes keep to the same range.
+    CSimClock clock(file());
+    EXPECT_THROW(clock.setSpeed(1e300), std::exception);
+    EXPECT_THROW(clock.setSpeed(1e-9), std::exception);
+    EXPECT_THROW(clock.setLocalMillis(INT64_MAX), std::exception);
+    EXPECT_THROW(clock.advance(INT64_MAX), std::exception);
+    EXPECT_THROW(clock.advance(INT64_MIN), std::exception);
+    clock.advance(kHour);
+    EXPECT_NEAR(clock.localMillis(), machineLocalMs() + kHour, 2000);
+}

@@ -179,6 +179,19 @@ TEST_F(ScheduleEngineTest, MovingToAnotherPlaceEndsTheFrameAndStartsTheNewPlaces
     auto log = logged(CScheduleEngine::kLogSource);
     EXPECT_NE(std::find(log.begin(), log.end(), "Start Office - Work(09:00-17:00) (1)"), log.end());
     EXPECT_NE(std::find(log.begin(), log.end(), "End Home - All day (0)"), log.end());
+    // The descriptions name one action in the singular, none in the plural.
+    std::vector<std::string> descriptions;
+    for (const CLogEvent& e : CLogMgr::GetInstance()->GetQueue()) {
+        if (e.GetSource() == CScheduleEngine::kLogSource) {
+            descriptions.push_back(e.GetDescription());
+        }
+    }
+    EXPECT_NE(std::find(descriptions.begin(), descriptions.end(),
+                        "Office: the time frame Work(09:00-17:00) has started (1 action)."),
+              descriptions.end());
+    EXPECT_NE(std::find(descriptions.begin(), descriptions.end(),
+                        "Home: the time frame All day has ended (0 actions)."),
+              descriptions.end());
 
     // The same place again changes nothing.
     ScriptedPhoneTest::ril->notifyLocation(2223, 10);

@@ -42,7 +42,10 @@ std::string CDeviceArgs::FormatDuration(int64_t ms) {
 }
 
 bool CDeviceArgs::ParseInt(const std::string& text, long long min, long long max, long long& value) {
-    if (text.empty() || text.size() > 19) {
+    // Digits with an optional minus: strtoll alone would also take blanks and a plus sign.
+    size_t first = text.size() > 1 && text[0] == '-' ? 1 : 0;
+    if (text.empty() || text.size() > 19 ||
+        text.find_first_not_of("0123456789", first) != std::string::npos || first == text.size()) {
         return false;
     }
     char* end = nullptr;

@@ -2,8 +2,12 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -13,6 +17,8 @@
 #include "core/DateTime.h"
 #include "core/Utf16.h"
 #include "platform/CControlClient.h"
+#include "platform/ControlProtocol.h"
+#include "platform/PlatformError.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimShell.h"
@@ -175,6 +181,10 @@ int CDeviceTool::forward(const std::vector<std::string>& words) {
             std::fputs(reply.c_str(), stdout);
             return kOk;
         case platform::CControlClient::Status::Refused:
+            if (reply.rfind(platform::control::kBadArguments, 0) == 0) {
+                return usageError(words.front() + ": " +
+                                  reply.substr(std::strlen(platform::control::kBadArguments)));
+            }
             return fail(reply);
         case platform::CControlClient::Status::NotRunning:
             std::fprintf(stderr, "zentrova-device: %s; '%s' needs the running program\n", reply.c_str(),
@@ -220,19 +230,27 @@ int CDeviceTool::clock(const std::vector<std::string>& args) {
         if (!parseTime(args[1], t)) {
             return usageError("clock set: expected 'YYYY-MM-DD HH:MM:SS', got '" + args[1] + "'");
         }
-        sim->setLocalMillis(platform::sim::CSimClock::toMillis(t));
+        try {
+            sim->setLocalMillis(platform::sim::CSimClock::toMillis(t));
+        } catch (const platform::PlatformError& e) {
+            return usageError(std::string("clock set: ") + e.what());
+        }
     } else if (args[0] == "advance" && args.size() == 2) {
         int64_t ms = 0;
         if (!CDeviceArgs::ParseDuration(args[1], ms)) {
             return usageError("clock advance: expected a duration such as 90m, 2h, 30s or 1d, got '" +
                               args[1] + "'");
         }
-        sim->advance(ms);
+        try {
+            sim->advance(ms);
+        } catch (const platform::PlatformError& e) {
+            return usageError(std::string("clock advance: ") + e.what());
+        }
     } else if (args[0] == "speed" && args.size() == 2) {
         char* end = nullptr;
         double f = std::strtod(args[1].c_str(), &end);
-        if (end == args[1].c_str() || *end || !(f > 0) || f > 1e6) {
-            return usageError("clock speed: expected a positive factor, got '" + args[1] + "'");
+        if (end == args[1].c_str() || *end || !(f >= 0.001) || f > 1e6) {
+            return usageError("clock speed: expected a factor from 0.001 to 1000000, got '" + args[1] + "'");
         }
         sim->setSpeed(f);
     } else {
@@ -317,9 +335,18 @@ int CDeviceTool::reg(const std::vector<std::string>& args) {
         const std::string& data = args[4];
         platform::Result rc = platform::ERROR_SUCCESS;
         if (type == "dword") {
+            // Decimal digits, or 0x and hex digits; strtoull alone would take blanks and signs
+            // ("-1" as 0xFFFFFFFF).
+            bool isHex = data.size() > 2 && data[0] == '0' && (data[1] == 'x' || data[1] == 'X');
+            bool digitsOnly =
+                !data.empty() && std::all_of(data.begin() + (isHex ? 2 : 0), data.end(), [&](char c) {
+                    return isHex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                                 : std::isdigit(static_cast<unsigned char>(c)) != 0;
+                });
             char* end = nullptr;
-            unsigned long long n = std::strtoull(data.c_str(), &end, 0);
-            if (data.empty() || *end || n > 0xFFFFFFFFull || data[0] == '-') {
+            errno = 0;
+            unsigned long long n = digitsOnly ? std::strtoull(data.c_str(), &end, isHex ? 16 : 10) : 0;
+            if (!digitsOnly || errno == ERANGE || n > 0xFFFFFFFFull) {
                 return usageError("reg set: not a 32-bit unsigned number: '" + data + "'");
             }
             rc = r.setDword(root, path, name, static_cast<uint32_t>(n));
@@ -330,14 +357,12 @@ int CDeviceTool::reg(const std::vector<std::string>& args) {
             if (data.size() % 2) {
                 return usageError("reg set: binary data needs an even number of hex digits");
             }
+            if (!std::all_of(data.begin(), data.end(),
+                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
+                return usageError("reg set: not hex: '" + data + "'");
+            }
             for (size_t i = 0; i < data.size(); i += 2) {
-                char* end = nullptr;
-                std::string pair = data.substr(i, 2);
-                long b = std::strtol(pair.c_str(), &end, 16);
-                if (*end) {
-                    return usageError("reg set: not hex: '" + data + "'");
-                }
-                bytes.push_back(static_cast<uint8_t>(b));
+                bytes.push_back(static_cast<uint8_t>(std::stoul(data.substr(i, 2), nullptr, 16)));
             }
             rc = r.setBinary(root, path, name, bytes);
         } else {

@@ -439,16 +439,17 @@ int CProfileCommands::TablesChanged() {
             return CDeviceTool::kOk;
         case platform::CControlClient::Status::Refused:
             if (reply == platform::control::unknownVerbReply("dbchanged")) {
-                std::fprintf(
-                    stderr,
-                    "zentrova-device: warning: the change is stored, but the running program cannot be "
-                    "told to read its tables again yet; it sees the change after a restart\n");
-                return CDeviceTool::kOk;
+                reply = "it does not know the command yet";
             }
             break;
         case platform::CControlClient::Status::Failed:
             break;
     }
-    return CDeviceArgs::Fail("the change is stored, but the running program did not read its tables again: " +
-                             reply);
+    // The change is in the database, which is what the command was for: it did not fail. The
+    // program reads its tables again at its next start, or at the next change it is told of.
+    std::fprintf(stderr,
+                 "zentrova-device: warning: the change is stored, but the running program could not be told "
+                 "to read its tables again (%s); it sees the change after a restart\n",
+                 reply.c_str());
+    return CDeviceTool::kOk;
 }
