@@ -334,8 +334,16 @@ void CRilMgr::LocationChanged(int cell, int area, int fromNotification) {
     if (cell < 1 || area < 1) {
         refreshStatusMode = 0;
         stateWhenRequest = 0;
+        // A notification without a cell: the radio is on but has no coverage. The listeners
+        // hear it once, so that the schedule keeps the last place.
+        if (fromNotification && cell == 0 && area == 0 && !noCoverage.exchange(true)) {
+            cellId = 0;
+            areaCode = 0;
+            FireStatusChanged(IStatusListener::kCodeLocation);
+        }
         return;
     }
+    noCoverage = false;
     std::lock_guard lock(_locationLock);
     uint32_t powerState = 0;
     platform::Services::get().power().GetSystemPowerState(powerState);
@@ -509,6 +517,7 @@ void CRilMgr::StatusChanged(int status, int mgrId, int) {
         signalLevel = 0;
         cellId = 0;
         areaCode = 0;
+        noCoverage = false;  // the radio is off, which is another case
         RefreshPanelControlSignal();
     } else {
         RefreshStatus(1);

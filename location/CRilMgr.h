@@ -120,6 +120,8 @@ class CRilMgr : public CMgr,
 
     platform::RilHandle GetHRil() const { return hRil.load(); }
     int GetCellID() const { return cellId.load(); }
+    // The radio is on but the last notification had no serving cell.
+    bool IsWithoutCoverage() const { return noCoverage.load(); }
     int GetAreaCode() const { return areaCode.load(); }
     int GetSignalLevel() const { return signalLevel.load(); }
     void SetSignalLevel(int level) {
@@ -166,6 +168,7 @@ class CRilMgr : public CMgr,
     std::mutex _requestLock;  // a request and the keeping of its id
     std::atomic<platform::RilHandle> hRil{0};
     std::atomic<int> cellId{0};
+    std::atomic<bool> noCoverage{false};
     std::atomic<int> areaCode{0};
     std::atomic<int> signalLevel{0};
     std::atomic<int> locationMode{1};

@@ -689,7 +689,7 @@ void CScheduleEngine::StatusChangedAsync(int status, int mgrId, int code) {
         LogFormateado(2, "Estando el telefono apagado acaba planificacion");
         int place = PlaceWithPhoneOff(engine);
         StartCurrentFrameOrScheduleNext(place, false);
-    } else if (locationReport && IsPhoneOff()) {
+    } else if (locationReport && (IsPhoneOff() || (engine && engine->IsWithoutCoverage()))) {
         LogFormateado(2, "Hemos perdido cobertura o telefono apagado. Nos mantenemos.");
         int place = static_cast<int>(CConfigurationZentrova::GetLongOr("last_place", 0));
         if (place != 0) {

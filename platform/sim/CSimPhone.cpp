@@ -74,6 +74,7 @@ std::vector<std::pair<std::string, std::string>> rowsOf(const CSimPhone::State& 
         {"wifi_power", std::to_string(static_cast<int>(s.wifiPower))},
         {"bt", CSimPhone::bluetoothName(s.bluetooth)},
         {"radio", onOff(s.radio)},
+        {"registered", onOff(s.registered)},
         {"sim", s.simLocked ? "locked" : "unlocked"},
         {"sim_pin", s.simPin},
         {"pin_prompt", s.pinPrompt ? "shown" : "closed"},
@@ -141,13 +142,18 @@ CSimPhone::State readState(CSqliteConnection& db, bool* complete = nullptr) {
     if (const std::string* t = text("radio")) {
         s.radio = *t != "off";
     }
+    flag("registered", "on", "off", s.registered);
+    s.registered = s.registered && s.radio;
     flag("sim", "locked", "unlocked", s.simLocked);
     if (const std::string* t = text("sim_pin"); t && CSimPhone::validPin(*t)) {
         s.simPin = *t;
     }
     flag("pin_prompt", "shown", "closed", s.pinPrompt);
-    number("cell", 1, kInt32Max, s.cell);
-    number("lac", 1, kInt32Max, s.lac);
+    number("cell", 0, kInt32Max, s.cell);
+    number("lac", 0, kInt32Max, s.lac);
+    if (s.cell == 0 || s.lac == 0) {
+        s.cell = s.lac = 0;  // no coverage is both
+    }
     number("signal", kInt32Min, kInt32Max, s.signal);
     int32_t lo = s.signalMin, hi = s.signalMax;
     number("signal_min", kInt32Min, kInt32Max, lo);
@@ -442,6 +448,27 @@ Result CSimPhone::setBluetooth(Bluetooth mode) {
 Result CSimPhone::setRadio(bool on) {
     return change([on](State& s) {
         s.radio = on;
+        if (!on) {
+            s.registered = false;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setRegistered(bool registered) {
+    return change([registered](State& s) {
+        if (registered && !s.radio) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        s.registered = registered;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setNoCoverage() {
+    return change([](State& s) {
+        s.cell = 0;
+        s.lac = 0;
         return ERROR_SUCCESS;
     });
 }
@@ -685,7 +712,22 @@ void CSimPhone::registerControlCommands(const std::weak_ptr<CSimPhone>& phone, C
     });
     control.on("radio", [=](const Words& args) {
         bool on = onOffArgument(args, "radio");
-        return done(live()->setRadio(on), line("radio", onOff(on)));
+        std::shared_ptr<CSimPhone> p = live();
+        Result r = p->setRadio(on);
+        // A radio switched on from outside registers by itself.
+        if (r == ERROR_SUCCESS && on) {
+            r = p->setRegistered(true);
+        }
+        return done(r, line("radio", onOff(on)));
+    });
+    control.on("power", [=](const Words& args) {
+        static const std::map<std::string, uint32_t> kStates = {
+            {"on", POWER_STATE_ON}, {"idle", POWER_STATE_IDLE}, {"suspend", POWER_STATE_SUSPEND}};
+        auto it = args.size() == 1 ? kStates.find(args[0]) : kStates.end();
+        if (it == kStates.end()) {
+            throw Error("power: expected on, idle or suspend");
+        }
+        return done(live()->setPowerState(it->second), line("power", hex(it->second)));
     });
     control.on("bt", [=](const Words& args) {
         Bluetooth mode;
@@ -695,8 +737,11 @@ void CSimPhone::registerControlCommands(const std::weak_ptr<CSimPhone>& phone, C
         return done(live()->setBluetooth(mode), line("bt", bluetoothName(mode)));
     });
     control.on("cell", [=](const Words& args) {
+        if (args.size() == 1 && args[0] == "none") {
+            return done(live()->setNoCoverage(), line("cell", "0") + line("lac", "0"));
+        }
         if (args.size() != 2) {
-            throw Error("cell: expected CELL LAC");
+            throw Error("cell: expected CELL LAC, or none");
         }
         auto cell = static_cast<int32_t>(number(args[0], 1, INT32_MAX, "cell: CELL"));
         auto lac = static_cast<int32_t>(number(args[1], 1, INT32_MAX, "cell: LAC"));

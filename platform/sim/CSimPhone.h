@@ -47,7 +47,11 @@ class CSimPhone {
         DevicePowerState wifiPower = DevicePowerState::D4;
         Bluetooth bluetooth = Bluetooth::Off;
         bool radio = true;
-        // The serving cell and the signal strength in dBm with its range.
+        // Registered on the network: a radio that comes on registers (the program asks for it; a
+        // change from outside registers at once) and only then has a serving cell.
+        bool registered = true;
+        // The serving cell and the signal strength in dBm with its range. Cell and area 0: no
+        // coverage.
         int32_t cell = 1000;
         int32_t lac = 100;
         int32_t signal = -80;
@@ -145,6 +149,10 @@ class CSimPhone {
     Result setWifiPower(DevicePowerState power);
     Result setBluetooth(Bluetooth mode);
     Result setRadio(bool on);
+    // Registration on the network (only with the radio on).
+    Result setRegistered(bool registered);
+    // Takes the serving cell away (no coverage), until setCell gives one.
+    Result setNoCoverage();
     // ERROR_INVALID_PARAMETER for a cell or area code below 1.
     Result setCell(int32_t cell, int32_t lac);
     // Without a range the stored one stays; ERROR_INVALID_PARAMETER unless minimum < maximum.

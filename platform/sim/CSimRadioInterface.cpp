@@ -122,8 +122,8 @@ long CSimRadioInterface::request(RilHandle handle, Answer answer) {
 
 long CSimRadioInterface::getCellTowerInfo(RilHandle handle) {
     return request(handle, [](const CSimPhone::State& s, uint32_t& code, std::vector<uint8_t>& data) {
-        // With the radio off the phone has no serving cell.
-        if (s.radio) {
+        // With the radio off, before registration and without coverage there is no serving cell.
+        if (s.radio && s.registered && s.cell > 0) {
             code = RIL_RESULT_OK;
             data = cellTowerRecord(s);
         }
@@ -150,7 +150,11 @@ void CSimRadioInterface::changed(const CSimPhone::State& before, const CSimPhone
     if (!after.radio) {
         return;
     }
-    if (!before.radio || before.cell != after.cell || before.lac != after.lac) {
+    // The location is known once the phone is registered; a change of cell, or the loss of
+    // coverage (cell and area 0), is told as it happens.
+    const bool located = after.registered && (!before.registered || !before.radio ||
+                                              before.cell != after.cell || before.lac != after.lac);
+    if (located) {
         broadcast(RIL_NOTIFY_LOCATIONUPDATE, locationRecord(after));
     }
     if (before.radio && (before.signal != after.signal || before.signalMin != after.signalMin ||

@@ -81,7 +81,7 @@ long CSimTelephony::setEquipmentState(LineHandle line, uint32_t state) {
 long CSimTelephony::registerOnNetwork(LineHandle line) {
     return request(line, kRegisterDelayMs, [phone = _phone] {
         try {
-            return phone->state().radio ? 0u : kFailed;
+            return phone->setRegistered(true) == ERROR_SUCCESS ? 0u : kFailed;
         } catch (const PlatformError&) {
             return kFailed;
         }
@@ -89,7 +89,13 @@ long CSimTelephony::registerOnNetwork(LineHandle line) {
 }
 
 long CSimTelephony::unregisterFromNetwork(LineHandle line) {
-    return request(line, kUnregisterDelayMs, [] { return 0u; });
+    return request(line, kUnregisterDelayMs, [phone = _phone] {
+        try {
+            return phone->setRegistered(false) == ERROR_SUCCESS ? 0u : kFailed;
+        } catch (const PlatformError&) {
+            return kFailed;
+        }
+    });
 }
 
 }  // namespace platform::sim

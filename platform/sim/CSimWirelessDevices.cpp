@@ -59,6 +59,9 @@ uint32_t CSimWirelessDevices::ChangeRadioState(const WirelessDevice& device, uin
                 return ERROR_INVALID_PARAMETER;
             }
             r = _phone->setRadio(state == 1);
+            if (r == ERROR_SUCCESS && state == 1) {
+                r = _phone->setRegistered(true);  // the phone registers by itself
+            }
             break;
         case WDEVICE_BLUETOOTH:
             if (!named(kBluetoothName)) {

@@ -272,8 +272,7 @@ TEST_F(RilMgrTest, PollingSurvivesAForcedReadingAndFollowsItsSetting) {
     // A forced reading (an action, the highest power) clears the manager's notification, which is
     // the poll: it is armed again.
     engine.SetMaxPower();
-    ASSERT_TRUE(engine.GetHandleFinishOperation().Wait(10000));
-    EXPECT_TRUE(Armed(CMgr::MGR_RIL));
+    EXPECT_TRUE(WaitUntil([] { return Armed(CMgr::MGR_RIL); }));
     // Switching polling off in the settings takes effect at once, and on again too.
     config->SetLongParameter("refresh_location", 0);
     EXPECT_TRUE(WaitUntil([] { return !Armed(CMgr::MGR_RIL); }));
@@ -290,7 +289,6 @@ TEST_F(RilMgrTest, APollThatSwitchesTheRadioKeepsTheUsersTimeLimit) {
     ASSERT_EQ(phone.GetStatus(), 1);
     // The user switched the radio off for 30 minutes.
     phone.ForceStatus(1, 30, 0, 0);
-    ASSERT_TRUE(phone.GetHandleFinishOperation().Wait(10000));
     ASSERT_TRUE(WaitUntil([] { return Armed(CMgr::MGR_PHONE); }));
 
     config->SetLongParameter("refresh_location", 5);
@@ -306,6 +304,25 @@ TEST_F(RilMgrTest, APollThatSwitchesTheRadioKeepsTheUsersTimeLimit) {
     // ...and the user's change still reverts when its time is up.
     EXPECT_TRUE(Armed(CMgr::MGR_PHONE));
     EXPECT_TRUE(Armed(CMgr::MGR_RIL));
+}
+
+TEST_F(RilMgrTest, LosingCoverageIsToldOnceAndACellBringsThePlaceBack) {
+    CRilMgr engine;
+    engine.Initialize();
+    RecordingListener listener;
+    engine.AddStatusListener(&listener);
+    ril->notifyLocation(1234, 56);
+    ASSERT_EQ(listener.count(1), 1);
+    ril->notifyLocation(0, 0);
+    ril->notifyLocation(0, 0);
+    EXPECT_EQ(listener.count(1), 2);
+    EXPECT_TRUE(engine.IsWithoutCoverage());
+    EXPECT_EQ(engine.GetCellID(), 0);
+    ril->notifyLocation(1234, 56);
+    EXPECT_EQ(listener.count(1), 3);
+    EXPECT_FALSE(engine.IsWithoutCoverage());
+    EXPECT_EQ(engine.GetCurrentPlace(), homeId);
+    engine.RemoveStatusListener(&listener);
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <future>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/CConfigurationZentrova.h"
@@ -159,6 +162,52 @@ TEST_F(MobilePhoneMgrTest, AcLineChangesReachTheListenersOnce) {
     EXPECT_EQ(phone.GetAcPlugged(), 1);
     EXPECT_EQ(listener.codes, (std::vector<int>{1}));
     phone.RemoveStatusListener(&listener);
+}
+
+// A box that stays open until the test closes it.
+struct HeldBox : platform::IMessageBoxes {
+    int show(platform::BoxKind, const std::string&) override {
+        std::unique_lock lock(m);
+        shown = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return closed; });
+        return 0;
+    }
+    bool waitShown() {
+        std::unique_lock lock(m);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return shown; });
+    }
+    void close() {
+        std::lock_guard lock(m);
+        closed = true;
+        changed.notify_all();
+    }
+    std::mutex m;
+    std::condition_variable changed;
+    bool shown = false;
+    bool closed = false;
+};
+
+TEST_F(MobilePhoneMgrTest, TheSimErrorBoxDoesNotHoldUpTheLine) {
+    CMobilePhoneMgr phone;
+    phone.Initialize();
+    phone.SetPin("1111");  // wrong: the SIM takes 1234
+    sim->locked = true;
+    auto box = std::make_shared<HeldBox>();
+    services->setBoxes(box);
+    phone.EstablecerRadio(1);
+    // The reply to "full" checks the SIM on the line's callback thread; the user has not
+    // answered the error box yet.
+    std::thread callback([&] { line->replyLast(0); });
+    ASSERT_TRUE(box->waitShown());
+    // Another request of the line meanwhile is not kept waiting for the user.
+    auto restart = std::async(std::launch::async, [&] { phone.RestartRadio(); });
+    const bool answered = restart.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    box->close();
+    callback.join();
+    restart.wait();
+    EXPECT_TRUE(answered);
+    services->setBoxes(boxes);
 }
 
 }  // namespace

@@ -178,6 +178,19 @@ TEST_F(SimCellularTest, RequestsAnswerFromTheRadioState) {
     EXPECT_EQ(platform::RilWord(signal.data, 12), -110);
     EXPECT_EQ(platform::RilWord(signal.data, 16), -50);
 
+    // Without coverage, and before a radio that came on has registered, there is no serving cell.
+    ASSERT_EQ(phone->setNoCoverage(), platform::ERROR_SUCCESS);
+    EXPECT_EQ(ask(ril(), h, inbox, &platform::IRadioInterface::getCellTowerInfo).code,
+              platform::RIL_RESULT_ERROR);
+    ASSERT_EQ(phone->setCell(4321, 77), platform::ERROR_SUCCESS);
+    ASSERT_EQ(phone->setRadio(false), platform::ERROR_SUCCESS);
+    ASSERT_EQ(phone->setRadio(true), platform::ERROR_SUCCESS);
+    EXPECT_EQ(ask(ril(), h, inbox, &platform::IRadioInterface::getCellTowerInfo).code,
+              platform::RIL_RESULT_ERROR);
+    ASSERT_EQ(phone->setRegistered(true), platform::ERROR_SUCCESS);
+    EXPECT_EQ(ask(ril(), h, inbox, &platform::IRadioInterface::getCellTowerInfo).code,
+              platform::RIL_RESULT_OK);
+
     // With the radio off there is no serving cell and no signal.
     ASSERT_EQ(phone->setRadio(false), platform::ERROR_SUCCESS);
     tower = ask(ril(), h, inbox, &platform::IRadioInterface::getCellTowerInfo);
@@ -235,12 +248,17 @@ TEST_F(SimCellularTest, NotificationsReachOnlyOpenConnectionsThatAskedForThem) {
     ASSERT_EQ(phone->setRadio(true), platform::ERROR_SUCCESS);
     ASSERT_EQ(phone->setSignal(-60), platform::ERROR_SUCCESS);
     settle();
-    ASSERT_EQ(listener.items().size(), 3u);
-    EXPECT_EQ(platform::RilWord(listener.items()[1].data, 8), 3000);
-    RilEvent s = listener.items()[2];
+    // Back on, the phone has no location until it has registered on the network.
+    ASSERT_EQ(listener.items().size(), 2u);
+    RilEvent s = listener.items()[1];
     EXPECT_EQ(s.code, platform::RIL_NOTIFY_SIGNALQUALITY);
     EXPECT_EQ(platform::RilWord(s.data, 8), -60);
     EXPECT_EQ(platform::RilWord(s.data, 12), -113);
+    ASSERT_EQ(phone->setRegistered(true), platform::ERROR_SUCCESS);
+    settle();
+    ASSERT_EQ(listener.items().size(), 3u);
+    EXPECT_EQ(listener.items()[2].code, platform::RIL_NOTIFY_LOCATIONUPDATE);
+    EXPECT_EQ(platform::RilWord(listener.items()[2].data, 8), 3000);
     EXPECT_EQ(selfClosing.items().size(), 1u);
 
     // A control verb of the running program reaches the notifier in the same way.
@@ -251,15 +269,22 @@ TEST_F(SimCellularTest, NotificationsReachOnlyOpenConnectionsThatAskedForThem) {
     std::string reply;
     ASSERT_EQ(platform::CControlClient(phoneHome).request({"cell", "5000", "500"}, reply),
               platform::CControlClient::Status::Ok);
-    control.stop();
     settle();
     ASSERT_EQ(listener.items().size(), 4u);
     EXPECT_EQ(platform::RilWord(listener.items()[3].data, 8), 5000);
+    // Out of coverage: told once, with cell and area 0.
+    ASSERT_EQ(platform::CControlClient(phoneHome).request({"cell", "none"}, reply),
+              platform::CControlClient::Status::Ok);
+    control.stop();
+    settle();
+    ASSERT_EQ(listener.items().size(), 5u);
+    EXPECT_EQ(platform::RilWord(listener.items()[4].data, 4), 0);
+    EXPECT_EQ(platform::RilWord(listener.items()[4].data, 8), 0);
 
     ASSERT_EQ(ril.close(a), platform::ERROR_SUCCESS);
     ASSERT_EQ(phone->setCell(6000, 600), platform::ERROR_SUCCESS);
     settle();
-    EXPECT_EQ(listener.items().size(), 4u);
+    EXPECT_EQ(listener.items().size(), 5u);
     EXPECT_EQ(ril.close(b), platform::ERROR_SUCCESS);
 }
 
@@ -377,6 +402,12 @@ TEST_F(SimCellularTest, ControlVerbsChangeThePhoneAndRefuseBadInput) {
     refused({"sim", "pin", "12a4"});
     refused({"sim", "pin", "123456789"});
     refused({"call", "hold"});
+    refused({"power", "sleep"});
+    EXPECT_EQ(ok({"power", "suspend"}), "power=0x200000\n");
+    EXPECT_EQ(ok({"power", "idle"}), "power=0x100000\n");
+    EXPECT_EQ(ok({"power", "on"}), "power=0x10000\n");
+    EXPECT_EQ(ok({"radio", "on"}), "radio=on\n");
+    EXPECT_EQ(ok({"radio", "off"}), "radio=off\n");
 
     // What the refusals left, and the whole state as the phone stored it.
     std::string all = ok({"phone"});
