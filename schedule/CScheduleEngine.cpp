@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
 #include "core/CBaseException.h"
@@ -197,11 +198,22 @@ void CScheduleEngine::HandleCommand(int command, void* argument) {
             break;
         }
         case kCommandStatusChanged: {
-            std::unique_ptr<CStatusMgrCode> record(static_cast<CStatusMgrCode*>(argument));
-            if (!record) {
+            std::unique_ptr<int> code(static_cast<int*>(argument));
+            if (!code) {
                 throw CBaseException("Se envio un comando status_changed sin parametro");
             }
-            StatusChangedAsync(record->status, record->mgrId, record->code);
+            std::optional<CStatusMgrCode> record;
+            {
+                std::lock_guard lock(_waitingStatusLock);
+                if (auto it = _waitingStatus.find(*code); it != _waitingStatus.end()) {
+                    record = it->second;
+                    _waitingStatus.erase(it);
+                }
+            }
+            if (record) {
+                ++_statusReports;
+                StatusChangedAsync(record->status, record->mgrId, record->code);
+            }
             break;
         }
         default:
@@ -211,9 +223,19 @@ void CScheduleEngine::HandleCommand(int command, void* argument) {
 
 void CScheduleEngine::StatusChanged(int status, int mgrId, int code) {
     if (mgrId == CMgr::MGR_RIL && (code == kCodeLocation || code == kCodeRefresh)) {
-        auto record = std::make_unique<CStatusMgrCode>(status, mgrId, code);
-        if (PostCommand(kCommandStatusChanged, kNoTimeLimit, record.get())) {
-            record.release();  // the command owns it now
+        // Only the latest location matters: a report of the same kind still waiting in the queue
+        // takes this one in (a frame boundary among them is kept), instead of a second command.
+        std::lock_guard lock(_waitingStatusLock);
+        if (auto it = _waitingStatus.find(code); it != _waitingStatus.end()) {
+            it->second.status = (it->second.status != 0 || status != 0) ? 1 : 0;
+            return;
+        }
+        _waitingStatus.emplace(code, CStatusMgrCode(status, mgrId, code));
+        auto argument = std::make_unique<int>(code);
+        if (PostCommand(kCommandStatusChanged, kNoTimeLimit, argument.get())) {
+            argument.release();  // the command owns it now
+        } else {
+            _waitingStatus.erase(code);
         }
         return;
     }
@@ -916,6 +938,7 @@ std::string CScheduleEngine::DescribeState() const {
     out += "locked=" + std::to_string(GetLockedMode()) + "\n";
     out += "locked_place=" + std::to_string(GetLockedMode() ? GetLockedPlace().GetId() : 0) + "\n";
     out += "executions=" + std::to_string(GetExecutions()) + "\n";
+    out += "status_reports=" + std::to_string(GetStatusReports()) + "\n";
     out += "engine_pending=" + std::to_string(GetCountCommandsPending()) + "\n";
     return out;
 }

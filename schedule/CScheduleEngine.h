@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/WorkerThread.h"
+#include "managers/CStatusMgrCode.h"
 #include "managers/IStatusListener.h"
 #include "managers/ITimeNotificationListener.h"
 #include "platform/SystemTime.h"
@@ -103,6 +105,8 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     std::string GetNextExecutionResume() const;
     std::string GetNextExecutionDescription() const;
     int GetExecutions() const { return _executor->GetExecutions(); }
+    // Status commands run (reports merged into one waiting command count once).
+    int GetStatusReports() const { return _statusReports.load(); }
 
     // Runs the actions of a frame for a moment (0 start, 1 end) when the frame is enabled; on the
     // worker thread.
@@ -171,4 +175,8 @@ class CScheduleEngine : public WorkerThread, public IStatusListener, public ITim
     std::atomic<int> _lockedMode{0};
     std::atomic<bool> _lockedByAlwaysOn{false};  // the lock ends with the always-on frame
     std::unique_ptr<CActionExecutor> _executor;
+    // The status reports waiting for their command, by code; a newer one merges into its entry.
+    std::mutex _waitingStatusLock;
+    std::map<int, CStatusMgrCode> _waitingStatus;
+    std::atomic<int> _statusReports{0};
 };

@@ -400,4 +400,19 @@ TEST_F(ScheduleEngineTest, ThePanelFollowsEveryExecutionAndClearsWhenTheFrameOrP
     EXPECT_EQ(panel.Shown(), "|");
 }
 
+TEST_F(ScheduleEngineTest, ReportsWaitingInTheQueueMergeIntoTheLatest) {
+    clock->setSpeed(1000);
+    phone->SetStatus(CMgr::kStatusNeverRead);  // the first report waits for the phone
+    ScriptedPhoneTest::ril->notifyLocation(1111, 10);
+    ASSERT_TRUE(WaitUntil([&] { return engine->GetStatusReports() == 1; }));
+    // A burst of moves while it waits: Home, Office, Home, ..., ending at the Office.
+    for (int move = 0; move < 10; ++move) {
+        ScriptedPhoneTest::ril->notifyLocation(move % 2 == 0 ? 1111 : 2222, 10);
+    }
+    phone->SetStatus(0);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(engine->GetStatusReports(), 2);
+    EXPECT_EQ(engine->GetCurrentPeriod().GetName(), "Work");
+}
+
 }  // namespace
