@@ -12,9 +12,9 @@
 #include <QCursor>
 
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/IMainPanel.h"
-#include "core/CTextsMgr.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
 #include "managers/CMobilePhoneMgr.h"
@@ -127,28 +127,31 @@ void CAppConnMgr::CheckNewInstallation() {
     if (_db->GetTablePlaces()->GetAllRecordsCopy().size() >= 2) {
         return;
     }
+    // An action without a speaker level keeps IntOp3 at -1 ("no level"): a 0 would set the
+    // volume to 0 when the action runs.
+    constexpr int n = -1;
     struct Included {
         const char* key;
         const char* image;
-        // moment (0 start, 1 end), action id, IntOp1, IntOp3, delay
+        // moment (0 start, 1 end), action id, IntOp1, IntOp3 (level), delay
         std::vector<std::array<int, 5>> actions;
     };
     static const std::vector<Included> kIncluded = {
-        {"INCLUDED_PROFILES_SILENT", "place_smells.png", {{0, 2, 0, 0, 0}, {1, 2, 2, 4, 0}}},
+        {"INCLUDED_PROFILES_SILENT", "place_smells.png", {{0, 2, 0, n, 0}, {1, 2, 2, 4, 0}}},
         {"INCLUDED_PROFILES_FULL_SOUND", "place_car_sedan_green.png", {{0, 2, 2, 4, 0}, {1, 2, 2, 3, 0}}},
         {"INCLUDED_PROFILES_FULL_PERFORMANCE",
          "place_car.png",
          {{0, 2, 2, 100, 0},
-          {0, 1, 2, 0, 0},
-          {0, 0, 1, 0, 0},
-          {0, 3, 0, 0, 0},
-          {0, 5, 2, 0, 10},
-          {0, 4, 2, 0, 30}}},
+          {0, 1, 2, n, 0},
+          {0, 0, 1, n, 0},
+          {0, 3, 0, n, 0},
+          {0, 5, 2, n, 10},
+          {0, 4, 2, n, 30}}},
         {"INCLUDED_PROFILES_SAVE_BATTERY",
          "place_hospital.png",
-         {{0, 2, 1, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 5, 1, 0, 0}, {0, 4, 1, 0, 0}}},
-        {"INCLUDED_PROFILES_NO_CONNECTIONS", "place_Snowy house (dark).png", {{0, 4, 0, 0, 0}}},
-        {"INCLUDED_PROFILES_CONNECT", "place_pc.png", {{0, 4, 2, 0, 0}}},
+         {{0, 2, 1, n, 0}, {0, 1, 0, n, 0}, {0, 0, 0, n, 0}, {0, 5, 1, n, 0}, {0, 4, 1, n, 0}}},
+        {"INCLUDED_PROFILES_NO_CONNECTIONS", "place_Snowy house (dark).png", {{0, 4, 0, n, 0}}},
+        {"INCLUDED_PROFILES_CONNECT", "place_pc.png", {{0, 4, 2, n, 0}}},
     };
     CTextsMgr* texts = CTextsMgr::GetInstance();
     for (const Included& included : kIncluded) {
