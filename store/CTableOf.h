@@ -38,8 +38,10 @@ class CTableOf : public CTableBase {
         auto& record = static_cast<TRecord&>(base);
         platform::CEOID oid = Find(record, 1);
         platform::CEOID written = 0;
-        if (oid == 0 || Volume().writeRecord(GetHandleDB(), oid, ToProps(record, false), written) !=
-                            platform::ERROR_SUCCESS) {
+        const std::vector<platform::CePropVal> values = ToProps(record, false);
+        if (oid == 0 || WithHandle([&](platform::CeDbHandle h) {
+                            return Volume().writeRecord(h, oid, values, written);
+                        }) != platform::ERROR_SUCCESS) {
             throw CExceptionDB(UpdateFailureText());
         }
         RowsChanged();
@@ -110,8 +112,9 @@ class CTableOf : public CTableBase {
     // Writes a new row; auto-numbered tables learn the key the volume gave it.
     void AddRecord(TRecord& record) {
         platform::CEOID oid = 0;
+        const std::vector<platform::CePropVal> props = ToProps(record, record.GetKey() != -1);
         platform::Result r =
-            Volume().writeRecord(GetHandleDB(), 0, ToProps(record, record.GetKey() != -1), oid);
+            WithHandle([&](platform::CeDbHandle h) { return Volume().writeRecord(h, 0, props, oid); });
         if (r != platform::ERROR_SUCCESS) {
             ManageDBErrorInsertRecord(r);
             return;
@@ -120,7 +123,8 @@ class CTableOf : public CTableBase {
             FlushVolume();
             record.SetCEOID(oid);
             std::vector<platform::CePropVal> values;
-            r = Volume().readRecord(GetHandleDB(), oid, {GetPIDKey()}, values);
+            r = WithHandle(
+                [&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {GetPIDKey()}, values); });
             if (r != platform::ERROR_SUCCESS || values.empty()) {
                 ManageDBErrorReadRecord(r == platform::ERROR_SUCCESS ? platform::ERROR_NO_DATA : r);
             } else {
@@ -150,7 +154,7 @@ class CTableOf : public CTableBase {
     // Reads every row of the database in key order.
     void ReadAll(std::vector<TRecord>& rows) {
         std::vector<platform::CEOID> ids;
-        platform::Result r = Volume().recordIds(GetHandleDB(), ids);
+        platform::Result r = WithHandle([&](platform::CeDbHandle h) { return Volume().recordIds(h, ids); });
         if (r != platform::ERROR_SUCCESS) {
             ManageDBErrorSeekRecord(r);
             return;
@@ -158,7 +162,7 @@ class CTableOf : public CTableBase {
         rows.reserve(ids.size());
         for (platform::CEOID oid : ids) {
             std::vector<platform::CePropVal> values;
-            r = Volume().readRecord(GetHandleDB(), oid, {}, values);
+            r = WithHandle([&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {}, values); });
             if (r != platform::ERROR_SUCCESS) {
                 ManageDBErrorReadRecord(r);
                 continue;
