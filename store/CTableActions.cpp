@@ -98,9 +98,9 @@ void CTableActions::GetAllRecordsForPeriod(std::vector<CStrAction>& out, int idP
 }
 
 std::optional<CStrAction> CTableActions::GetAction(int idPeriod, int id, bool create, int type) {
-    CheckAndLoadCache();
     {
         std::lock_guard lock(CriticalSection());
+        CheckAndLoadCache();
         for (const CStrAction& a : _cache) {
             if (a.GetIdPeriod() == idPeriod && a.GetId() == id && a.GetType() == type) {
                 return a;

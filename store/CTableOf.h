@@ -49,8 +49,9 @@ class CTableOf : public CTableBase {
 
     int FindAndFill(CStrBase& base) override {
         auto& record = static_cast<TRecord&>(base);
-        CheckAndLoadCache();
+        // Loaded and read under one hold of the lock, so no invalidation comes between.
         std::lock_guard lock(CriticalSection());
+        CheckAndLoadCache();
         for (const TRecord& row : _cache) {
             if (row.GetKey() == record.GetKey()) {
                 record = row;
@@ -81,8 +82,8 @@ class CTableOf : public CTableBase {
     // Calls `visit` with every cached row, under the table's lock (the cache is loaded first).
     template <typename Visit>
     void ForEachCached(Visit visit) {
-        CheckAndLoadCache();
         std::lock_guard lock(CriticalSection());
+        CheckAndLoadCache();
         for (const TRecord& row : _cache) {
             visit(row);
         }
@@ -90,8 +91,8 @@ class CTableOf : public CTableBase {
 
     // A copy of every row, safe to keep across changes.
     std::vector<TRecord> GetAllRecordsCopy() {
-        CheckAndLoadCache();
         std::lock_guard lock(CriticalSection());
+        CheckAndLoadCache();
         return _cache;
     }
 
