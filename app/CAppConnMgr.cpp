@@ -32,6 +32,8 @@ CAppConnMgr::CAppConnMgr()
       _phone(std::make_unique<CMobilePhoneMgr>()),
       _broker(std::make_unique<CNotificationBroker>()),
       _ril(std::make_unique<CRilMgr>()) {
+    // A damaged database file is put aside at start, and the backup or a new one used instead.
+    _db->SetRecoversDamagedVolume(true);
     _wifi = std::make_unique<CWifiOssVcsMgr>();
     // The cell history exists before any manager reports a cell.
     CCellMgr::GetInstance();

@@ -147,6 +147,15 @@ int CDB::OpenVolumeAndTables(int insertDefaults) {
     platform::CeVolumeId id = platform::kInvalidVolume;
     std::string why;
     platform::Result rc = volume().mount(_dbName, id, &why);
+    _volumeDamaged = rc == platform::ERROR_BADDB;
+    if (rc == platform::ERROR_BADDB && _recoversDamaged && PutDamagedVolumeAside(why, true)) {
+        rc = volume().mount(_dbName, id, &why);
+        _volumeDamaged = rc == platform::ERROR_BADDB;
+        if (_volumeDamaged && PutDamagedVolumeAside(why, false)) {
+            // The backup was damaged as well (and is kept as it was): a new database.
+            rc = volume().mount(_dbName, id, &why);
+        }
+    }
     if (rc != platform::ERROR_SUCCESS) {
         _idVolume = platform::kInvalidVolume;
         _errorText = FitBuffer(SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR OPENING VOLUME"),
@@ -181,6 +190,49 @@ int CDB::OpenVolumeAndTables(int insertDefaults) {
     }
     LogMemoryState("-CDB::OpenDB()", memory);
     return 1;
+}
+
+bool CDB::PutDamagedVolumeAside(const std::string& why, bool offerBackup) {
+    LogFormateado(1, "%s", why);
+    namespace fs = std::filesystem;
+    SYSTEMTIME t = platform::Services::get().clock().localTime();
+    const std::string stamp =
+        SafeSprintf("%04d%02d%02d-%02d%02d%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    std::string aside = _dbName + ".damaged-" + stamp;
+    std::error_code ec;
+    for (int n = 2; fs::exists(aside, ec); ++n) {
+        aside = _dbName + ".damaged-" + stamp + "-" + std::to_string(n);
+    }
+    fs::rename(_dbName, aside, ec);
+    if (ec) {
+        LogFormateado(1, "%s: cannot be put aside: %s", _dbName, ec.message());
+        return false;
+    }
+    // Its write-ahead log belongs to it and must not be applied to another file.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        std::error_code ignored;
+        if (fs::exists(_dbName + suffix, ignored)) {
+            fs::rename(_dbName + suffix, aside + suffix, ignored);
+        }
+    }
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    std::string message = SafeSprintf(texts->GetText("DB_DAMAGED_KEPT_ASIDE"), _dbName, aside);
+    bool restored = false;
+    if (offerBackup && fs::exists(_dbNameBak, ec) &&
+        QuestionBox(
+            "%s", message + "\n\n" + SafeSprintf(texts->GetText("DB_DAMAGED_RESTORE_BACKUP"), _dbNameBak)) ==
+            IDYES_ANSWER) {
+        fs::copy_file(_dbNameBak, _dbName, fs::copy_options::overwrite_existing, ec);
+        restored = !ec;
+        if (ec) {
+            LogFormateado(1, "%s: %s", _dbNameBak, ec.message());
+            fs::remove(_dbName, ec);
+        }
+    }
+    TextBox(message + "\n\n" +
+            (restored ? SafeSprintf(texts->GetText("DB_DAMAGED_BACKUP_RESTORED"), _dbNameBak)
+                      : SafeSprintf(texts->GetText("DB_DAMAGED_NEW_DATABASE"))));
+    return true;
 }
 
 void CDB::ImportPendingExport() {
@@ -218,24 +270,33 @@ void CDB::ImportPendingExport() {
 }
 
 int CDB::CloseDB(int invalidateCaches) {
-    std::lock_guard lock(_lock);
-    platform::CeVolumeId id = _idVolume.load();
-    if (!_isOpen) {
-        return 1;
+    {
+        std::lock_guard lock(_lock);
+        platform::CeVolumeId id = _idVolume.load();
+        if (!_isOpen) {
+            return 1;
+        }
+        if (volume().flush(id) != platform::ERROR_SUCCESS) {
+            LogFormateado(1, "CDB::CloseDB: the volume could not be flushed");
+            return 0;
+        }
+        // Only the handles: a reader on another thread may hold a table's lock while it waits
+        // for this one to reopen the database.
+        for (CTableBase* table : _managed) {
+            table->Close(0);
+        }
+        if (volume().unmount(id) != platform::ERROR_SUCCESS) {
+            LogFormateado(1, "CDB::CloseDB: the volume could not be unmounted");
+            return 0;
+        }
+        _idVolume = platform::kInvalidVolume;
+        _isOpen = false;
     }
-    if (volume().flush(id) != platform::ERROR_SUCCESS) {
-        LogFormateado(1, "CDB::CloseDB: the volume could not be flushed");
-        return 0;
+    if (invalidateCaches) {
+        for (CTableBase* table : _managed) {
+            table->InvalidateCache();
+        }
     }
-    for (CTableBase* table : _managed) {
-        table->Close(invalidateCaches);
-    }
-    if (volume().unmount(id) != platform::ERROR_SUCCESS) {
-        LogFormateado(1, "CDB::CloseDB: the volume could not be unmounted");
-        return 0;
-    }
-    _idVolume = platform::kInvalidVolume;
-    _isOpen = false;
     return 1;
 }
 
@@ -744,31 +805,37 @@ bool CDB::ImportFromXML(const std::string& path) {
     }
     // The new contents are complete: put them in place of the old ones. Nobody may open the old
     // file meanwhile.
-    std::lock_guard hold(_lock);
-    bool wasOpen = _isOpen;
-    if (!CloseDB(1)) {
+    bool closed = false;
+    {
+        std::lock_guard hold(_lock);
+        bool wasOpen = _isOpen;
+        closed = CloseDB(0) != 0;
+        if (closed) {
+            // The old file's write-ahead log is empty once it is closed; a stale one must not be
+            // applied to the new file.
+            for (const char* suffix : {"-wal", "-shm"}) {
+                std::filesystem::remove(_dbName + suffix, ec);
+            }
+            std::filesystem::rename(building, _dbName, ec);
+            if (wasOpen) {
+                OpenVolumeAndTables(0);
+            }
+        }
+    }
+    setWaitCursor(false);
+    if (!closed) {
         // The old database is still in use: it stays, and so does what it holds.
         for (const char* suffix : {"", "-wal", "-shm"}) {
             std::filesystem::remove(building + suffix, ec);
         }
-        setWaitCursor(false);
         ErrorBox("%s: the database could not be closed; nothing was imported", _dbName);
         return false;
     }
-    // The old file's write-ahead log is empty once it is closed; a stale one must not be applied
-    // to the new file.
-    for (const char* suffix : {"-wal", "-shm"}) {
-        std::filesystem::remove(_dbName + suffix, ec);
-    }
-    std::filesystem::rename(building, _dbName, ec);
-    if (wasOpen) {
-        OpenVolumeAndTables(0);
-    }
-    setWaitCursor(false);
     if (ec) {
         ErrorBox("%s: %s", _dbName, ec.message());
         return false;
     }
+    // Outside the lock: a reader loading a cache may be waiting for it.
     for (CTableBase* table : _managed) {
         table->InvalidateCache();
     }

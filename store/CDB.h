@@ -68,6 +68,13 @@ class CDB : public CTableBase::IDatabase {
     // the database does not).
     void SetImportsPendingExport(bool imports) { _exportLookedAt = !imports; }
 
+    // Whether opening a volume file that is not a database (damaged) puts it aside and starts
+    // again from the backup or a new database, asking the user (the program does; a tool that
+    // only reads must change nothing).
+    void SetRecoversDamagedVolume(bool recovers) { _recoversDamaged = recovers; }
+    // Whether the last opening failed because the volume file is damaged.
+    bool IsVolumeDamaged() const { return _volumeDamaged.load(); }
+
     // The export file, "Zentrova.xml" in the phone's root folder.
     static std::string XmlPath();
     // The copy of the export file that the user chose to import: it is imported at the next start
@@ -99,6 +106,9 @@ class CDB : public CTableBase::IDatabase {
     // is removed once imported, or put aside when it fails); on the first start after an
     // installation it is removed unread.
     void ImportPendingExport();
+    // Puts a damaged volume file aside (never deleting it) and, when offered and the user wants
+    // it, puts the backup in its place; tells the user. False when the file could not be moved.
+    bool PutDamagedVolumeAside(const std::string& why, bool offerBackup);
     // Adds the places of a parsed export document to this database's tables.
     void AddFromXml(const pugi::xml_node& root);
 
@@ -114,6 +124,8 @@ class CDB : public CTableBase::IDatabase {
     std::unique_ptr<CTablePlaces> _places;
     std::atomic<bool> _isOpen{false};
     std::atomic<bool> _exportLookedAt{false};
+    std::atomic<bool> _recoversDamaged{false};
+    std::atomic<bool> _volumeDamaged{false};
     // Opening, closing and swapping the volume, and the error text. Recursive: an import swaps
     // the file with it held across its close and reopen, so no reader opens the old file between.
     mutable std::recursive_mutex _lock;
