@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "core/CExceptionDB.h"
 #include "core/CLogMgr.h"
 #include "core/CTextsMgr.h"
 #include "core/DateTime.h"
@@ -155,23 +156,43 @@ void CAppConnMgr::CheckNewInstallation() {
         {"INCLUDED_PROFILES_NO_CONNECTIONS", "place_Snowy house (dark).png", {{0, 4, 0, n, 0}}},
         {"INCLUDED_PROFILES_CONNECT", "place_pc.png", {{0, 4, 2, n, 0}}},
     };
-    CTextsMgr* texts = CTextsMgr::GetInstance();
-    for (const Included& included : kIncluded) {
-        CStrPlace place;
-        place.SetName(texts->GetText(included.key));
-        place.SetDescripcion(texts->GetText(included.key));
-        place.SetImage(included.image);
-        std::vector<CStrAction> actions;
-        for (const auto& [moment, id, op1, op3, delay] : included.actions) {
-            CStrAction action;
-            action.SetType(moment);
-            action.SetId(id);
-            action.SetIntOp1(op1);
-            action.SetIntOp3(op3);
-            action.SetDelay(delay);
-            actions.push_back(action);
+    auto addAll = [&] {
+        CTextsMgr* texts = CTextsMgr::GetInstance();
+        for (const auto& included : kIncluded) {
+            CStrPlace place;
+            place.SetName(texts->GetText(included.key));
+            place.SetDescripcion(texts->GetText(included.key));
+            place.SetImage(included.image);
+            std::vector<CStrAction> actions;
+            for (const auto& [moment, id, op1, op3, delay] : included.actions) {
+                CStrAction action;
+                action.SetType(moment);
+                action.SetId(id);
+                action.SetIntOp1(op1);
+                action.SetIntOp3(op3);
+                action.SetDelay(delay);
+                actions.push_back(action);
+            }
+            place.AddMySelfAndDefaultSchedulesAndActions(&actions);
         }
-        place.AddMySelfAndDefaultSchedulesAndActions(&actions);
+    };
+    // One change of the volume: each insert would otherwise be made durable on its own, which
+    // for some three hundred rows is most of a first start.
+    platform::IDatabaseVolume& volume = platform::Services::get().databaseVolume();
+    const platform::CeVolumeId id = _db->GetIdVolume();
+    if (volume.beginBatch(id) != platform::ERROR_SUCCESS) {
+        throw CExceptionDB("The included places cannot be stored: the database is not open");
+    }
+    try {
+        addAll();
+    } catch (...) {
+        volume.endBatch(id, false);
+        _db->InvalidateCaches();
+        throw;
+    }
+    if (volume.endBatch(id, true) != platform::ERROR_SUCCESS) {
+        _db->InvalidateCaches();
+        throw CExceptionDB("The included places could not be written");
     }
 }
 

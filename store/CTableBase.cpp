@@ -215,7 +215,7 @@ void CTableBase::DeleteAll() {
             throw CExceptionDB(_errorText);
         }
     }
-    _cacheValid = 0;
+    DropCacheState();
     InvalidateCacheChild();
 }
 
@@ -244,7 +244,7 @@ void CTableBase::OpenBase(int insertDefaults) {
 
 void CTableBase::Close(int invalidate) {
     if (invalidate) {
-        _cacheValid = 0;
+        DropCacheState();
         if (_allowInvalidateChild) {
             InvalidateCacheChild();
         }
@@ -296,10 +296,15 @@ void CTableBase::InvalidateCache() {
     // Under the table's lock: a load running on another thread must not mark its (older) rows
     // valid after this, nor find its cache emptied behind a valid flag.
     std::lock_guard lock(_criticalSection);
-    _cacheValid = 0;
+    DropCacheState();
     if (_allowInvalidateChild) {
         InvalidateCacheChild();
     }
+}
+
+void CTableBase::DropCacheState() {
+    _cacheValid = 0;
+    ++_cacheGeneration;
 }
 
 void CTableBase::RowsChanged() {

@@ -96,6 +96,8 @@ class CTableBase {
     void InvalidateCache();
     void ValidateCache() { _cacheValid = 1; }
     int IsCacheValid() const { return _cacheValid; }
+    // Counts the invalidations: rows read while it changed are older than the table.
+    uint64_t CacheGeneration() const { return _cacheGeneration.load(); }
     void SetCacheRefreshBlocked(int blocked) { _cacheRefreshBlocked = blocked; }
     int GetCacheRefreshBlocked() const { return _cacheRefreshBlocked; }
     void SetAllowInvalidateChild(int allow) { _allowInvalidateChild = allow; }
@@ -136,6 +138,8 @@ class CTableBase {
     }
     // Drops the cache state after a change of the rows.
     void RowsChanged();
+    // Marks the cache invalid and counts the invalidation.
+    void DropCacheState();
     void SetCEOID(platform::CEOID ceoid) { _ceoid = ceoid; }
 
     // Held while the concrete table sorts its cache vector.
@@ -152,6 +156,7 @@ class CTableBase {
     std::atomic<platform::CEOID> _ceoid{0};
     std::string _errorText;
     std::atomic<int> _cacheValid{0};
+    std::atomic<uint64_t> _cacheGeneration{0};
     std::atomic<int> _cacheRefreshBlocked{0};
     std::atomic<int> _allowInvalidateChild{1};
     std::atomic<int> _mustUpgradeData{0};

@@ -49,28 +49,46 @@ class CTableOf : public CTableBase {
 
     int FindAndFill(CStrBase& base) override {
         auto& record = static_cast<TRecord&>(base);
-        // Loaded and read under one hold of the lock, so no invalidation comes between.
-        std::lock_guard lock(CriticalSection());
-        CheckAndLoadCache();
-        for (const TRecord& row : _cache) {
-            if (row.GetKey() == record.GetKey()) {
-                record = row;
-                return 1;
+        int found = 0;
+        WithLoadedCache([&] {
+            found = 0;
+            for (const TRecord& row : _cache) {
+                if (row.GetKey() == record.GetKey()) {
+                    record = row;
+                    found = 1;
+                    return;
+                }
             }
-        }
-        return 0;
+        });
+        return found;
     }
 
+    // Reads every row when the cache is invalid. The rows are read without the table's lock (a
+    // read may wait for another thread's batch, whose writes need the lock) and put in place only
+    // when no invalidation came meanwhile.
     void CheckAndLoadCache() override {
-        std::lock_guard lock(CriticalSection());
-        if (IsCacheValid()) {
-            return;
+        for (;;) {
+            uint64_t generation = 0;
+            {
+                std::lock_guard lock(CriticalSection());
+                if (IsCacheValid()) {
+                    return;
+                }
+                generation = CacheGeneration();
+            }
+            std::vector<TRecord> rows;
+            ReadAll(rows);
+            std::lock_guard lock(CriticalSection());
+            if (IsCacheValid()) {
+                return;
+            }
+            if (CacheGeneration() == generation) {
+                _cache = std::move(rows);
+                SortCache();
+                ValidateCache();
+                return;
+            }
         }
-        std::vector<TRecord> rows;
-        ReadAll(rows);
-        _cache = std::move(rows);
-        SortCache();
-        ValidateCache();
     }
 
     // The cache vector of every row (loaded when needed). Valid until the next change of the table.
@@ -82,25 +100,37 @@ class CTableOf : public CTableBase {
     // Calls `visit` with every cached row, under the table's lock (the cache is loaded first).
     template <typename Visit>
     void ForEachCached(Visit visit) {
-        std::lock_guard lock(CriticalSection());
-        CheckAndLoadCache();
-        for (const TRecord& row : _cache) {
-            visit(row);
-        }
+        WithLoadedCache([&] {
+            for (const TRecord& row : _cache) {
+                visit(row);
+            }
+        });
     }
 
     // A copy of every row, safe to keep across changes.
     std::vector<TRecord> GetAllRecordsCopy() {
-        std::lock_guard lock(CriticalSection());
-        CheckAndLoadCache();
-        return _cache;
+        std::vector<TRecord> copy;
+        WithLoadedCache([&] { copy = _cache; });
+        return copy;
+    }
+
+    // Runs `use` on the loaded cache under the table's lock; loads it again when it was
+    // invalidated between the load and the lock (`use` runs once, on a valid cache).
+    template <typename Use>
+    void WithLoadedCache(Use use) {
+        for (;;) {
+            CheckAndLoadCache();
+            std::lock_guard lock(CriticalSection());
+            if (IsCacheValid()) {
+                use();
+                return;
+            }
+        }
     }
 
     int CheckTableIntegrity(int& recordCount) override {
         InvalidateCache();
-        CheckAndLoadCache();
-        std::lock_guard lock(CriticalSection());
-        recordCount = static_cast<int>(_cache.size());
+        WithLoadedCache([&] { recordCount = static_cast<int>(_cache.size()); });
         return 1;
     }
 
