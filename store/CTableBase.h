@@ -127,11 +127,16 @@ class CTableBase {
     // so a reader on another thread never loses its read to a close.
     template <typename Call>
     platform::Result WithHandle(Call call) {
-        for (int attempt = 0;; ++attempt) {
+        for (int round = 1;; ++round) {
             platform::CeDbHandle handle = _handleDB.load();
             platform::Result r = handle != 0 ? call(handle) : platform::ERROR_INVALID_HANDLE;
-            if (r != platform::ERROR_INVALID_HANDLE || attempt >= kReopenAttempts || !_db ||
+            if (r != platform::ERROR_INVALID_HANDLE || !_db || round >= kReopenRounds ||
                 !_db->ReopenForUse()) {
+                return r;
+            }
+            // A handle that stays the same after reopening is bad in itself: no use repeating.
+            // No handle may mean the database was closed again meanwhile: the next round reopens.
+            if (handle != 0 && _handleDB.load() == handle) {
                 return r;
             }
         }
@@ -147,8 +152,9 @@ class CTableBase {
 
   private:
     IDatabase* _db;
-    // How often a call is repeated after reopening (each close under it costs one).
-    static constexpr int kReopenAttempts = 3;
+    // How often a call may find its handle closed and reopen the database before it fails (a
+    // table that cannot be opened at all must not loop for ever).
+    static constexpr int kReopenRounds = 100;
 
     std::atomic<platform::CeDbHandle> _handleDB{0};
     std::atomic<int> _open{0};
