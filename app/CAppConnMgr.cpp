@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "core/CExceptionDB.h"
 #include "core/CLogMgr.h"
 #include "core/CTextsMgr.h"
 #include "core/DateTime.h"
@@ -42,6 +43,8 @@ CAppConnMgr::CAppConnMgr()
       _phone(std::make_unique<CMobilePhoneMgr>()),
       _broker(std::make_unique<CNotificationBroker>()),
       _ril(std::make_unique<CRilMgr>()) {
+    // A damaged database file is put aside at start, and the backup or a new one used instead.
+    _db->SetRecoversDamagedVolume(true);
     _wifi = std::make_unique<CWifiOssVcsMgr>();
     // The cell history exists before any manager reports a cell.
     CCellMgr::GetInstance();
@@ -137,46 +140,69 @@ void CAppConnMgr::CheckNewInstallation() {
     if (_db->GetTablePlaces()->GetAllRecordsCopy().size() >= 2) {
         return;
     }
+    // An action without a speaker level keeps IntOp3 at -1 ("no level"): a 0 would set the
+    // volume to 0 when the action runs.
+    constexpr int n = -1;
     struct Included {
         const char* key;
         const char* image;
-        // moment (0 start, 1 end), action id, IntOp1, IntOp3, delay
+        // moment (0 start, 1 end), action id, IntOp1, IntOp3 (level), delay
         std::vector<std::array<int, 5>> actions;
     };
     static const std::vector<Included> kIncluded = {
-        {"INCLUDED_PROFILES_SILENT", "place_smells.png", {{0, 2, 0, 0, 0}, {1, 2, 2, 4, 0}}},
+        {"INCLUDED_PROFILES_SILENT", "place_smells.png", {{0, 2, 0, n, 0}, {1, 2, 2, 4, 0}}},
         {"INCLUDED_PROFILES_FULL_SOUND", "place_car_sedan_green.png", {{0, 2, 2, 4, 0}, {1, 2, 2, 3, 0}}},
         {"INCLUDED_PROFILES_FULL_PERFORMANCE",
          "place_car.png",
          {{0, 2, 2, 100, 0},
-          {0, 1, 2, 0, 0},
-          {0, 0, 1, 0, 0},
-          {0, 3, 0, 0, 0},
-          {0, 5, 2, 0, 10},
-          {0, 4, 2, 0, 30}}},
+          {0, 1, 2, n, 0},
+          {0, 0, 1, n, 0},
+          {0, 3, 0, n, 0},
+          {0, 5, 2, n, 10},
+          {0, 4, 2, n, 30}}},
         {"INCLUDED_PROFILES_SAVE_BATTERY",
          "place_hospital.png",
-         {{0, 2, 1, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 5, 1, 0, 0}, {0, 4, 1, 0, 0}}},
-        {"INCLUDED_PROFILES_NO_CONNECTIONS", "place_Snowy house (dark).png", {{0, 4, 0, 0, 0}}},
-        {"INCLUDED_PROFILES_CONNECT", "place_pc.png", {{0, 4, 2, 0, 0}}},
+         {{0, 2, 1, n, 0}, {0, 1, 0, n, 0}, {0, 0, 0, n, 0}, {0, 5, 1, n, 0}, {0, 4, 1, n, 0}}},
+        {"INCLUDED_PROFILES_NO_CONNECTIONS", "place_Snowy house (dark).png", {{0, 4, 0, n, 0}}},
+        {"INCLUDED_PROFILES_CONNECT", "place_pc.png", {{0, 4, 2, n, 0}}},
     };
-    CTextsMgr* texts = CTextsMgr::GetInstance();
-    for (const Included& included : kIncluded) {
-        CStrPlace place;
-        place.SetName(texts->GetText(included.key));
-        place.SetDescripcion(texts->GetText(included.key));
-        place.SetImage(included.image);
-        std::vector<CStrAction> actions;
-        for (const auto& [moment, id, op1, op3, delay] : included.actions) {
-            CStrAction action;
-            action.SetType(moment);
-            action.SetId(id);
-            action.SetIntOp1(op1);
-            action.SetIntOp3(op3);
-            action.SetDelay(delay);
-            actions.push_back(action);
+    auto addAll = [&] {
+        CTextsMgr* texts = CTextsMgr::GetInstance();
+        for (const auto& included : kIncluded) {
+            CStrPlace place;
+            place.SetName(texts->GetText(included.key));
+            place.SetDescripcion(texts->GetText(included.key));
+            place.SetImage(included.image);
+            std::vector<CStrAction> actions;
+            for (const auto& [moment, id, op1, op3, delay] : included.actions) {
+                CStrAction action;
+                action.SetType(moment);
+                action.SetId(id);
+                action.SetIntOp1(op1);
+                action.SetIntOp3(op3);
+                action.SetDelay(delay);
+                actions.push_back(action);
+            }
+            place.AddMySelfAndDefaultSchedulesAndActions(&actions);
         }
-        place.AddMySelfAndDefaultSchedulesAndActions(&actions);
+    };
+    // One change of the volume: each insert would otherwise be made durable on its own, which
+    // for some three hundred rows is most of a first start.
+    platform::IDatabaseVolume& volume = platform::Services::get().databaseVolume();
+    const platform::CeVolumeId id = _db->GetIdVolume();
+    if (volume.beginBatch(id) != platform::ERROR_SUCCESS) {
+        throw CExceptionDB("The included places cannot be stored: the database is not open");
+    }
+    try {
+        addAll();
+    } catch (...) {
+        volume.endBatch(id, false);
+        _db->InvalidateCaches();
+        throw;
+    }
+    if (volume.endBatch(id, true) != platform::ERROR_SUCCESS) {
+        _db->InvalidateCaches();
+        throw CExceptionDB("The included places could not be written");
     }
 }
 

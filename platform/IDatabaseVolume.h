@@ -146,6 +146,10 @@ class IDatabaseVolume {
     virtual Result addProperties(CeVolumeId volume, CEOID database, const std::vector<CePropSpec>& props) = 0;
     // Removes a database and its records.
     virtual Result deleteDatabase(CeVolumeId volume, CEOID database) = 0;
+
+    // How long a database just created must rest before it is opened: a volume whose new
+    // databases are not durable at once (the phone's) needs a pause, one durable at commit none.
+    virtual uint32_t createPauseMs() const = 0;
 };
 
 }  // namespace platform

@@ -1,7 +1,14 @@
 #include "store/CDB.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <set>
 
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
@@ -12,6 +19,7 @@
 #include "core/MessageBoxes.h"
 #include "core/ProgramFolder.h"
 #include "core/TextBuffer.h"
+#include "core/Utf16.h"
 #include "platform/Services.h"
 
 std::atomic<CDB*> CDB::_me{nullptr};
@@ -76,6 +84,21 @@ CDB* CDB::GetOpened() {
     return db;
 }
 
+bool CDB::ReopenForUse() {
+    std::lock_guard lock(_lock);
+    if (_isOpen) {
+        // Reopened meanwhile by another reader.
+        return true;
+    }
+    try {
+        OpenVolumeAndTables(0);
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "reopening the database: %s", e.GetMessageW());
+        return false;
+    }
+    return _isOpen;
+}
+
 void CDB::InvalidateCaches() {
     for (CTableBase* table : _managed) {
         table->InvalidateCache();
@@ -124,6 +147,15 @@ int CDB::OpenVolumeAndTables(int insertDefaults) {
     platform::CeVolumeId id = platform::kInvalidVolume;
     std::string why;
     platform::Result rc = volume().mount(_dbName, id, &why);
+    _volumeDamaged = rc == platform::ERROR_BADDB;
+    if (rc == platform::ERROR_BADDB && _recoversDamaged && PutDamagedVolumeAside(why, true)) {
+        rc = volume().mount(_dbName, id, &why);
+        _volumeDamaged = rc == platform::ERROR_BADDB;
+        if (_volumeDamaged && PutDamagedVolumeAside(why, false)) {
+            // The backup was damaged as well (and is kept as it was): a new database.
+            rc = volume().mount(_dbName, id, &why);
+        }
+    }
     if (rc != platform::ERROR_SUCCESS) {
         _idVolume = platform::kInvalidVolume;
         _errorText = FitBuffer(SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR OPENING VOLUME"),
@@ -160,14 +192,57 @@ int CDB::OpenVolumeAndTables(int insertDefaults) {
     return 1;
 }
 
+bool CDB::PutDamagedVolumeAside(const std::string& why, bool offerBackup) {
+    LogFormateado(1, "%s", why);
+    namespace fs = std::filesystem;
+    SYSTEMTIME t = platform::Services::get().clock().localTime();
+    const std::string stamp =
+        SafeSprintf("%04d%02d%02d-%02d%02d%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    std::string aside = _dbName + ".damaged-" + stamp;
+    std::error_code ec;
+    for (int n = 2; fs::exists(aside, ec); ++n) {
+        aside = _dbName + ".damaged-" + stamp + "-" + std::to_string(n);
+    }
+    fs::rename(_dbName, aside, ec);
+    if (ec) {
+        LogFormateado(1, "%s: cannot be put aside: %s", _dbName, ec.message());
+        return false;
+    }
+    // Its write-ahead log belongs to it and must not be applied to another file.
+    for (const char* suffix : {"-wal", "-shm"}) {
+        std::error_code ignored;
+        if (fs::exists(_dbName + suffix, ignored)) {
+            fs::rename(_dbName + suffix, aside + suffix, ignored);
+        }
+    }
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    std::string message = SafeSprintf(texts->GetText("DB_DAMAGED_KEPT_ASIDE"), _dbName, aside);
+    bool restored = false;
+    if (offerBackup && fs::exists(_dbNameBak, ec) &&
+        QuestionBox(
+            "%s", message + "\n\n" + SafeSprintf(texts->GetText("DB_DAMAGED_RESTORE_BACKUP"), _dbNameBak)) ==
+            IDYES_ANSWER) {
+        fs::copy_file(_dbNameBak, _dbName, fs::copy_options::overwrite_existing, ec);
+        restored = !ec;
+        if (ec) {
+            LogFormateado(1, "%s: %s", _dbNameBak, ec.message());
+            fs::remove(_dbName, ec);
+        }
+    }
+    TextBox(message + "\n\n" +
+            (restored ? SafeSprintf(texts->GetText("DB_DAMAGED_BACKUP_RESTORED"), _dbNameBak)
+                      : SafeSprintf(texts->GetText("DB_DAMAGED_NEW_DATABASE"))));
+    return true;
+}
+
 void CDB::ImportPendingExport() {
-    // Only the application's database takes the export file, and only when it opens at start-up:
-    // a later opening (an export, an integrity check) must not put an older export in place of
-    // what the user changed since.
+    // Only the application's database takes the pending import, and only when it opens at
+    // start-up: a later opening (an export, an integrity check) must not put older data in place
+    // of what the user changed since. The export file itself is the user's copy and stays alone.
     if (this != _me.load() || _exportLookedAt.exchange(true)) {
         return;
     }
-    const std::string xml = XmlPath();
+    const std::string pending = PendingImportPath();
     uint32_t firstRun = 0;
     try {
         firstRun = CConfigurationZentrova::GetInstance()->GetLongParameter("first_execution_after_install");
@@ -176,32 +251,52 @@ void CDB::ImportPendingExport() {
     }
     std::error_code ec;
     if (firstRun != 0) {
-        std::filesystem::remove(xml, ec);
+        std::filesystem::remove(pending, ec);
+        return;
     }
-    if (std::filesystem::exists(xml, ec) && ImportFromXML()) {
-        std::filesystem::remove(xml, ec);
+    if (!std::filesystem::exists(pending, ec)) {
+        return;
+    }
+    if (ImportFromXML(pending)) {
+        std::filesystem::remove(pending, ec);
+        return;
+    }
+    // Its error was shown once; kept aside for the user, it is not tried again at every start.
+    std::filesystem::rename(pending, FailedImportPath(), ec);
+    if (ec) {
+        LogFormateado(1, "%s: %s", pending, ec.message());
+        std::filesystem::remove(pending, ec);
     }
 }
 
 int CDB::CloseDB(int invalidateCaches) {
-    std::lock_guard lock(_lock);
-    platform::CeVolumeId id = _idVolume.load();
-    if (!_isOpen) {
-        return 1;
+    {
+        std::lock_guard lock(_lock);
+        platform::CeVolumeId id = _idVolume.load();
+        if (!_isOpen) {
+            return 1;
+        }
+        if (volume().flush(id) != platform::ERROR_SUCCESS) {
+            LogFormateado(1, "CDB::CloseDB: the volume could not be flushed");
+            return 0;
+        }
+        // Only the handles: a reader on another thread may hold a table's lock while it waits
+        // for this one to reopen the database.
+        for (CTableBase* table : _managed) {
+            table->Close(0);
+        }
+        if (volume().unmount(id) != platform::ERROR_SUCCESS) {
+            LogFormateado(1, "CDB::CloseDB: the volume could not be unmounted");
+            return 0;
+        }
+        _idVolume = platform::kInvalidVolume;
+        _isOpen = false;
     }
-    if (volume().flush(id) != platform::ERROR_SUCCESS) {
-        LogFormateado(1, "CDB::CloseDB: the volume could not be flushed");
-        return 0;
+    if (invalidateCaches) {
+        for (CTableBase* table : _managed) {
+            table->InvalidateCache();
+        }
     }
-    for (CTableBase* table : _managed) {
-        table->Close(invalidateCaches);
-    }
-    if (volume().unmount(id) != platform::ERROR_SUCCESS) {
-        LogFormateado(1, "CDB::CloseDB: the volume could not be unmounted");
-        return 0;
-    }
-    _idVolume = platform::kInvalidVolume;
-    _isOpen = false;
     return 1;
 }
 
@@ -251,15 +346,54 @@ std::string CDB::XmlPath() {
     return (platform::Services::get().home().root() / "Zentrova.xml").string();
 }
 
+std::string CDB::PendingImportPath() {
+    return XmlPath() + ".pending";
+}
+
+std::string CDB::FailedImportPath() {
+    return XmlPath() + ".failed";
+}
+
 namespace {
 
 std::string number(int n) {
     return std::to_string(n);
 }
 
-int attrInt(const pugi::xml_node& node, const char* name) {
-    // Text that is not a number gives 0.
-    return static_cast<int>(std::strtol(node.attribute(name).value(), nullptr, 10));
+// The attribute as a whole decimal number in [min, max]; false when it is missing (value left
+// alone), true when it fits. Anything else (text, out of range) is a fault described in `error`.
+bool parseNumber(const pugi::xml_node& node, const char* name, long long min, long long max, long long& value,
+                 std::string& error) {
+    pugi::xml_attribute a = node.attribute(name);
+    if (!a) {
+        return false;
+    }
+    const char* text = a.value();
+    errno = 0;
+    char* end = nullptr;
+    long long v = std::strtoll(text, &end, 10);
+    bool digits = *text != '\0' &&
+                  (std::isdigit(static_cast<unsigned char>(*text)) ||
+                   ((*text == '-' || *text == '+') && std::isdigit(static_cast<unsigned char>(text[1]))));
+    if (!digits || *end != '\0' || errno == ERANGE) {
+        error = SafeSprintf("\"%s\" is not a whole number: \"%s\"", std::string(name), std::string(text));
+        return false;
+    }
+    if (v < min || v > max) {
+        error = SafeSprintf("\"%s\" %lld is out of range (%lld to %lld)", std::string(name), v, min, max);
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// The attribute as a number; missing gives `fallback`. Only called on checked documents.
+int attrInt(const pugi::xml_node& node, const char* name, int fallback = 0) {
+    pugi::xml_attribute a = node.attribute(name);
+    if (!a) {
+        return fallback;
+    }
+    return static_cast<int>(std::strtol(a.value(), nullptr, 10));
 }
 
 void setTime(pugi::xml_node& node, int index, const SYSTEMTIME& t) {
@@ -284,6 +418,178 @@ SYSTEMTIME readTime(const pugi::xml_node& node, int index) {
     return t;
 }
 
+// The codes an action may carry: the managers', vibrate, open file, mail, SMS, Today theme,
+// ring tone, and the program's own.
+bool isActionCode(long long code) {
+    return (code >= 0 && code <= 6) || (code >= 9 && code <= 16) || (code >= 50 && code <= 53);
+}
+
+constexpr long long kIntMin = std::numeric_limits<int32_t>::min();
+constexpr long long kIntMax = std::numeric_limits<int32_t>::max();
+// The places table stores its texts in buffers of 100 characters.
+constexpr size_t kPlaceTextChars = 99;
+
+struct Range {
+    const char* name;
+    long long min;
+    long long max;
+};
+
+// An export document read whole: the file's text as UTF-8 (what the line numbers count in) and
+// its tree.
+struct ExportFile {
+    std::string text;
+    pugi::xml_document doc;
+
+    int lineOf(ptrdiff_t offset) const {
+        if (offset < 0) {
+            return 0;
+        }
+        size_t end = std::min(static_cast<size_t>(offset), text.size());
+        return 1 +
+               static_cast<int>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(end), '\n'));
+    }
+    std::string where(const pugi::xml_node& node) const {
+        return SafeSprintf("line %d, <%s>", lineOf(node.offset_debug()), std::string(node.name()));
+    }
+};
+
+// Reads the file into `file`, UTF-8 or UTF-16 (either byte order), and parses it. False with
+// `error` when it cannot be read or is not well formed.
+bool loadExport(const std::string& path, ExportFile& file, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "the file cannot be read";
+        return false;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto starts = [&](std::string_view prefix) { return bytes.compare(0, prefix.size(), prefix) == 0; };
+    bool le = starts("\xFF\xFE") || (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0');
+    bool be = starts("\xFE\xFF") || (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] != '\0');
+    if (le || be) {
+        size_t skip = (starts("\xFF\xFE") || starts("\xFE\xFF")) ? 2 : 0;
+        std::string units = bytes.substr(skip);
+        if (be) {
+            for (size_t i = 0; i + 1 < units.size(); i += 2) {
+                std::swap(units[i], units[i + 1]);
+            }
+        }
+        file.text = Utf16LeToUtf8(units);
+    } else {
+        file.text = starts("\xEF\xBB\xBF") ? bytes.substr(3) : std::move(bytes);
+    }
+    pugi::xml_parse_result parsed =
+        file.doc.load_buffer(file.text.data(), file.text.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!parsed) {
+        error = SafeSprintf("line %d: %s", file.lineOf(parsed.offset), std::string(parsed.description()));
+        return false;
+    }
+    if (std::string(file.doc.document_element().name()) != "Zentrova") {
+        error = "not an export file (its root element is not <Zentrova>)";
+        return false;
+    }
+    return true;
+}
+
+// Checks the numbers of one element against their ranges.
+bool checkRanges(const ExportFile& file, const pugi::xml_node& node, std::initializer_list<Range> ranges,
+                 std::string& error) {
+    for (const Range& r : ranges) {
+        long long v = 0;
+        std::string why;
+        if (!parseNumber(node, r.name, r.min, r.max, v, why) && !why.empty()) {
+            error = file.where(node) + ": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Checks the whole document before anything is written: every number must fit its field, every
+// place text its buffer, a cell or area code may be given once, and a frame may hold one action
+// of a code per moment.
+bool checkExport(const ExportFile& file, std::string& error) {
+    std::set<long long> cells;
+    std::set<long long> lacs;
+    for (pugi::xml_node p : file.doc.document_element().children("place")) {
+        for (const char* text : {"name", "description", "image"}) {
+            if (CountChars(p.attribute(text).value()) > kPlaceTextChars) {
+                error = SafeSprintf("%s: \"%s\" is longer than %d characters", file.where(p),
+                                    std::string(text), static_cast<int>(kPlaceTextChars));
+                return false;
+            }
+        }
+        if (!checkRanges(file, p, {{"id", kIntMin, kIntMax}}, error)) {
+            return false;
+        }
+        for (pugi::xml_node child : p.children()) {
+            const std::string kind = child.name();
+            if (kind == "cell" || kind == "lac") {
+                if (!checkRanges(file, child, {{"id", 0, kIntMax}}, error)) {
+                    return false;
+                }
+                long long id = attrInt(child, "id");
+                if (!(kind == "cell" ? cells : lacs).insert(id).second) {
+                    error = SafeSprintf("%s: id %lld is given twice", file.where(child), id);
+                    return false;
+                }
+            } else if (kind == "schedule") {
+                if (!checkRanges(file, child,
+                                 {{"begin_hour", 0, 23},
+                                  {"begin_minute", 0, 59},
+                                  {"end_hour", 0, 23},
+                                  {"end_minute", 0, 59},
+                                  {"weekday", 1, 7},
+                                  {"alwayson", 0, 1},
+                                  {"enabled", 0, 1}},
+                                 error)) {
+                    return false;
+                }
+                std::set<std::pair<int, int>> moments;
+                for (pugi::xml_node a : child.children("action")) {
+                    if (!checkRanges(file, a,
+                                     {{"id", 0, 99},
+                                      {"type", 0, 1},
+                                      {"arg_int_1", kIntMin, kIntMax},
+                                      {"arg_int_2", kIntMin, kIntMax},
+                                      {"arg_int_3", kIntMin, kIntMax},
+                                      {"delay", 0, kIntMax}},
+                                     error)) {
+                        return false;
+                    }
+                    for (int i = 1; i <= 3; ++i) {
+                        const std::string t = "arg_time_" + number(i) + "_";
+                        const std::string y = t + "year", mo = t + "month", d = t + "day", h = t + "hour",
+                                          mi = t + "minute", se = t + "second";
+                        if (!checkRanges(file, a,
+                                         {{y.c_str(), 0, 30827},
+                                          {mo.c_str(), 0, 12},
+                                          {d.c_str(), 0, 31},
+                                          {h.c_str(), 0, 23},
+                                          {mi.c_str(), 0, 59},
+                                          {se.c_str(), 0, 59}},
+                                         error)) {
+                            return false;
+                        }
+                    }
+                    int code = attrInt(a, "id");
+                    if (!isActionCode(code)) {
+                        error = SafeSprintf("%s: %d is not an action code", file.where(a), code);
+                        return false;
+                    }
+                    if (!moments.insert({code, attrInt(a, "type")}).second) {
+                        error =
+                            SafeSprintf("%s: the frame already has an action with code %d for this moment",
+                                        file.where(a), code);
+                        return false;
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void CDB::ExportPlace(const CStrPlace& place, pugi::xml_node& node) {
@@ -304,6 +610,11 @@ void CDB::ExportPlace(const CStrPlace& place, pugi::xml_node& node) {
         c.append_attribute("latitude") = cell.GetLatitud().c_str();
         c.append_attribute("longitude") = cell.GetLongitud().c_str();
     }
+    std::vector<CStrLAC> lacs;
+    _lacs->GetAllRecords(lacs, place.GetId());
+    for (const CStrLAC& lac : lacs) {
+        node.append_child("lac").append_attribute("id") = number(lac.GetIdLac()).c_str();
+    }
     std::vector<CStrPeriod> periods;
     _periods->GetAllRecordsForPlace(periods, place.GetId(), 0);
     for (const CStrPeriod& period : periods) {
@@ -315,6 +626,7 @@ void CDB::ExportPlace(const CStrPlace& place, pugi::xml_node& node) {
         f.append_attribute("end_minute") = number(period.GetFinal().wMinute).c_str();
         f.append_attribute("weekday") = number(period.GetWeekDay()).c_str();
         f.append_attribute("alwayson") = number(period.GetAlwaysOn()).c_str();
+        f.append_attribute("enabled") = number(period.GetEnabled()).c_str();
         std::vector<CStrAction> actions;
         _actions->GetAllRecordsForPeriod(actions, period.GetId());
         for (const CStrAction& action : actions) {
@@ -330,6 +642,7 @@ void CDB::ExportPlace(const CStrPlace& place, pugi::xml_node& node) {
             setTime(a, 1, action.GetInstanteOp1());
             setTime(a, 2, action.GetInstanteOp2());
             setTime(a, 3, action.GetInstanteOp3());
+            a.append_attribute("delay") = number(action.GetDelay()).c_str();
         }
     }
 }
@@ -397,7 +710,8 @@ void CDB::AddFromXml(const pugi::xml_node& root) {
                 period.SetFinal(end);
                 period.SetWeekDay(attrInt(child, "weekday"));
                 period.SetAlwaysOn(attrInt(child, "alwayson"));
-                period.SetEnabled(1);
+                // Files written before frames could be switched off hold enabled frames.
+                period.SetEnabled(attrInt(child, "enabled", 1));
                 _periods->Add(period);
                 for (pugi::xml_node a : child.children("action")) {
                     CStrAction action;
@@ -413,7 +727,7 @@ void CDB::AddFromXml(const pugi::xml_node& root) {
                     action.SetInstanteOp1(readTime(a, 1));
                     action.SetInstanteOp2(readTime(a, 2));
                     action.SetInstanteOp3(readTime(a, 3));
-                    action.SetDelay(0);
+                    action.SetDelay(attrInt(a, "delay", 0));
                     _actions->Add(action);
                 }
             }
@@ -421,17 +735,43 @@ void CDB::AddFromXml(const pugi::xml_node& root) {
     }
 }
 
-bool CDB::ImportFromXML() {
-    const std::string path = XmlPath();
-    pugi::xml_document doc;
-    // UTF-8 and UTF-16 files are both accepted (the encoding is found from the file).
-    pugi::xml_parse_result parsed = doc.load_file(path.c_str());
-    pugi::xml_node root = doc.document_element();
-    if (!parsed || std::string(root.name()) != "Zentrova") {
-        LogFormateado(1, "%s: %s", path, parsed ? "not an export file" : parsed.description());
-        TextBox(SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR READING FILE")));
+bool CDB::CheckXML(const std::string& path, std::string& error) {
+    ExportFile file;
+    if (!loadExport(path, file, error) || !checkExport(file, error)) {
+        error = path + ": " + error;
         return false;
     }
+    return true;
+}
+
+bool CDB::MarkImportPending(std::string& error) {
+    // A copy, written beside and renamed: the user's export file stays as it is, and the file
+    // imported at the next start is the one just checked.
+    const std::string pending = PendingImportPath();
+    const std::string tmp = pending + ".tmp";
+    std::error_code ec;
+    std::filesystem::copy_file(XmlPath(), tmp, std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) {
+        std::filesystem::rename(tmp, pending, ec);
+    }
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(tmp, ignored);
+        error = pending + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool CDB::ImportFromXML(const std::string& path) {
+    ExportFile file;
+    std::string error;
+    if (!loadExport(path, file, error) || !checkExport(file, error)) {
+        LogFormateado(1, "%s: %s", path, error);
+        TextBox(CTextsMgr::GetInstance()->GetText("ERROR READING FILE") + "\n" + path + ": " + error);
+        return false;
+    }
+    pugi::xml_node root = file.doc.document_element();
     setWaitCursor(true);
     const std::string building = _dbName + ".import";
     std::error_code ec;
@@ -463,23 +803,39 @@ bool CDB::ImportFromXML() {
         e.ShowErrorBox();
         return false;
     }
-    // The new contents are complete: put them in place of the old ones.
-    bool wasOpen = _isOpen;
-    CloseDB(1);
-    // The old file's write-ahead log is empty once it is closed; a stale one must not be applied
-    // to the new file.
-    for (const char* suffix : {"-wal", "-shm"}) {
-        std::filesystem::remove(_dbName + suffix, ec);
-    }
-    std::filesystem::rename(building, _dbName, ec);
-    if (wasOpen) {
-        OpenVolumeAndTables(0);
+    // The new contents are complete: put them in place of the old ones. Nobody may open the old
+    // file meanwhile.
+    bool closed = false;
+    {
+        std::lock_guard hold(_lock);
+        bool wasOpen = _isOpen;
+        closed = CloseDB(0) != 0;
+        if (closed) {
+            // The old file's write-ahead log is empty once it is closed; a stale one must not be
+            // applied to the new file.
+            for (const char* suffix : {"-wal", "-shm"}) {
+                std::filesystem::remove(_dbName + suffix, ec);
+            }
+            std::filesystem::rename(building, _dbName, ec);
+            if (wasOpen) {
+                OpenVolumeAndTables(0);
+            }
+        }
     }
     setWaitCursor(false);
+    if (!closed) {
+        // The old database is still in use: it stays, and so does what it holds.
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(building + suffix, ec);
+        }
+        ErrorBox("%s: the database could not be closed; nothing was imported", _dbName);
+        return false;
+    }
     if (ec) {
         ErrorBox("%s: %s", _dbName, ec.message());
         return false;
     }
+    // Outside the lock: a reader loading a cache may be waiting for it.
     for (CTableBase* table : _managed) {
         table->InvalidateCache();
     }

@@ -47,6 +47,8 @@ class CDB : public CTableBase::IDatabase {
     virtual CTableLocation* GetTableLocations();
     virtual CTableActions* GetTableActions() { return _actions.get(); }
     void AddManagedTable(CTableBase* table) override;
+    // A table found its handle closed (another thread closed the database): opens it again.
+    bool ReopenForUse() override;
     // Drops every table's cache, so the next read sees what another process wrote.
     void InvalidateCaches();
     virtual void DebugAllRecords();
@@ -66,15 +68,33 @@ class CDB : public CTableBase::IDatabase {
     // the database does not).
     void SetImportsPendingExport(bool imports) { _exportLookedAt = !imports; }
 
+    // Whether opening a volume file that is not a database (damaged) puts it aside and starts
+    // again from the backup or a new database, asking the user (the program does; a tool that
+    // only reads must change nothing).
+    void SetRecoversDamagedVolume(bool recovers) { _recoversDamaged = recovers; }
+    // Whether the last opening failed because the volume file is damaged.
+    bool IsVolumeDamaged() const { return _volumeDamaged.load(); }
+
     // The export file, "Zentrova.xml" in the phone's root folder.
     static std::string XmlPath();
-    // Writes every place with its cells, frames and actions to the export file and tells the user.
-    // Returns false (after telling) when the file cannot be written.
+    // The copy of the export file that the user chose to import: it is imported at the next start
+    // (and removed once imported). A plain export file is never imported by itself.
+    static std::string PendingImportPath();
+    // Where a pending import that failed at start is put aside, so it does not fail at every start.
+    static std::string FailedImportPath();
+    // Writes every place with its cells, area codes, frames and actions to the export file and
+    // tells the user. Returns false (after telling) when the file cannot be written.
     bool GetXML(std::string& path);
-    // Replaces the database contents with the export file. The new contents are built in a volume
-    // of their own and put in place of the database only when complete, so a file that cannot be
-    // read or fails half-way leaves the database as it was. Returns whether it replaced them.
-    bool ImportFromXML();
+    // Reads and checks a whole export file without changing anything; false with a message that
+    // names the file and, for a fault inside it, the line and element.
+    static bool CheckXML(const std::string& path, std::string& error);
+    // Copies the export file to the pending import; false with a message when it cannot.
+    static bool MarkImportPending(std::string& error);
+    // Replaces the database contents with an export file (the export file unless told). The file
+    // is checked whole first; the new contents are built in a volume of their own and put in
+    // place of the database only when complete, so a file that cannot be read, holds a fault or
+    // fails half-way leaves the database as it was. Returns whether it replaced them.
+    bool ImportFromXML(const std::string& path = XmlPath());
 
     // Writes a place's attributes, cells, frames and actions into its export element.
     void ExportPlace(const CStrPlace& place, pugi::xml_node& node);
@@ -82,9 +102,13 @@ class CDB : public CTableBase::IDatabase {
   private:
     void CreateTables();
     int OpenVolumeAndTables(int insertDefaults);
-    // At opening: the export file found in the root folder replaces the contents (and is removed
-    // once imported); on the first start after an installation it is removed unread.
+    // At the first opening of the program's database: a pending import replaces the contents (and
+    // is removed once imported, or put aside when it fails); on the first start after an
+    // installation it is removed unread.
     void ImportPendingExport();
+    // Puts a damaged volume file aside (never deleting it) and, when offered and the user wants
+    // it, puts the backup in its place; tells the user. False when the file could not be moved.
+    bool PutDamagedVolumeAside(const std::string& why, bool offerBackup);
     // Adds the places of a parsed export document to this database's tables.
     void AddFromXml(const pugi::xml_node& root);
 
@@ -100,6 +124,10 @@ class CDB : public CTableBase::IDatabase {
     std::unique_ptr<CTablePlaces> _places;
     std::atomic<bool> _isOpen{false};
     std::atomic<bool> _exportLookedAt{false};
-    mutable std::mutex _lock;  // open/close and the error text
+    std::atomic<bool> _recoversDamaged{false};
+    std::atomic<bool> _volumeDamaged{false};
+    // Opening, closing and swapping the volume, and the error text. Recursive: an import swaps
+    // the file with it held across its close and reopen, so no reader opens the old file between.
+    mutable std::recursive_mutex _lock;
     std::string _errorText;
 };

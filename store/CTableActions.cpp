@@ -98,14 +98,17 @@ void CTableActions::GetAllRecordsForPeriod(std::vector<CStrAction>& out, int idP
 }
 
 std::optional<CStrAction> CTableActions::GetAction(int idPeriod, int id, bool create, int type) {
-    CheckAndLoadCache();
-    {
-        std::lock_guard lock(CriticalSection());
+    std::optional<CStrAction> found;
+    WithLoadedCache([&] {
         for (const CStrAction& a : _cache) {
             if (a.GetIdPeriod() == idPeriod && a.GetId() == id && a.GetType() == type) {
-                return a;
+                found = a;
+                return;
             }
         }
+    });
+    if (found) {
+        return found;
     }
     if (!create) {
         return std::nullopt;

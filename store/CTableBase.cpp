@@ -15,9 +15,6 @@ using platform::Result;
 
 namespace {
 
-// Pause after creating a missing database before it is opened again.
-constexpr uint32_t kCreatePauseMs = 3000;
-
 // The phone's name of an error code, as the insert, fill and read messages show it.
 const char* ErrorName(Result code) {
     switch (code) {
@@ -65,8 +62,8 @@ CTableBase::CTableBase(IDatabase* db, std::string tableName) : _db(db), _tableNa
 }
 
 CTableBase::~CTableBase() {
-    if (_handleDB != 0 && platform::Services::isInstalled()) {
-        Volume().closeDatabase(_handleDB);
+    if (_handleDB.load() != 0 && platform::Services::isInstalled()) {
+        Volume().closeDatabase(_handleDB.load());
     }
 }
 
@@ -90,7 +87,10 @@ void CTableBase::ManageDBErrorOpen(int insertDefaults, Result code) {
             try {
                 CreateTable();
                 FlushVolume();
-                platform::Services::get().clock().sleep(kCreatePauseMs);
+                // Some volumes need a rest before a new database can be opened reliably.
+                if (uint32_t pause = Volume().createPauseMs(); pause > 0) {
+                    platform::Services::get().clock().sleep(pause);
+                }
                 Open(insertDefaults);
                 if (insertDefaults) {
                     InsertDefaultRecords();
@@ -186,7 +186,8 @@ void CTableBase::ManageDBErrorAddProperty(Result code) {
 
 void CTableBase::Delete(CStrBase& record) {
     CEOID oid = Find(record, 0);
-    Result r = oid == 0 ? platform::ERROR_INVALID_PARAMETER : Volume().deleteRecord(_handleDB, oid);
+    Result r = oid == 0 ? platform::ERROR_INVALID_PARAMETER
+                        : WithHandle([&](platform::CeDbHandle h) { return Volume().deleteRecord(h, oid); });
     if (r != platform::ERROR_SUCCESS) {
         _errorText =
             FitBuffer(SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR DELETEING REGISTRY"), _tableName),
@@ -200,11 +201,13 @@ void CTableBase::Delete(CStrBase& record) {
 
 void CTableBase::DeleteAll() {
     std::vector<CEOID> ids;
-    if (Volume().recordIds(_handleDB, ids) != platform::ERROR_SUCCESS) {
+    if (WithHandle([&](platform::CeDbHandle h) { return Volume().recordIds(h, ids); }) !=
+        platform::ERROR_SUCCESS) {
         ids.clear();
     }
     for (CEOID oid : ids) {
-        if (Volume().deleteRecord(_handleDB, oid) != platform::ERROR_SUCCESS) {
+        if (WithHandle([&](platform::CeDbHandle h) { return Volume().deleteRecord(h, oid); }) !=
+            platform::ERROR_SUCCESS) {
             RowsChanged();
             _errorText = FitBuffer(
                 SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR DELETEING REGISTRY"), _tableName),
@@ -212,7 +215,7 @@ void CTableBase::DeleteAll() {
             throw CExceptionDB(_errorText);
         }
     }
-    _cacheValid = 0;
+    DropCacheState();
     InvalidateCacheChild();
 }
 
@@ -221,8 +224,8 @@ CEOID CTableBase::Find(CStrBase& record, int force) {
         return record.GetCEOID();
     }
     CEOID oid = 0;
-    Result r =
-        Volume().seekValueFirstEqual(_handleDB, platform::CePropVal::i4(GetPIDKey(), record.GetKey()), oid);
+    const platform::CePropVal key = platform::CePropVal::i4(GetPIDKey(), record.GetKey());
+    Result r = WithHandle([&](platform::CeDbHandle h) { return Volume().seekValueFirstEqual(h, key, oid); });
     if (r != platform::ERROR_SUCCESS) {
         oid = 0;
         if (r != platform::ERROR_NO_MORE_ITEMS) {
@@ -241,14 +244,13 @@ void CTableBase::OpenBase(int insertDefaults) {
 
 void CTableBase::Close(int invalidate) {
     if (invalidate) {
-        _cacheValid = 0;
+        DropCacheState();
         if (_allowInvalidateChild) {
             InvalidateCacheChild();
         }
     }
-    if (_handleDB != 0) {
-        Volume().closeDatabase(_handleDB);
-        _handleDB = 0;
+    if (platform::CeDbHandle handle = _handleDB.exchange(0); handle != 0) {
+        Volume().closeDatabase(handle);
     }
     _open = 0;
 }
@@ -256,7 +258,8 @@ void CTableBase::Close(int invalidate) {
 void CTableBase::DebugAllRecords() {
     LogFormateado(1, "INIT Dumping table %s", _tableName);
     std::vector<CEOID> ids;
-    if (Volume().recordIds(_handleDB, ids) != platform::ERROR_SUCCESS) {
+    if (WithHandle([&](platform::CeDbHandle h) { return Volume().recordIds(h, ids); }) !=
+        platform::ERROR_SUCCESS) {
         return;
     }
     for (CEOID oid : ids) {
@@ -266,7 +269,9 @@ void CTableBase::DebugAllRecords() {
             continue;
         }
         std::vector<platform::CePropVal> key;
-        if (Volume().readRecord(_handleDB, oid, {GetPIDKey()}, key) != platform::ERROR_SUCCESS ||
+        if (WithHandle([&](platform::CeDbHandle h) {
+                return Volume().readRecord(h, oid, {GetPIDKey()}, key);
+            }) != platform::ERROR_SUCCESS ||
             key.empty()) {
             continue;
         }
@@ -280,7 +285,8 @@ void CTableBase::DebugAllRecords() {
 
 int CTableBase::GetNumRecordCount() {
     uint32_t count = 0;
-    if (Volume().recordCount(_handleDB, count) != platform::ERROR_SUCCESS) {
+    if (WithHandle([&](platform::CeDbHandle h) { return Volume().recordCount(h, count); }) !=
+        platform::ERROR_SUCCESS) {
         return 0;
     }
     return static_cast<int>(count);
@@ -290,10 +296,15 @@ void CTableBase::InvalidateCache() {
     // Under the table's lock: a load running on another thread must not mark its (older) rows
     // valid after this, nor find its cache emptied behind a valid flag.
     std::lock_guard lock(_criticalSection);
-    _cacheValid = 0;
+    DropCacheState();
     if (_allowInvalidateChild) {
         InvalidateCacheChild();
     }
+}
+
+void CTableBase::DropCacheState() {
+    _cacheValid = 0;
+    ++_cacheGeneration;
 }
 
 void CTableBase::RowsChanged() {
@@ -324,7 +335,7 @@ void CTableBase::CreateDatabase(const platform::CeDatabaseInfo& info) {
 }
 
 void CTableBase::AddProperties(const std::vector<platform::CePropSpec>& props) {
-    Result r = Volume().addProperties(VolumeId(), _ceoid, props);
+    Result r = Volume().addProperties(VolumeId(), _ceoid.load(), props);
     if (r != platform::ERROR_SUCCESS) {
         ManageDBErrorAddProperty(r);
     }

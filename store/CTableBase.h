@@ -25,6 +25,10 @@ class CTableBase {
         virtual ~IDatabase() = default;
         virtual platform::CeVolumeId GetIdVolume() = 0;
         virtual void AddManagedTable(CTableBase* table) = 0;
+        // Called by a table whose handle was closed under it (the database was closed by another
+        // thread): opens the database again when it is closed. Returns whether it is open now;
+        // a database that cannot be reopened says false.
+        virtual bool ReopenForUse() { return false; }
     };
 
     // The failed delete's message is cut to a buffer of this many characters.
@@ -37,11 +41,11 @@ class CTableBase {
     CTableBase& operator=(const CTableBase&) = delete;
 
     virtual IDatabase* GetDB() const { return _db; }
-    virtual platform::CeDbHandle GetHandleDB() const { return _handleDB; }
+    virtual platform::CeDbHandle GetHandleDB() const { return _handleDB.load(); }
     virtual void SetDB(IDatabase* db) { _db = db; }
     virtual void SetHandleDB(platform::CeDbHandle handle) { _handleDB = handle; }
     virtual void SetOpen(int open) { _open = open; }
-    virtual int GetOpen() const { return _open; }
+    virtual int GetOpen() const { return _open.load(); }
     virtual const std::string& GetTableName() const { return _tableName; }
 
     // A failed open: a missing database is created (and filled with its default rows when
@@ -92,13 +96,15 @@ class CTableBase {
     void InvalidateCache();
     void ValidateCache() { _cacheValid = 1; }
     int IsCacheValid() const { return _cacheValid; }
+    // Counts the invalidations: rows read while it changed are older than the table.
+    uint64_t CacheGeneration() const { return _cacheGeneration.load(); }
     void SetCacheRefreshBlocked(int blocked) { _cacheRefreshBlocked = blocked; }
     int GetCacheRefreshBlocked() const { return _cacheRefreshBlocked; }
     void SetAllowInvalidateChild(int allow) { _allowInvalidateChild = allow; }
     int GetAllowInvalidateChild() const { return _allowInvalidateChild; }
     void SetMustUpgradeData(int must) { _mustUpgradeData = must; }
     int GetMustUpgradeData() const { return _mustUpgradeData; }
-    platform::CEOID GetCEOID() const { return _ceoid; }
+    platform::CEOID GetCEOID() const { return _ceoid.load(); }
     // The text of the last failed delete.
     const std::string& GetErrorText() const { return _errorText; }
 
@@ -116,8 +122,29 @@ class CTableBase {
     // ManageDBErrorAddProperty.
     void AddProperties(const std::vector<platform::CePropSpec>& props);
     void FlushVolume();
+    // Runs one volume call with the table's handle. When the handle was closed under the call
+    // (another thread closed the database), the database is opened again and the call repeated,
+    // so a reader on another thread never loses its read to a close.
+    template <typename Call>
+    platform::Result WithHandle(Call call) {
+        for (int round = 1;; ++round) {
+            platform::CeDbHandle handle = _handleDB.load();
+            platform::Result r = handle != 0 ? call(handle) : platform::ERROR_INVALID_HANDLE;
+            if (r != platform::ERROR_INVALID_HANDLE || !_db || round >= kReopenRounds ||
+                !_db->ReopenForUse()) {
+                return r;
+            }
+            // A handle that stays the same after reopening is bad in itself: no use repeating.
+            // No handle may mean the database was closed again meanwhile: the next round reopens.
+            if (handle != 0 && _handleDB.load() == handle) {
+                return r;
+            }
+        }
+    }
     // Drops the cache state after a change of the rows.
     void RowsChanged();
+    // Marks the cache invalid and counts the invalidation.
+    void DropCacheState();
     void SetCEOID(platform::CEOID ceoid) { _ceoid = ceoid; }
 
     // Held while the concrete table sorts its cache vector.
@@ -125,12 +152,17 @@ class CTableBase {
 
   private:
     IDatabase* _db;
-    platform::CeDbHandle _handleDB = 0;
-    int _open = 0;
+    // How often a call may find its handle closed and reopen the database before it fails (a
+    // table that cannot be opened at all must not loop for ever).
+    static constexpr int kReopenRounds = 100;
+
+    std::atomic<platform::CeDbHandle> _handleDB{0};
+    std::atomic<int> _open{0};
     std::string _tableName;
-    platform::CEOID _ceoid = 0;
+    std::atomic<platform::CEOID> _ceoid{0};
     std::string _errorText;
     std::atomic<int> _cacheValid{0};
+    std::atomic<uint64_t> _cacheGeneration{0};
     std::atomic<int> _cacheRefreshBlocked{0};
     std::atomic<int> _allowInvalidateChild{1};
     std::atomic<int> _mustUpgradeData{0};

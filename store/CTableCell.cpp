@@ -45,7 +45,9 @@ void CTableCell::Add(CStrBase& record) {
     if (Find(stored, 1) != 0) {
         // A known cell moves to the new place.
         std::vector<CePropVal> values;
-        if (Volume().readRecord(GetHandleDB(), stored.GetCEOID(), {}, values) == platform::ERROR_SUCCESS) {
+        const platform::CEOID oid = stored.GetCEOID();
+        if (WithHandle([&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {}, values); }) ==
+            platform::ERROR_SUCCESS) {
             FromProps(values, stored);
         }
         stored.SetIdPlace(cell.GetIdPlace());

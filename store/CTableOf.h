@@ -38,8 +38,10 @@ class CTableOf : public CTableBase {
         auto& record = static_cast<TRecord&>(base);
         platform::CEOID oid = Find(record, 1);
         platform::CEOID written = 0;
-        if (oid == 0 || Volume().writeRecord(GetHandleDB(), oid, ToProps(record, false), written) !=
-                            platform::ERROR_SUCCESS) {
+        const std::vector<platform::CePropVal> values = ToProps(record, false);
+        if (oid == 0 || WithHandle([&](platform::CeDbHandle h) {
+                            return Volume().writeRecord(h, oid, values, written);
+                        }) != platform::ERROR_SUCCESS) {
             throw CExceptionDB(UpdateFailureText());
         }
         RowsChanged();
@@ -47,27 +49,46 @@ class CTableOf : public CTableBase {
 
     int FindAndFill(CStrBase& base) override {
         auto& record = static_cast<TRecord&>(base);
-        CheckAndLoadCache();
-        std::lock_guard lock(CriticalSection());
-        for (const TRecord& row : _cache) {
-            if (row.GetKey() == record.GetKey()) {
-                record = row;
-                return 1;
+        int found = 0;
+        WithLoadedCache([&] {
+            found = 0;
+            for (const TRecord& row : _cache) {
+                if (row.GetKey() == record.GetKey()) {
+                    record = row;
+                    found = 1;
+                    return;
+                }
             }
-        }
-        return 0;
+        });
+        return found;
     }
 
+    // Reads every row when the cache is invalid. The rows are read without the table's lock (a
+    // read may wait for another thread's batch, whose writes need the lock) and put in place only
+    // when no invalidation came meanwhile.
     void CheckAndLoadCache() override {
-        std::lock_guard lock(CriticalSection());
-        if (IsCacheValid()) {
-            return;
+        for (;;) {
+            uint64_t generation = 0;
+            {
+                std::lock_guard lock(CriticalSection());
+                if (IsCacheValid()) {
+                    return;
+                }
+                generation = CacheGeneration();
+            }
+            std::vector<TRecord> rows;
+            ReadAll(rows);
+            std::lock_guard lock(CriticalSection());
+            if (IsCacheValid()) {
+                return;
+            }
+            if (CacheGeneration() == generation) {
+                _cache = std::move(rows);
+                SortCache();
+                ValidateCache();
+                return;
+            }
         }
-        std::vector<TRecord> rows;
-        ReadAll(rows);
-        _cache = std::move(rows);
-        SortCache();
-        ValidateCache();
     }
 
     // The cache vector of every row (loaded when needed). Valid until the next change of the table.
@@ -79,25 +100,37 @@ class CTableOf : public CTableBase {
     // Calls `visit` with every cached row, under the table's lock (the cache is loaded first).
     template <typename Visit>
     void ForEachCached(Visit visit) {
-        CheckAndLoadCache();
-        std::lock_guard lock(CriticalSection());
-        for (const TRecord& row : _cache) {
-            visit(row);
-        }
+        WithLoadedCache([&] {
+            for (const TRecord& row : _cache) {
+                visit(row);
+            }
+        });
     }
 
     // A copy of every row, safe to keep across changes.
     std::vector<TRecord> GetAllRecordsCopy() {
-        CheckAndLoadCache();
-        std::lock_guard lock(CriticalSection());
-        return _cache;
+        std::vector<TRecord> copy;
+        WithLoadedCache([&] { copy = _cache; });
+        return copy;
+    }
+
+    // Runs `use` on the loaded cache under the table's lock; loads it again when it was
+    // invalidated between the load and the lock (`use` runs once, on a valid cache).
+    template <typename Use>
+    void WithLoadedCache(Use use) {
+        for (;;) {
+            CheckAndLoadCache();
+            std::lock_guard lock(CriticalSection());
+            if (IsCacheValid()) {
+                use();
+                return;
+            }
+        }
     }
 
     int CheckTableIntegrity(int& recordCount) override {
         InvalidateCache();
-        CheckAndLoadCache();
-        std::lock_guard lock(CriticalSection());
-        recordCount = static_cast<int>(_cache.size());
+        WithLoadedCache([&] { recordCount = static_cast<int>(_cache.size()); });
         return 1;
     }
 
@@ -110,8 +143,9 @@ class CTableOf : public CTableBase {
     // Writes a new row; auto-numbered tables learn the key the volume gave it.
     void AddRecord(TRecord& record) {
         platform::CEOID oid = 0;
+        const std::vector<platform::CePropVal> props = ToProps(record, record.GetKey() != -1);
         platform::Result r =
-            Volume().writeRecord(GetHandleDB(), 0, ToProps(record, record.GetKey() != -1), oid);
+            WithHandle([&](platform::CeDbHandle h) { return Volume().writeRecord(h, 0, props, oid); });
         if (r != platform::ERROR_SUCCESS) {
             ManageDBErrorInsertRecord(r);
             return;
@@ -120,7 +154,8 @@ class CTableOf : public CTableBase {
             FlushVolume();
             record.SetCEOID(oid);
             std::vector<platform::CePropVal> values;
-            r = Volume().readRecord(GetHandleDB(), oid, {GetPIDKey()}, values);
+            r = WithHandle(
+                [&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {GetPIDKey()}, values); });
             if (r != platform::ERROR_SUCCESS || values.empty()) {
                 ManageDBErrorReadRecord(r == platform::ERROR_SUCCESS ? platform::ERROR_NO_DATA : r);
             } else {
@@ -150,7 +185,7 @@ class CTableOf : public CTableBase {
     // Reads every row of the database in key order.
     void ReadAll(std::vector<TRecord>& rows) {
         std::vector<platform::CEOID> ids;
-        platform::Result r = Volume().recordIds(GetHandleDB(), ids);
+        platform::Result r = WithHandle([&](platform::CeDbHandle h) { return Volume().recordIds(h, ids); });
         if (r != platform::ERROR_SUCCESS) {
             ManageDBErrorSeekRecord(r);
             return;
@@ -158,7 +193,7 @@ class CTableOf : public CTableBase {
         rows.reserve(ids.size());
         for (platform::CEOID oid : ids) {
             std::vector<platform::CePropVal> values;
-            r = Volume().readRecord(GetHandleDB(), oid, {}, values);
+            r = WithHandle([&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {}, values); });
             if (r != platform::ERROR_SUCCESS) {
                 ManageDBErrorReadRecord(r);
                 continue;

@@ -328,16 +328,26 @@ void CWindowMain::OnXMLExport() {
 
 void CWindowMain::OnXMLImport() {
     CTextsMgr* texts = CTextsMgr::GetInstance();
-    if (QuestionBox(texts->GetText("OPERATION WILL DELETE RECORDS").c_str()) != IDYES_ANSWER) {
-        return;
-    }
     const std::string xml = CDB::XmlPath();
     if (!std::filesystem::exists(xml)) {
         TextBox(SafeSprintf(texts->GetText("ERROR_XML_IMPORT_FILE_NOT_FOUND"), xml));
         return;
     }
+    // The whole file is checked now, so a broken one is reported at once and costs no restart.
+    std::string error;
+    if (!CDB::CheckXML(xml, error)) {
+        TextBox(texts->GetText("ERROR READING FILE") + "\n" + error);
+        return;
+    }
+    if (QuestionBox(texts->GetText("OPERATION WILL DELETE RECORDS").c_str()) != IDYES_ANSWER) {
+        return;
+    }
     // The import runs at the next start and replaces the database only once it is complete, so
-    // the database is kept until then.
+    // the database is kept until then. Only this marked copy is imported then.
+    if (!CDB::MarkImportPending(error)) {
+        ErrorBox("%s", error);
+        return;
+    }
     TextBox(SafeSprintf(texts->GetText("DB_RESTORE_RESTART")));
     if (IApplication* app = IApplication::Get()) {
         app->RequestRestart();

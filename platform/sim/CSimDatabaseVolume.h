@@ -44,6 +44,8 @@ class CSimDatabaseVolume : public IDatabaseVolume {
     Result propertyCount(CeDbHandle handle, uint32_t& count) override;
     Result addProperties(CeVolumeId volume, CEOID database, const std::vector<CePropSpec>& props) override;
     Result deleteDatabase(CeVolumeId volume, CEOID database) override;
+    // A created database is committed, and so durable, before createDatabase returns.
+    uint32_t createPauseMs() const override { return 0; }
 
   private:
     struct Impl;

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
@@ -79,7 +82,6 @@ class TablesTest : public ::testing::Test {
     TablesTest() {
         CInstaller(home.services().home()).Install();
         config = std::make_unique<CConfigurationZentrova>();
-        // Creating a missing table pauses 3 phone seconds.
         dynamic_cast<platform::sim::CSimClock&>(home.services().clock()).setSpeed(1000);
     }
     std::string text(const char* key) { return CTextsMgr::GetInstance()->GetText(key); }
@@ -90,7 +92,14 @@ class TablesTest : public ::testing::Test {
 
 TEST_F(TablesTest, NewDatabaseHoldsTheDefaultPlaceAndOpensOnce) {
     CDB db;
+    // The simulated volume is durable at commit: creating the five tables does not wait (phone
+    // time at real speed here, so a pause would show).
+    auto& clock = dynamic_cast<platform::sim::CSimClock&>(home.services().clock());
+    clock.setSpeed(1);
+    const uint32_t before = clock.tickCount();
     EXPECT_EQ(db.OpenDB(1), 1);
+    EXPECT_LT(clock.tickCount() - before, 1000u);
+    clock.setSpeed(1000);
     EXPECT_TRUE(std::filesystem::exists(db.GetDBName()));
     EXPECT_EQ(db.OpenDB(1), 0);
     auto places = db.GetTablePlaces()->GetAllRecordsCopy();
@@ -250,6 +259,79 @@ TEST_F(TablesTest, OlderDatabaseGainsItsNewPropertiesAndPerDayPeriods) {
     db.OpenDB(1);
     EXPECT_TRUE(home.boxes().shown().empty());
     EXPECT_EQ(db.GetTablePeriods()->GetAllRecordsCopy().size(), 7u);
+}
+
+}  // namespace
+
+namespace {
+
+// The schedule engine's and the location engine's reads run on their own threads while the
+// window thread closes the database (after start-up, around an export): none may fail.
+TEST_F(TablesTest, ReadsOnAnotherThreadSurviveTheDatabaseClosingAndReopening) {
+    CDB db;
+    db.OpenDB(1);
+    CStrPlace office("Office", "", "place_pc.png", -1);
+    office.AddMySelfAndDefaultSchedulesAndActions(nullptr);
+    CStrCell cell(4711, office.GetId());
+    db.GetTableCell()->Add(cell);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
+    std::vector<std::string> failures;
+    std::mutex failuresLock;
+    auto fail = [&](const std::string& what) {
+        std::lock_guard lock(failuresLock);
+        failures.push_back(what);
+    };
+    std::thread reader([&] {
+        while (!stop) {
+            try {
+                // Fresh reads from the volume each time, as after a change of the tables.
+                db.GetTablePeriods()->InvalidateCache();
+                db.GetTableCell()->InvalidateCache();
+                db.GetTablePlaces()->InvalidateCache();
+                std::vector<CStrPeriod> frames;
+                db.GetTablePeriods()->GetAllRecordsForPlace(frames, office.GetId(), 2);
+                if (frames.size() != 1) {
+                    fail("frames: " + std::to_string(frames.size()));
+                }
+                CStrPlace found;
+                if (!db.GetTableCell()->GetPlace(4711, found) || found.GetName() != "Office") {
+                    fail("location lookup");
+                }
+                ++reads;
+            } catch (const CBaseException& e) {
+                fail(e.GetMessageW());
+            }
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 0; (i < 100 || reads < 50) && std::chrono::steady_clock::now() < deadline; ++i) {
+        EXPECT_EQ(db.CloseDB(i % 2), 1);
+        std::this_thread::yield();
+        if (i % 3 != 0) {
+            db.OpenDB(0);
+        }
+        // Now and then the reader gets a whole read between two closes, so it makes progress
+        // however the threads are scheduled.
+        if (i % 4 == 0) {
+            const int now = reads;
+            while (reads == now && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::yield();
+            }
+        }
+    }
+    // Left closed, as after start-up: the reader opens it again by itself.
+    db.CloseDB(0);
+    const int before = reads;
+    while (reads < before + 5 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    stop = true;
+    reader.join();
+    EXPECT_GE(reads, 50);
+    EXPECT_TRUE(failures.empty()) << failures.size() << " failed reads, the first: " << failures.front();
+    EXPECT_TRUE(db.IsOpen());
 }
 
 }  // namespace

@@ -384,9 +384,9 @@ int CDeviceTool::db(const std::vector<std::string>& args) {
     if (!std::filesystem::exists(file)) {
         return fail("no database yet at " + file.string());
     }
+    CDB database;
+    database.SetImportsPendingExport(false);
     try {
-        CDB database;
-        database.SetImportsPendingExport(false);
         database.OpenDB(0);
         std::string line;
         auto print = [&line](const char* title, const auto& rows) {
@@ -402,6 +402,12 @@ int CDeviceTool::db(const std::vector<std::string>& args) {
         print("cells", database.GetTableCell()->GetAllRecordsCopy());
         database.CloseDB(0);
     } catch (const CBaseException& e) {
+        if (database.IsVolumeDamaged()) {
+            return fail(file.string() +
+                        ": the database file is damaged and cannot be read; nothing was changed. Start "
+                        "zentrova to keep it aside and restore the backup comm_mgr.bak or begin with a new "
+                        "database, or move the file away yourself.");
+        }
         return fail(file.string() + ": " + e.GetMessageW());
     }
     return kOk;
