@@ -266,6 +266,12 @@ void CMobilePhoneMgr::HandleCommandChild(int command, int status) {
     if (command != kCommandPollSwitch) {
         return;
     }
+    // The poll's switch-off often comes while its switch-on is still registering: it waits for
+    // that operation to end instead of being dropped as a second one.
+    auto& clock = platform::Services::get().clock();
+    for (uint32_t waited = 0; IsBlocked() && waited < kSwitchWaitMs; waited += kPollBlockedStepMs) {
+        clock.sleep(kPollBlockedStepMs);
+    }
     SwitchRadio(status, false);
     RefreshStatus(0);
     GetHandleFinishOperation().Set();

@@ -31,6 +31,8 @@ class CMobilePhoneMgr : public CMgr, public INotificationBrokerListener {
     static constexpr int kTestRounds = 4000;
     // Worker command: a switch asked for by the location engine's poll.
     static constexpr int kCommandPollSwitch = 10;
+    // Phone milliseconds between looks at a running operation before a poll's switch.
+    static constexpr uint32_t kPollBlockedStepMs = 500;
 
     CMobilePhoneMgr();
     ~CMobilePhoneMgr() override;

@@ -2,6 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+#include <chrono>
+#include <thread>
+
 #include "platform/CSqliteStatement.h"
 #include "platform/PlatformError.h"
 
@@ -31,7 +35,9 @@ CSqliteConnection::CSqliteConnection(const std::filesystem::path& file, bool cre
     }
 }
 
-CSqliteConnection::~CSqliteConnection() { sqlite3_close_v2(_db); }
+CSqliteConnection::~CSqliteConnection() {
+    sqlite3_close_v2(_db);
+}
 
 void CSqliteConnection::exec(const std::string& sql) {
     if (!tryExec(sql)) {
@@ -43,15 +49,47 @@ bool CSqliteConnection::tryExec(const std::string& sql) {
     return sqlite3_exec(_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-int CSqliteConnection::changes() const { return sqlite3_changes(_db); }
+int CSqliteConnection::changes() const {
+    return sqlite3_changes(_db);
+}
 
-long long CSqliteConnection::lastInsertRowId() const { return sqlite3_last_insert_rowid(_db); }
+long long CSqliteConnection::lastInsertRowId() const {
+    return sqlite3_last_insert_rowid(_db);
+}
 
 long long CSqliteConnection::dataVersion() {
     CSqliteStatement st(*this, "PRAGMA data_version");
     return st.step() ? st.columnInt(0) : 0;
 }
 
-std::string CSqliteConnection::lastError() const { return _db ? sqlite3_errmsg(_db) : "not open"; }
+std::string CSqliteConnection::lastError() const {
+    return _db ? sqlite3_errmsg(_db) : "not open";
+}
+
+void CSqliteConnection::useWriteAheadLog() {
+    const std::string where = _file.string() + ": ";
+    std::string mode;
+    for (int attempt = 0;; ++attempt) {
+        try {
+            CSqliteStatement st(*this, "PRAGMA journal_mode=WAL");
+            mode = st.step() ? st.columnText(0) : std::string();
+            break;
+        } catch (const PlatformError&) {
+            if (attempt >= 20) {
+                throw PlatformError(where + "cannot switch to write-ahead logging: " + lastError());
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    std::string lower;
+    for (char c : mode) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower != "wal") {
+        throw PlatformError(where + "cannot use write-ahead logging (journal mode stays '" + mode +
+                            "'); is the file or its folder read-only?");
+    }
+    exec("PRAGMA synchronous=NORMAL");
+}
 
 }  // namespace platform

@@ -20,6 +20,11 @@ class CSqliteConnection {
     void exec(const std::string& sql);
     // Same, but returns false instead of throwing.
     bool tryExec(const std::string& sql);
+    // Switches to write-ahead logging with synchronous=NORMAL (every commit survives a crash of
+    // the program, one fsync per checkpoint). The switch needs a moment of exclusive access, which
+    // the busy wait does not cover: it is retried while another process holds the file. Throws a
+    // PlatformError naming the file when the mode cannot be had.
+    void useWriteAheadLog();
     int changes() const;
     long long lastInsertRowId() const;
     // Changes whenever another connection commits to the file.

@@ -200,10 +200,7 @@ std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
         throw PlatformError(home.phoneDir().string() + ": cannot create folder: " + ec.message());
     }
     auto db = std::make_unique<CSqliteConnection>(CSimPhone::stateFile(home), true);
-    db->exec("PRAGMA journal_mode=WAL");
-    // With WAL, NORMAL keeps every commit safe from a crash of the program; only a power
-    // loss may take the latest commits back. One fsync per checkpoint, not per change.
-    db->exec("PRAGMA synchronous=NORMAL");
+    db->useWriteAheadLog();
     db->exec(kSchema);
     db->exec(kSettingsSchema);
     return db;

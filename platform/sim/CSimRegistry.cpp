@@ -257,26 +257,8 @@ struct CSimRegistry::Impl {
 
 void CSimRegistry::Impl::setUp() {
     const std::string where = file.string() + ": ";
-    // Write-ahead logging lets readers of other processes go on while one writes. Switching
-    // needs a moment of exclusive access, so retry while another process holds the file.
-    std::string mode;
-    for (int attempt = 0;; ++attempt) {
-        try {
-            CSqliteStatement st(*db, "PRAGMA journal_mode=WAL");
-            mode = st.step() ? st.columnText(0) : std::string();
-            break;
-        } catch (const PlatformError&) {
-            if (attempt >= 20) {
-                throw PlatformError(where + "cannot switch to write-ahead logging: " + db->lastError());
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    if (!equalsNoCase(mode, "wal")) {
-        throw PlatformError(where + "cannot use write-ahead logging (journal mode stays '" + mode +
-                            "'); is the file or its folder read-only?");
-    }
-    db->exec("PRAGMA synchronous=NORMAL");
+    // Write-ahead logging lets readers of other processes go on while one writes.
+    db->useWriteAheadLog();
 
     try {
         CSqliteTransaction tx(*db);
