@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -10,12 +11,13 @@
 #include <vector>
 
 #include "platform/CHome.h"
+#include "platform/CInstanceLock.h"
 
 namespace platform {
 
 // The running program's control socket (a Unix domain socket in the home's run folder, which
-// only the user can enter). It also marks the single running instance: the server holds an
-// exclusive lock on the home's instance lock file for as long as it runs.
+// only the user can enter). It also marks the single running instance: the server holds the
+// home's instance lock (its own, or the one the launch took first) for as long as it runs.
 // Requests are handled one after another on the server's own thread; a handler returns the
 // reply text or throws ControlError for a refusal, whose message goes back to the client.
 class CControlServer {
@@ -35,8 +37,13 @@ class CControlServer {
     // remaining words. May be called before or after start.
     void on(const std::string& verb, Handler handler);
 
-    // Takes the instance lock and starts listening. Returns false when another instance of this
-    // home holds the lock. Throws PlatformError when the socket cannot be set up.
+    // The instance lock the launch already holds; start() then takes none of its own. The lock
+    // stays held as long as any owner keeps it, also after stop().
+    void useInstanceLock(std::shared_ptr<CInstanceLock> lock);
+
+    // Takes the instance lock (unless one was given) and starts listening. Returns false when
+    // another instance of this home holds the lock. Throws PlatformError when the socket cannot
+    // be set up.
     bool start();
     void stop();
 
@@ -45,7 +52,7 @@ class CControlServer {
     void handle(int fd);
 
     CHome _home;
-    int _lockFd = -1;
+    std::shared_ptr<CInstanceLock> _lock;
     int _listenFd = -1;
     int _wakePipe[2] = {-1, -1};
     std::thread _thread;
