@@ -308,6 +308,9 @@ void WorkerThread::Stop() {
             m_thread.join();  // it has nothing left to do but return
         }
     }
+    // A subclass stops its worker before its own members go: a handler abandoned past its limit
+    // may still use them.
+    waitForAbandoned(terminating);
 }
 
 void WorkerThread::TerminateAll() {

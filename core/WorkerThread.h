@@ -28,9 +28,10 @@
 // left to finish on its own, TimeoutCommand is called with its number and the worker goes on. What
 // the execution thread touches after the handler returns lives in a block of shared ownership, so
 // it never reaches freed memory by itself. The handler runs on this object and on its argument
-// (which the handler owns): the destructor therefore waits for every abandoned handler to
-// return, so that none is left running on a freed worker. Only once TerminateAll has run (the
-// process is ending) is that wait bounded.
+// (which the handler owns): Stop (which a subclass calls before its members go) and the
+// destructor therefore wait for every abandoned handler to return, so that none is left running
+// on a half-destroyed or freed worker. Only once TerminateAll has run (the process is ending) is
+// that wait bounded.
 //
 // Subclasses call Stop in their own destructor (before their members go), so that no command of
 // theirs runs on a half-destroyed object. ~WorkerThread stops and joins the thread too when Stop
@@ -94,7 +95,8 @@ class WorkerThread {
 
     // Refuses new commands, then by stop mode: 0 waits for the queue to drain, stops the thread
     // and waits for it to end; 1 stops the thread (after the running command) and waits for it;
-    // any other mode returns at once.
+    // any other mode returns at once. Modes 0 and 1 then wait for handlers abandoned past their
+    // limit to return (briefly only once TerminateAll has run).
     void Stop();
     int GetStop() const;
     // A non-zero value also wakes the thread so that it leaves its wait.
