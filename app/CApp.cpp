@@ -7,6 +7,7 @@
 
 #include "core/CBaseException.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/DebugTrace.h"
 #include "core/MessageBoxes.h"
@@ -16,7 +17,6 @@
 #include "platform/Services.h"
 #include "ui/CBaseWindow.h"
 #include "ui/CQtApplication.h"
-#include "core/CTextsMgr.h"
 #include "ui/CWindowMain.h"
 
 std::atomic<CApp*> CApp::_me{nullptr};
@@ -50,8 +50,11 @@ CApp::CApp() : _control(std::make_unique<platform::CControlServer>(platform::Ser
 
 CApp::~CApp() {
     _control->stop();
-    ClearNotifications();
+    // Only the user's Exit (which clears them when the window closes) and a restart give up the
+    // pending wake-ups. Any other end (Ctrl-C, SIGTERM, a failed start) keeps them, as a phone
+    // keeps them through a reboot, so that a time-limited change still reverts.
     if (GetRestart()) {
+        ClearNotifications();
         ScheduleRelaunch();
     }
     Uninstall(this);

@@ -48,7 +48,21 @@ bool CInstaller::IsNeeded() const {
         return true;
     }
     auto& reg = platform::Services::get().registry();
-    return !reg.keyExists(platform::RegRoot::LocalMachine, CConfigurationZentrova::kKeyPath);
+    const auto root = platform::RegRoot::LocalMachine;
+    const std::string key = CConfigurationZentrova::kKeyPath;
+    if (!reg.keyExists(root, key)) {
+        return true;
+    }
+    // A home installed by an older version lacks the settings added since: every start must
+    // find each one, or the first read of a new one fails.
+    for (const CConfigDefaults::Entry& e : CConfigDefaults::All()) {
+        platform::RegValue existing;
+        if (reg.getValue(root, key, e.name, existing) != platform::ERROR_SUCCESS ||
+            existing.type != expectedType(e.type)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 CInstaller::Report CInstaller::Install() const {

@@ -19,7 +19,8 @@ class CInstaller {
 
     explicit CInstaller(platform::CHome home);
 
-    // Whether this home was never installed (no program folder or no settings key).
+    // Whether this home was never installed (no program folder or no settings key), or lacks a
+    // setting (installed by an older version) or holds one with another type than it has.
     bool IsNeeded() const;
     // Throws CBaseException with a message naming the folder or file when something cannot be
     // created or copied. Settings are written through the platform registry of the current context.

@@ -111,8 +111,9 @@ WorkerThread::~WorkerThread() {
             m_eventsChanged.wait_for(lock, kAfterTerminateWait, [this] { return m_evEnded; });
         }
     }
-    waitForAbandoned(std::chrono::steady_clock::now() +
-                     (g_terminating.load() ? kAfterTerminateWait : kExitWait));
+    // A handler abandoned past its limit still runs on this object: it is not freed under it.
+    // Only at the very end of the process (TerminateAll) is the wait bounded.
+    waitForAbandoned(g_terminating.load());
 
     {
         std::lock_guard lock(m_queueLock);
@@ -307,6 +308,9 @@ void WorkerThread::Stop() {
             m_thread.join();  // it has nothing left to do but return
         }
     }
+    // A subclass stops its worker before its own members go: a handler abandoned past its limit
+    // may still use them.
+    waitForAbandoned(terminating);
 }
 
 void WorkerThread::TerminateAll() {
@@ -432,6 +436,10 @@ bool WorkerThread::runBounded(Work work, int limitMs) {
         LogFormateado(1, "WorkerThread: no thread for a command (%s)", e.what());
         return true;
     }
+    {
+        std::lock_guard lock(execution->lock);
+        execution->thread = thread.get_id();
+    }
     bool finished;
     {
         std::unique_lock lock(execution->lock);
@@ -458,16 +466,27 @@ bool WorkerThread::runBounded(Work work, int limitMs) {
     return false;
 }
 
-void WorkerThread::waitForAbandoned(std::chrono::steady_clock::time_point deadline) {
+void WorkerThread::waitForAbandoned(bool bounded) {
     std::vector<std::shared_ptr<Execution>> abandoned;
     {
         std::lock_guard lock(m_executionsLock);
         abandoned.swap(m_abandoned);
     }
+    const auto deadline = std::chrono::steady_clock::now() + kAfterTerminateWait;
     for (const auto& execution : abandoned) {
         std::unique_lock lock(execution->lock);
-        if (!execution->finished.wait_until(lock, deadline, [&] { return execution->done; })) {
-            LogFormateado(1, "~WorkerThread: an abandoned command still runs (%s)", GetDescripcion());
+        if (execution->thread == std::this_thread::get_id()) {
+            continue;  // destroyed by that very handler: it cannot be waited for
+        }
+        if (bounded) {
+            if (!execution->finished.wait_until(lock, deadline, [&] { return execution->done; })) {
+                LogFormateado(1, "~WorkerThread: an abandoned command still runs at exit (%s)",
+                              GetDescripcion());
+            }
+            continue;
+        }
+        while (!execution->finished.wait_for(lock, kExitWait, [&] { return execution->done; })) {
+            LogFormateado(1, "~WorkerThread: waiting for an abandoned command (%s)", GetDescripcion());
         }
     }
 }

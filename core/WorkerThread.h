@@ -27,9 +27,11 @@
 // A command past its time limit is abandoned, never killed: its execution thread is detached and
 // left to finish on its own, TimeoutCommand is called with its number and the worker goes on. What
 // the execution thread touches after the handler returns lives in a block of shared ownership, so
-// it never reaches freed memory by itself. The handler, however, runs on this object: a handler
-// still running after its object was destroyed must not touch the object (the destructor waits a
-// bounded time for abandoned handlers, and nothing more can be done for them).
+// it never reaches freed memory by itself. The handler runs on this object and on its argument
+// (which the handler owns): Stop (which a subclass calls before its members go) and the
+// destructor therefore wait for every abandoned handler to return, so that none is left running
+// on a half-destroyed or freed worker. Only once TerminateAll has run (the process is ending) is
+// that wait bounded.
 //
 // Subclasses call Stop in their own destructor (before their members go), so that no command of
 // theirs runs on a half-destroyed object. ~WorkerThread stops and joins the thread too when Stop
@@ -93,7 +95,8 @@ class WorkerThread {
 
     // Refuses new commands, then by stop mode: 0 waits for the queue to drain, stops the thread
     // and waits for it to end; 1 stops the thread (after the running command) and waits for it;
-    // any other mode returns at once.
+    // any other mode returns at once. Modes 0 and 1 then wait for handlers abandoned past their
+    // limit to return (briefly only once TerminateAll has run).
     void Stop();
     int GetStop() const;
     // A non-zero value also wakes the thread so that it leaves its wait.
@@ -162,6 +165,7 @@ class WorkerThread {
         std::mutex lock;
         std::condition_variable finished;
         bool done = false;
+        std::thread::id thread;  // the execution thread, once it is made
     };
 
     bool post(int command, int timeLimit, void* argument, bool notRepeated);
@@ -170,7 +174,9 @@ class WorkerThread {
     // False when the limit passed; the thread is then detached and remembered as abandoned.
     template <typename Work>
     bool runBounded(Work work, int limitMs);
-    void waitForAbandoned(std::chrono::steady_clock::time_point deadline);
+    // Waits until every abandoned handler has returned; `bounded` (the process is ending) waits
+    // a short while only.
+    void waitForAbandoned(bool bounded);
     bool isExecutionThread() const;
 
     // The four events (manual reset), under one lock so that the worker can wait for either

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,18 +14,23 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/AppExports.h"
 #include "app/CAppConnMgr.h"
 #include "core/CBaseException.h"
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
+#include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "core/MemoryState.h"
+#include "core/MessageBoxes.h"
 #include "core/Utf16.h"
 #include "core/WorkerThread.h"
 #include "location/CCellMgr.h"
 #include "platform/CControlClient.h"
+#include "platform/CControlServer.h"
+#include "platform/CInstanceLock.h"
 #include "platform/PlatformError.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimServices.h"
@@ -112,6 +118,12 @@ std::string toHex(const std::string& bytes) {
     return out;
 }
 
+// Whether a command line is one that a running program takes (empty, a timer line, the idle line).
+bool isForwarded(const std::string& commandLine) {
+    return commandLine.empty() || commandLine.find(kTimerWord) != std::string::npos ||
+           commandLine == kIdleLine;
+}
+
 // Step 3: a program of this home runs; hand the command line over to it.
 void forward(const platform::CControlClient& running, const std::string& commandLine) {
     std::string reply;
@@ -126,6 +138,46 @@ void forward(const platform::CControlClient& running, const std::string& command
         running.request({"post", std::to_string(CWindowMain::WM_IDLE_NOTIFICATION), "0", "0"}, reply);
     }
     // Anything else is ignored.
+}
+
+// Whether the running program has finished its start-up, so that a forwarded line reaches its
+// listeners (a line handed over earlier would find none).
+bool isReady(const platform::CControlClient& running) {
+    std::string reply;
+    if (running.request({"app"}, reply, 2000) != platform::CControlClient::Status::Ok) {
+        return false;
+    }
+    return reply.rfind("initiated=1\n", 0) == 0 || reply.find("\ninitiated=1\n") != std::string::npos;
+}
+
+// How long a launch waits, in real time, for the program that holds the instance lock to finish
+// its start-up (a new home's database takes a while on a slow phone clock).
+constexpr auto kReadyWait = std::chrono::seconds(120);
+constexpr auto kReadyPoll = std::chrono::milliseconds(50);
+
+enum class HandOver { Done, TakeOver, TimedOut };
+
+// Another launch of this home holds the instance lock: it runs or is starting. Waits until it can
+// take the command line and hands it over. When the holder ends without becoming ready, this
+// launch takes the lock and its place.
+HandOver handOver(const platform::CHome& home, platform::CInstanceLock& lock,
+                  const std::string& commandLine) {
+    if (!isForwarded(commandLine)) {
+        return HandOver::Done;  // ignored anyway: nothing to wait for
+    }
+    platform::CControlClient running(home);
+    auto deadline = std::chrono::steady_clock::now() + kReadyWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (isReady(running)) {
+            forward(running, commandLine);
+            return HandOver::Done;
+        }
+        if (lock.tryLock()) {
+            return HandOver::TakeOver;
+        }
+        std::this_thread::sleep_for(kReadyPoll);
+    }
+    return HandOver::TimedOut;
 }
 
 int g_signalPipe[2] = {-1, -1};
@@ -145,12 +197,31 @@ bool hasDisplay() {
     return false;
 }
 
-// Step 4, empty command line: run the application until its window closes.
-int runApplication(const Options& o, platform::Services& services) {
-    CInstaller installer(services.home());
-    if (installer.IsNeeded()) {
-        installer.Install();
+// A failure before the application runs (installing, constructing it) is shown like any other
+// error of the application: in its message box, or printed when nobody can answer one.
+void showStartError(const std::string& message) {
+    try {
+        TextBox(message);
+    } catch (const std::exception&) {
+        std::fprintf(stderr, "zentrova: %s\n", message.c_str());
     }
+}
+
+std::string unexpectedErrorText(const std::string& detail) {
+    std::string text;
+    try {
+        text = CTextsMgr::GetInstance()->GetText("UNEXPECTED ERROR");
+    } catch (const std::exception&) {
+    }
+    if (text.empty() || text == "????") {
+        text = "Unexpected error";
+    }
+    return text + "\n" + detail;
+}
+
+// Step 4, empty command line: run the application until its window closes.
+int runApplication(const Options& o, platform::Services& services,
+                   const std::shared_ptr<platform::CInstanceLock>& lock) {
     bool offscreen = !hasDisplay();
     if (offscreen) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -176,10 +247,22 @@ int runApplication(const Options& o, platform::Services& services) {
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &qt, [] { QApplication::exit(0); });
     CWindowMain::SetScreenSize(o.width, o.height);
 
-    int code = 0;
-    {
+    int code = 1;
+    try {
+        // A home of an older version gets the settings it lacks here, not only with --install.
+        CInstaller installer(services.home());
+        if (installer.IsNeeded()) {
+            installer.Install();
+        }
         CAppConnMgr application;
+        application.GetControlServer().useInstanceLock(lock);
         code = application.WinMain(0, 0, o.commandLine, kShowNormal);
+    } catch (const CBaseException& e) {
+        showStartError(e.GetMessageW());
+    } catch (const platform::PlatformError& e) {
+        showStartError(e.what());
+    } catch (const std::exception& e) {
+        showStartError(unexpectedErrorText(e.what()));
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
@@ -211,16 +294,28 @@ void finalCleanUp() {
 int programEntry(const Options& o) {
     LogMemoryState("Inicio:", 0);
     platform::CHome home(platform::CHome::resolve());
-    platform::CControlClient running(home);
-    if (running.isRunning()) {
-        forward(running, o.commandLine);
-        return 0;
+    // The instance lock comes first: a second launch must not touch the home (its settings, its
+    // database, the notifications of the phone) while the first one starts or runs.
+    auto lock = std::make_shared<platform::CInstanceLock>(home);
+    if (!lock->tryLock()) {
+        switch (handOver(home, *lock, o.commandLine)) {
+            case HandOver::Done:
+                return 0;
+            case HandOver::TimedOut:
+                std::fprintf(stderr,
+                             "zentrova: the program running for %s did not finish starting; the "
+                             "command line was not handed over\n",
+                             home.root().c_str());
+                return 1;
+            case HandOver::TakeOver:
+                break;  // the holder ended without becoming ready: this launch starts instead
+        }
     }
     int code = 0;
     if (o.commandLine.empty()) {
         auto services = platform::sim::CSimServices::Create(home.root(), platform::Services::Role::Program);
         platform::Services::Scope scope(*services);
-        code = runApplication(o, *services);
+        code = runApplication(o, *services, lock);
         finalCleanUp();
     } else {
         // A notification that arrives while the program is not running is dropped.

@@ -1,9 +1,11 @@
 #include "managers/CMgr.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
@@ -58,7 +60,11 @@ CMgr::CMgr(int mgrId) : WorkerThread(1, 0), _mgrId(mgrId) {
 
 CMgr::~CMgr() {
     Stop();
-    auto lock = TakeOrRestart(_hmuMgr);
+    auto lock = TakeOrRestart(_hmuMgr, "~CMgr");
+    if (!lock.owns_lock()) {
+        // A freed manager must not stay in the registry: this one change cannot be skipped.
+        lock.lock();
+    }
     _vMgrs.erase(std::remove(_vMgrs.begin(), _vMgrs.end(), this), _vMgrs.end());
 }
 
@@ -85,29 +91,35 @@ void CMgr::SetMgrConfig(const std::string& config) {
     std::strncpy(_szMgrConfig, config.c_str(), kMgrConfigChars - 1);
 }
 
-std::unique_lock<std::mutex> CMgr::TakeOrRestart(std::mutex& lock) {
+std::unique_lock<std::mutex> CMgr::TakeOrRestart(std::mutex& lock, const char* what) {
+    // Real time, not the phone's: a fast phone clock must not make a short wait look like a
+    // hang, and a hang is one whatever the phone's time does.
     std::unique_lock<std::mutex> held(lock, std::defer_lock);
-    auto& clock = platform::Services::get().clock();
-    uint32_t start = clock.tickCount();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
     while (!held.try_lock()) {
-        if (clock.tickCount() - start >= kLockWaitMs) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            LogFormateado(
+                1, "%s: lock not obtained in %d ms; the change is skipped and the application restarts", what,
+                static_cast<int>(kLockWaitMs));
             if (IsDebugMode()) {
                 TextBox(SafeSprintf(CTextsMgr::Text("ERROR TIMEOUT MUTEX")));
             }
             if (IApplication* app = IApplication::Get()) {
                 app->RequestRestart();
             }
-            // The change itself still needs the lock: going on without it would corrupt the list.
-            held.lock();
-            break;
+            // Without the lock: the caller skips its change rather than wait for ever.
+            return held;
         }
-        clock.sleep(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return held;
 }
 
 void CMgr::AddMgr(CMgr* mgr) {
-    auto lock = TakeOrRestart(_hmuMgr);
+    auto lock = TakeOrRestart(_hmuMgr, "AddMgr");
+    if (!lock.owns_lock()) {
+        return;  // the manager works, but GetMgr cannot find it
+    }
     _vMgrs.push_back(mgr);
 }
 
@@ -274,12 +286,18 @@ void CMgr::FireStatusChanged(int code) {
 }
 
 void CMgr::AddStatusListener(IStatusListener* listener) {
-    auto lock = TakeOrRestart(_listenerLock);
+    auto lock = TakeOrRestart(_listenerLock, "AddStatusListener");
+    if (!lock.owns_lock()) {
+        return;
+    }
     _listeners.push_back(listener);
 }
 
 void CMgr::RemoveStatusListener(IStatusListener* listener) {
-    auto lock = TakeOrRestart(_listenerLock);
+    auto lock = TakeOrRestart(_listenerLock, "RemoveStatusListener");
+    if (!lock.owns_lock()) {
+        return;
+    }
     if (auto it = std::find(_listeners.begin(), _listeners.end(), listener); it != _listeners.end()) {
         _listeners.erase(it);
     }
@@ -313,7 +331,10 @@ void CMgr::SetTimeLimitNotification(int id, int minutes, int value) {
 void CMgr::EnsureTimeLimitNotification(int id, int minutes, int value) {
     bool exists = false;
     {
-        auto lock = TakeOrRestart(_muNotitif);
+        auto lock = TakeOrRestart(_muNotitif, "EnsureTimeLimitNotification");
+        if (!lock.owns_lock()) {
+            return;  // the phone's triggers cannot be looked at: register nothing twice
+        }
         auto& notifications = platform::Services::get().notifications();
         const std::string self = platform::CProcessLauncher::selfExecutable().string();
         std::vector<uint32_t> handles = notifications.getUserNotificationHandles();

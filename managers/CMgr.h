@@ -43,7 +43,7 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     static constexpr int kCommandForceStatus = 0;
     static constexpr int kCodeRefresh = IStatusListener::kCodeRefresh;
     static constexpr int kFirstAlwaysEnabledId = 50;
-    static constexpr uint32_t kLockWaitMs = 2000;
+    static constexpr uint32_t kLockWaitMs = 2000;  // real milliseconds
     static constexpr size_t kMgrConfigChars = 50;
 
     // The argument of a manager command: the requested status (or value) and a delay in seconds.
@@ -150,9 +150,10 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     void SetLastExecution(int result) { _lastExecution.store(result); }
 
   private:
-    // Takes `lock` within kLockWaitMs; when that fails the application is restarted (after a box
-    // in debug mode) and the lock is then waited for.
-    static std::unique_lock<std::mutex> TakeOrRestart(std::mutex& lock);
+    // Takes `lock` within kLockWaitMs of real time; when that fails the application is asked to
+    // restart (after a box in debug mode) and the lock comes back not owned: the caller (named
+    // by `what` in the debug trace) skips its change.
+    static std::unique_lock<std::mutex> TakeOrRestart(std::mutex& lock, const char* what);
     std::string LogText(const char* key, size_t buffer, const std::string& a, const std::string& b,
                         const std::string& c = std::string());
 

@@ -1,5 +1,7 @@
 #include "managers/CWifiOssVcsMgr.h"
 
+#include <chrono>
+
 #include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "platform/Services.h"
@@ -29,19 +31,14 @@ void CWifiOssVcsMgr::Initialize() {
     RefreshStatus(1);
 }
 
-std::unique_lock<std::mutex> CWifiOssVcsMgr::LockDeviceList() {
-    std::unique_lock<std::mutex> lock(deviceListLock, std::defer_lock);
-    auto& clock = platform::Services::get().clock();
-    uint32_t start = clock.tickCount();
-    while (!lock.try_lock()) {
-        if (clock.tickCount() - start >= kDeviceListWaitMs) {
-            LogFormateado(1, "Wi-Fi: the device list stayed busy for %d ms",
-                          static_cast<int>(kDeviceListWaitMs));
-            break;  // not locked: the caller treats the list as unavailable
-        }
-        clock.sleep(1);
+std::unique_lock<std::timed_mutex> CWifiOssVcsMgr::LockDeviceList() {
+    // Real time: the wait guards against a device list that hangs, which the phone's clock
+    // (perhaps running fast) has nothing to do with.
+    std::unique_lock<std::timed_mutex> lock(deviceListLock, std::defer_lock);
+    if (!lock.try_lock_for(std::chrono::milliseconds(kDeviceListWaitMs))) {
+        LogFormateado(1, "Wi-Fi: the device list stayed busy for %d ms", static_cast<int>(kDeviceListWaitMs));
     }
-    return lock;
+    return lock;  // not locked after the time-out: the caller treats the list as busy
 }
 
 unsigned long CWifiOssVcsMgr::SetWDevState(uint32_t deviceType, uint32_t state) {
@@ -68,7 +65,7 @@ unsigned long CWifiOssVcsMgr::SetWDevState(uint32_t deviceType, uint32_t state) 
 unsigned long CWifiOssVcsMgr::GetWDevState(uint32_t& wifi, uint32_t& phone, uint32_t& bluetooth) {
     auto lock = LockDeviceList();
     if (!lock.owns_lock()) {
-        return static_cast<unsigned long>(-1);
+        return kDeviceListBusy;
     }
     if (!_devices) {
         return 0;
@@ -102,7 +99,11 @@ void CWifiOssVcsMgr::RefreshStatusChild(int) {
     uint32_t wifi = 0;
     uint32_t phone = 0;
     uint32_t bluetooth = 0;
-    GetWDevState(wifi, phone, bluetooth);
+    if (GetWDevState(wifi, phone, bluetooth) == kDeviceListBusy) {
+        // Nothing was read: the radio may be on or off.
+        SetStatus(kStatusUnknown);
+        return;
+    }
     SetStatus(wifi == 1 ? 1 : 0);
 }
 

@@ -10,7 +10,9 @@
 // switches off.
 class CWifiOssVcsMgr : public CWifiMgr {
   public:
-    static constexpr uint32_t kDeviceListWaitMs = 5000;
+    static constexpr uint32_t kDeviceListWaitMs = 5000;  // real milliseconds
+    // GetWDevState: the device list stayed busy for kDeviceListWaitMs.
+    static constexpr unsigned long kDeviceListBusy = static_cast<unsigned long>(-3);
     static constexpr uint32_t kSaveAction = 2;
 
     CWifiOssVcsMgr();
@@ -32,13 +34,14 @@ class CWifiOssVcsMgr : public CWifiMgr {
     // obtained, -2 the (last) change failed.
     unsigned long SetWDevState(uint32_t deviceType, uint32_t state);
     // Copies each listed device's state to the value of its type: 0 success (also when the
-    // device services are missing: nothing is written), -1 the list could not be obtained.
+    // device services are missing: nothing is written), -1 the list could not be obtained,
+    // kDeviceListBusy the list's lock was not had in time.
     unsigned long GetWDevState(uint32_t& wifi, uint32_t& phone, uint32_t& bluetooth);
 
   private:
-    // Takes the device-list lock within kDeviceListWaitMs.
-    std::unique_lock<std::mutex> LockDeviceList();
+    // Takes the device-list lock within kDeviceListWaitMs (real time); not owned after that.
+    std::unique_lock<std::timed_mutex> LockDeviceList();
 
-    std::mutex deviceListLock;
+    std::timed_mutex deviceListLock;
     platform::IWirelessDevices* _devices = nullptr;  // the phone's, not owned
 };

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -60,15 +59,20 @@ void CControlServer::on(const std::string& verb, Handler handler) {
     _handlers[verb] = std::move(handler);
 }
 
+void CControlServer::useInstanceLock(std::shared_ptr<CInstanceLock> lock) {
+    _lock = std::move(lock);
+}
+
 bool CControlServer::start() {
-    _home.create();
-    std::string lockPath = _home.instanceLock().string();
-    _lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (_lockFd < 0) {
-        throw PlatformError(lockPath + ": cannot open: " + std::strerror(errno));
+    if (_thread.joinable()) {
+        return false;  // already listening: this is the instance
     }
-    if (::flock(_lockFd, LOCK_EX | LOCK_NB) != 0) {
-        closeFd(_lockFd);
+    _home.create();
+    if (!_lock) {
+        _lock = std::make_shared<CInstanceLock>(_home);
+    }
+    if (!_lock->tryLock()) {
+        _lock.reset();
         return false;
     }
     // Holding the lock, any socket file left behind belongs to an instance that has ended.
@@ -77,7 +81,7 @@ bool CControlServer::start() {
     sockaddr_un addr{};
     unsigned length = 0;
     if (!control::socketAddress(path, &addr, length)) {
-        closeFd(_lockFd);
+        _lock.reset();
         throw PlatformError(path + ": the path is too long for a socket; choose a shorter home folder");
     }
     _listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -86,7 +90,7 @@ bool CControlServer::start() {
         ::pipe2(_wakePipe, O_CLOEXEC) != 0) {
         std::string why = std::strerror(errno);
         closeFd(_listenFd);
-        closeFd(_lockFd);
+        _lock.reset();
         throw PlatformError(path + ": cannot listen: " + why);
     }
     _thread = std::thread([this] { serve(); });
@@ -106,7 +110,7 @@ void CControlServer::stop() {
     }
     closeFd(_wakePipe[0]);
     closeFd(_wakePipe[1]);
-    closeFd(_lockFd);
+    _lock.reset();
 }
 
 void CControlServer::reapConnections() {

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "platform/CHome.h"
+#include "platform/CInstanceLock.h"
 
 namespace platform {
 
 // The running program's control socket (a Unix domain socket in the home's run folder, which
-// only the user can enter). It also marks the single running instance: the server holds an
-// exclusive lock on the home's instance lock file for as long as it runs.
+// only the user can enter). It also marks the single running instance: the server holds the
+// home's instance lock (its own, or the one the launch took first) for as long as it runs.
 // Each connection is read on a thread of its own (at most kMaxConnections at once), within a
 // deadline for the whole request, so a client that is slow to send cannot hold up another one.
 // The handlers themselves still run one at a time, as they always have: none of them has to cope
@@ -44,8 +45,13 @@ class CControlServer {
     // remaining words. May be called before or after start.
     void on(const std::string& verb, Handler handler);
 
-    // Takes the instance lock and starts listening. Returns false when another instance of this
-    // home holds the lock. Throws PlatformError when the socket cannot be set up.
+    // The instance lock the launch already holds; start() then takes none of its own. The lock
+    // stays held as long as any owner keeps it, also after stop().
+    void useInstanceLock(std::shared_ptr<CInstanceLock> lock);
+
+    // Takes the instance lock (unless one was given) and starts listening. Returns false when
+    // another instance of this home holds the lock. Throws PlatformError when the socket cannot
+    // be set up.
     bool start();
     void stop();
 
@@ -65,7 +71,7 @@ class CControlServer {
     void reapConnections();
 
     CHome _home;
-    int _lockFd = -1;
+    std::shared_ptr<CInstanceLock> _lock;
     int _listenFd = -1;
     int _wakePipe[2] = {-1, -1};
     std::thread _thread;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "core/CBaseException.h"
 #include "core/CConfigDefaults.h"
@@ -66,6 +68,45 @@ TEST(InstallerTest, SecondInstallKeepsUserValuesAddsMissingAndRepairsWrongTypes)
               platform::ERROR_SUCCESS);
     EXPECT_EQ(n, 50u);
     EXPECT_EQ(reg.getDword(RegRoot::LocalMachine, kKey, "tray_icon", n), platform::ERROR_SUCCESS);
+}
+
+// A start runs the installation when IsNeeded says so: a home of an older version, lacking a
+// setting or holding one with another type, must be caught, and a value the user changed is not
+// a reason to install again.
+TEST(InstallerTest, AHomeLackingASettingOrHoldingAWrongTypeNeedsTheInstallation) {
+    struct Row {
+        const char* what;
+        std::function<void(platform::IRegistry&)> change;
+        bool needed;
+        const char* language;  // after the installation that follows: the user's value is kept
+    };
+    const std::vector<Row> rows = {
+        {"nothing changed", [](platform::IRegistry&) {}, false, "en"},
+        {"a value the user changed",
+         [](platform::IRegistry& reg) { reg.setString(RegRoot::LocalMachine, kKey, "language", "es"); },
+         false, "es"},
+        {"a setting added by a newer version",
+         [](platform::IRegistry& reg) {
+             reg.deleteValue(RegRoot::LocalMachine, kKey, "cell_history_list_number");
+         },
+         true, "en"},
+        {"a text where a number belongs",
+         [](platform::IRegistry& reg) { reg.setString(RegRoot::LocalMachine, kKey, "tray_icon", "yes"); },
+         true, "en"},
+    };
+    for (const Row& row : rows) {
+        TempHome home;
+        CInstaller installer(home.services().home());
+        installer.Install();
+        auto& reg = home.services().registry();
+        row.change(reg);
+        EXPECT_EQ(installer.IsNeeded(), row.needed) << row.what;
+        installer.Install();
+        EXPECT_FALSE(installer.IsNeeded()) << row.what;
+        std::string language;
+        reg.getString(RegRoot::LocalMachine, kKey, "language", language);
+        EXPECT_EQ(language, row.language) << row.what;
+    }
 }
 
 TEST(InstallerTest, UnusableHomeGivesAMessageNamingTheFolder) {

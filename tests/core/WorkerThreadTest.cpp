@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -234,6 +235,80 @@ TEST_F(WorkerThreadTest, ATimeoutHandlerThatHangsIsBoundedToo) {
     lock.unlock();
     worker.open();
     ASSERT_TRUE(worker.waitUntil([&] { return worker.released == 1; }));
+}
+
+// What an abandoned handler and the test share; it outlives the worker.
+struct Gate {
+    std::mutex m;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+    bool workerDestroyed = false;
+    bool handlerSawDestroyed = false;
+    bool handlerDone = false;
+};
+
+// Its handler waits for the gate, then uses its own members and its argument, as handlers do.
+class SlowHandler : public WorkerThread {
+  public:
+    explicit SlowHandler(std::shared_ptr<Gate> gate) : WorkerThread(1, 0), _gate(std::move(gate)) {}
+    ~SlowHandler() override { Stop(); }
+    void HandleCommand(int, void* argument) override {
+        std::unique_ptr<std::vector<int>> numbers(static_cast<std::vector<int>*>(argument));
+        {
+            std::unique_lock lock(_gate->m);
+            _gate->entered = true;
+            _gate->changed.notify_all();
+            _gate->changed.wait(lock, [this] { return _gate->open; });
+            _gate->handlerSawDestroyed = _gate->workerDestroyed;
+        }
+        _sum = 0;
+        for (int n : *numbers) {
+            _sum += n;
+        }
+        _results.push_back(_sum);
+        std::lock_guard lock(_gate->m);
+        _gate->handlerDone = true;
+        _gate->changed.notify_all();
+    }
+
+  private:
+    std::shared_ptr<Gate> _gate;
+    long _sum = 0;
+    std::vector<long> _results;
+};
+
+// A handler past its limit is abandoned; destroying its worker meanwhile must not free the
+// worker under it (run under AddressSanitizer this is a use after free otherwise).
+TEST_F(WorkerThreadTest, AWorkerIsNotFreedUnderItsAbandonedHandler) {
+    auto gate = std::make_shared<Gate>();
+    auto worker = std::make_unique<SlowHandler>(gate);
+    worker->Start();
+    ASSERT_TRUE(worker->PostCommand(1, 100, new std::vector<int>{1, 2, 3}));
+    {
+        std::unique_lock lock(gate->m);
+        ASSERT_TRUE(gate->changed.wait_for(lock, 5s, [&] { return gate->entered; }));
+    }
+    // 100 ms of phone time pass in 2 real ones: the command is abandoned long before this.
+    std::this_thread::sleep_for(50ms);
+    std::thread destroyer([&] {
+        worker.reset();
+        std::lock_guard lock(gate->m);
+        gate->workerDestroyed = true;
+        gate->changed.notify_all();
+    });
+    // Longer than any bounded wait of the destructor.
+    std::this_thread::sleep_for(1500ms);
+    {
+        std::lock_guard lock(gate->m);
+        EXPECT_FALSE(gate->workerDestroyed) << "the worker went while its handler still ran";
+        gate->open = true;
+        gate->changed.notify_all();
+    }
+    destroyer.join();
+    std::unique_lock lock(gate->m);
+    ASSERT_TRUE(gate->changed.wait_for(lock, 5s, [&] { return gate->handlerDone; }));
+    EXPECT_FALSE(gate->handlerSawDestroyed);
 }
 
 TEST_F(WorkerThreadTest, AHandlerMayPostToItsOwnWorker) {

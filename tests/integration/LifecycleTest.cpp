@@ -1,9 +1,12 @@
 // The launcher and the application's lifecycle with the real programs: forwarding of command
-// lines to the running instance, the Exit command, and the restart through the phone's
-// notification service.
+// lines to the running instance, a second launch during the first one's start-up, the Exit
+// command, the end by a signal, failed starts, a home of an older version, and the restart
+// through the phone's notification service.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+
+#include <fstream>
 
 #include "support/ProgramFixture.h"
 
@@ -91,6 +94,75 @@ TEST_F(LifecycleTest, RestartEndsTheProgramAndThePhoneStartsItAgain) {
             return !pid.empty() && pid != firstPid && appValue("initiated") == "1";
         },
         std::chrono::seconds(20)));
+}
+
+// The instance lock is taken before anything else: a second launch while the first one is still
+// starting waits for it, hands its command line over and ends; the first one goes on.
+TEST_F(LifecycleTest, ASecondLaunchDuringStartUpIsHandedToTheFirst) {
+    env["ZENTROVA_CLOCK_SPEED"] = "5";  // the new database takes a few seconds to create
+    program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
+                                             (base / "program.out").string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_NE(appValue("initiated"), "1") << "the first program started too fast for this test";
+    ChildProcess second(bin("zentrova"), {}, env, (base / "second.out").string());
+    EXPECT_EQ(second.wait(std::chrono::seconds(60)), 0) << second.output();
+    EXPECT_TRUE(program->running()) << program->output();
+    EXPECT_EQ(appValue("initiated"), "1");
+    EXPECT_EQ(appValue("pid"), std::to_string(program->pid()));
+    EXPECT_TRUE(WaitUntil([&] { return appValue("activations") == "1"; })) << app();
+}
+
+// Ctrl-C and SIGTERM are not the user's Exit: the pending wake-ups stay, and a change made for a
+// limited time reverts when the program runs again.
+TEST_F(LifecycleTest, ASignalKeepsThePendingWakeUpsSoATimeLimitStillReverts) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+        startProgram();
+        ASSERT_EQ(device({"wifi", "off"}).code, 0);
+        ASSERT_TRUE(WaitUntil([&] { return appValue("mgr0") == "0"; })) << app();
+        ASSERT_EQ(device({"force", "0", "1", "--minutes", "30", "--restore", "0"}).code, 0);
+        ASSERT_TRUE(WaitUntil([&] { return appValue("mgr0") == "1"; })) << app();
+        auto pending = [&] { return device({"notifications"}).out.find("timer_notification_00_00_"); };
+        ASSERT_TRUE(WaitUntil([&] { return pending() != std::string::npos; }));
+
+        ::kill(program->pid(), signal);
+        EXPECT_EQ(program->wait(), 0) << program->output();
+        EXPECT_NE(pending(), std::string::npos) << device({"notifications"}).out;
+
+        startProgram();
+        EXPECT_EQ(appValue("mgr0"), "1");
+        ASSERT_EQ(device({"clock", "advance", "31m"}).code, 0);
+        EXPECT_TRUE(WaitUntil([&] { return appValue("mgr0") == "0"; })) << app();
+        program.reset();
+    }
+}
+
+// An error before the application runs (here the installation of a new home) is shown in the
+// application's message box, and the final clean-up still runs.
+TEST_F(LifecycleTest, AFailedStartIsShownInTheMessageBoxAndTheCleanUpRuns) {
+    env["ZENTROVA_RESOURCES"] = (base / "no-resources").string();
+    env["ZENTROVA_DEBUG_LOG"] = "stderr";
+    ChildProcess failed(bin("zentrova"), {}, env, (base / "failed.out").string());
+    EXPECT_EQ(failed.wait(), 1);
+    std::string out = failed.output();
+    EXPECT_NE(out.find("] " + (base / "no-resources").string() + ": the shipped resources are missing"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("worker threads alive"), std::string::npos) << out;
+    EXPECT_FALSE(running());
+}
+
+// A home installed by an older version: the start adds the settings it lacks and keeps the
+// values the user changed.
+TEST_F(LifecycleTest, AStartOfAnOlderHomeAddsTheMissingSettingsAndKeepsTheUsers) {
+    const std::string key = "HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova";
+    ChildProcess install(bin("zentrova"), {"--install"}, env, (base / "install.out").string());
+    ASSERT_EQ(install.wait(), 0) << install.output();
+    ASSERT_EQ(device({"reg", "delete", key, "cell_history_list_number"}).code, 0);
+    ASSERT_EQ(device({"reg", "set", key, "events_log_items_screen", "dword", "20"}).code, 0);
+    startProgram();
+    EXPECT_EQ(device({"reg", "get", key, "cell_history_list_number"}).out, "50\n");
+    EXPECT_EQ(device({"reg", "get", key, "events_log_items_screen"}).out, "20\n");
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <thread>
+
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
@@ -21,7 +26,14 @@ using platform::RegRoot;
 class ScriptedDevices : public platform::IWirelessDevices {
   public:
     uint32_t GetWirelessDevices(std::vector<platform::WirelessDevice>& list, uint32_t) override {
-        std::lock_guard lock(m);
+        std::unique_lock lock(m);
+        if (holdNext) {
+            // Keeps the caller (and the manager's device-list lock) until released.
+            holdNext = false;
+            inside = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return released; });
+        }
         if (broken) {
             return 1;
         }
@@ -42,7 +54,16 @@ class ScriptedDevices : public platform::IWirelessDevices {
         std::lock_guard lock(m);
         return devices[0].state;
     }
+    void release() {
+        std::lock_guard lock(m);
+        released = true;
+        changed.notify_all();
+    }
     std::mutex m;
+    std::condition_variable changed;
+    bool holdNext = false;
+    bool inside = false;
+    bool released = false;
     bool broken = false;
     std::vector<platform::WirelessDevice> devices{{"WLAN1", "Wi-Fi", 0, 0, 1}, {"RIL1", "Phone", 1, 1, 2}};
 };
@@ -199,3 +220,45 @@ TEST_F(WifiMgrTest, MissingDeviceServicesOrASwitchedOffManagerGiveUnknown) {
 }
 
 }  // namespace
+
+// The device list is read under a lock that waits at most 5 s of real time: a list held up for a
+// moment is still read on a fast phone clock, and one held past the limit leaves the status
+// unknown, not off.
+TEST_F(WifiMgrTest, ABusyDeviceListIsWaitedForInRealTimeAndThenReadsUnknown) {
+    using namespace std::chrono_literals;
+    struct Row {
+        const char* what;
+        std::chrono::milliseconds hold;
+        int status;
+    };
+    const Row rows[] = {
+        {"held for a moment (many phone seconds at this speed)", 300ms, 1},
+        {"held past the limit", 6000ms, -1},
+    };
+    CWifiOssVcsMgr wifi;
+    wifi.Initialize();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        {
+            std::lock_guard lock(devices->m);
+            devices->devices[0].state = 1;
+            devices->holdNext = true;
+            devices->inside = false;
+            devices->released = false;
+        }
+        // Switching the phone radio holds the list (and its lock) while the test keeps it.
+        auto switching = std::async(std::launch::async, [&] { wifi.SetPhone(1); });
+        {
+            std::unique_lock lock(devices->m);
+            ASSERT_TRUE(devices->changed.wait_for(lock, 10s, [&] { return devices->inside; }));
+        }
+        auto releaser = std::async(std::launch::async, [&, hold = row.hold] {
+            std::this_thread::sleep_for(hold);
+            devices->release();
+        });
+        wifi.RefreshStatus(0);
+        EXPECT_EQ(wifi.GetStatus(), row.status);
+        releaser.get();
+        switching.get();
+    }
+}
