@@ -330,7 +330,7 @@ TEST_F(ScheduleEngineTest, EntryPointsOfOtherThreadsWaitTheirTurnOnTheWorker) {
     // A report that waits while the phone radio is being switched keeps the worker busy.
     phone->SetStatus(CMgr::kStatusNeverRead);
     ScriptedPhoneTest::ril->notifyLocation(1111, 10);
-    ASSERT_TRUE(WaitUntil([&] { return engine->GetCountCommandsPending() > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return engine->GetStatusReports() == 1; }));
     // A lock asked for meanwhile runs after it, not on the asking thread.
     engine->SetLockedPlace(placeRecord(office));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
