@@ -1,6 +1,7 @@
 #include "managers/CWifiOssVcsMgr.h"
 
 #include <chrono>
+#include <thread>
 
 #include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
@@ -31,14 +32,21 @@ void CWifiOssVcsMgr::Initialize() {
     RefreshStatus(1);
 }
 
-std::unique_lock<std::timed_mutex> CWifiOssVcsMgr::LockDeviceList() {
+std::unique_lock<std::mutex> CWifiOssVcsMgr::LockDeviceList() {
     // Real time: the wait guards against a device list that hangs, which the phone's clock
-    // (perhaps running fast) has nothing to do with.
-    std::unique_lock<std::timed_mutex> lock(deviceListLock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::milliseconds(kDeviceListWaitMs))) {
-        LogFormateado(1, "Wi-Fi: the device list stayed busy for %d ms", static_cast<int>(kDeviceListWaitMs));
+    // (perhaps running fast) has nothing to do with. A plain mutex tried in short steps rather
+    // than a timed one, whose timed wait the thread sanitizer does not follow.
+    std::unique_lock<std::mutex> lock(deviceListLock, std::defer_lock);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeviceListWaitMs);
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            LogFormateado(1, "Wi-Fi: the device list stayed busy for %d ms",
+                          static_cast<int>(kDeviceListWaitMs));
+            break;  // not locked: the caller treats the list as busy
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return lock;  // not locked after the time-out: the caller treats the list as busy
+    return lock;
 }
 
 unsigned long CWifiOssVcsMgr::SetWDevState(uint32_t deviceType, uint32_t state) {

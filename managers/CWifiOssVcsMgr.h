@@ -40,8 +40,8 @@ class CWifiOssVcsMgr : public CWifiMgr {
 
   private:
     // Takes the device-list lock within kDeviceListWaitMs (real time); not owned after that.
-    std::unique_lock<std::timed_mutex> LockDeviceList();
+    std::unique_lock<std::mutex> LockDeviceList();
 
-    std::timed_mutex deviceListLock;
+    std::mutex deviceListLock;
     platform::IWirelessDevices* _devices = nullptr;  // the phone's, not owned
 };
