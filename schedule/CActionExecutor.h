@@ -42,8 +42,10 @@ class CActionExecutor {
     static void LogSkippedFrame(const CStrPeriod& period);
     int GetExecutions() const { return _executions.load(); }
 
-  private:
+    // An entry of the schedule's event-log source, cut to the resume and description buffers.
     static void Log(int severity, const std::string& resume, const std::string& description);
+
+  private:
     static void RunManagerAction(const CStrAction& action);
     void RecordTime(float ms);
 

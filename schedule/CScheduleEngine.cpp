@@ -114,8 +114,7 @@ void CScheduleEngine::SetConfig(const char* name, long value) {
 }
 
 void CScheduleEngine::Log(int severity, const std::string& resume, const std::string& description) {
-    CLogMgr::Log(kLogSource, severity, FitBuffer(resume, kResumeBuffer),
-                 FitBuffer(description, kDescriptionBuffer));
+    CActionExecutor::Log(severity, resume, description);
 }
 
 std::string& CScheduleEngine::GetName() {
