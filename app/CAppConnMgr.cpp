@@ -188,22 +188,7 @@ void CAppConnMgr::CheckNewInstallation() {
     };
     // One change of the volume: each insert would otherwise be made durable on its own, which
     // for some three hundred rows is most of a first start.
-    platform::IDatabaseVolume& volume = platform::Services::get().databaseVolume();
-    const platform::CeVolumeId id = _db->GetIdVolume();
-    if (volume.beginBatch(id) != platform::ERROR_SUCCESS) {
-        throw CExceptionDB("The included places cannot be stored: the database is not open");
-    }
-    try {
-        addAll();
-    } catch (...) {
-        volume.endBatch(id, false);
-        _db->InvalidateCaches();
-        throw;
-    }
-    if (volume.endBatch(id, true) != platform::ERROR_SUCCESS) {
-        _db->InvalidateCaches();
-        throw CExceptionDB("The included places could not be written");
-    }
+    _db->InOneChange(addAll);
 }
 
 long CAppConnMgr::MillisecondsSinceProcessStart() {

@@ -81,6 +81,12 @@ struct CePropVal {
     }
 };
 
+// One record as a whole: its object id and the values of every property of the schema.
+struct CeRecord {
+    CEOID oid = 0;
+    std::vector<CePropVal> values;
+};
+
 // The phone's property-database volumes: a file holds named databases; each database has typed
 // properties, one unique sort order on its key property and records identified by object ids.
 // Every call returns ERROR_SUCCESS or the phone's error code; outputs are set only on success.
@@ -97,6 +103,7 @@ class IDatabaseVolume {
     // Closes the databases still open on the volume when the last mount goes.
     virtual Result unmount(CeVolumeId volume) = 0;
     // Makes everything written so far durable in the volume file (inside a batch: at its end).
+    // Every write is atomic by itself; this is the point after which it survives a power loss.
     virtual Result flush(CeVolumeId volume) = 0;
 
     // Bulk changes (upgrades, imports, restores): the calling thread's calls on the volume until
@@ -124,6 +131,8 @@ class IDatabaseVolume {
     // Object ids of all records in sort order.
     virtual Result recordIds(CeDbHandle handle, std::vector<CEOID>& records) = 0;
     virtual Result recordCount(CeDbHandle handle, uint32_t& count) = 0;
+    // Every record with every property of the schema, in sort order, read at once.
+    virtual Result readAllRecords(CeDbHandle handle, std::vector<CeRecord>& records) = 0;
 
     // Reads the listed properties (all of the schema when `props` is empty) of a record. A
     // property the record does not hold comes back null. ERROR_KEY_DELETED when the record is gone.

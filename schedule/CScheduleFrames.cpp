@@ -66,7 +66,7 @@ int CScheduleFrames::AddSchedule(CStrPeriod& period) {
     const int key = period.GetKey();
     const platform::CEOID oid = period.GetCEOID();
     try {
-        InOneChange([&] {
+        Database().InOneChange([&] {
             if (container) {
                 Split(*container, period);
             }
@@ -92,7 +92,7 @@ int CScheduleFrames::EditSchedule(CStrPeriod& period) {
     if (!MakeRoom(period, frames, container)) {
         return 0;
     }
-    InOneChange([&] {
+    Database().InOneChange([&] {
         if (container) {
             Split(*container, period);
         }
@@ -182,29 +182,5 @@ void CScheduleFrames::Split(CStrPeriod& container, const CStrPeriod& period) {
         copy.SetCEOID(0);
         copy.SetIdPeriod(rest.GetId());
         actions->Add(copy);
-    }
-}
-
-void CScheduleFrames::InOneChange(const std::function<void()>& change) {
-    platform::IDatabaseVolume& volume = platform::Services::get().databaseVolume();
-    const platform::CeVolumeId id = Database().GetIdVolume();
-    if (volume.beginBatch(id) != platform::ERROR_SUCCESS) {
-        throw CExceptionDB("The time frames cannot be changed: the database is not open");
-    }
-    // The caches may hold rows of the change when it is given up.
-    auto forget = [this] {
-        Database().GetTablePeriods()->InvalidateCache();
-        Database().GetTableActions()->InvalidateCache();
-    };
-    try {
-        change();
-    } catch (...) {
-        volume.endBatch(id, false);
-        forget();
-        throw;
-    }
-    if (volume.endBatch(id, true) != platform::ERROR_SUCCESS) {
-        forget();
-        throw CExceptionDB("The time frames could not be written");
     }
 }

@@ -43,8 +43,6 @@ class CScheduleFrames {
     // it and a copy, with copies of the container's actions, takes what lies after it. When
     // nothing of the container is left on one side, the container only shrinks to the other.
     void Split(CStrPeriod& container, const CStrPeriod& period);
-    // Runs `change` as one change of the database: all of it is written, or none of it.
-    void InOneChange(const std::function<void()>& change);
     CDB& Database() const;
 
     CDB* const _db;

@@ -105,6 +105,28 @@ void CDB::InvalidateCaches() {
     }
 }
 
+void CDB::InOneChange(const std::function<void()>& change) {
+    if (!_isOpen && !ReopenForUse()) {
+        throw CExceptionDB("The database is not open: nothing was changed");
+    }
+    platform::IDatabaseVolume& v = volume();
+    const platform::CeVolumeId id = _idVolume.load();
+    if (v.beginBatch(id) != platform::ERROR_SUCCESS) {
+        throw CExceptionDB("The database is not open: nothing was changed");
+    }
+    try {
+        change();
+    } catch (...) {
+        v.endBatch(id, false);
+        InvalidateCaches();
+        throw;
+    }
+    if (v.endBatch(id, true) != platform::ERROR_SUCCESS) {
+        InvalidateCaches();
+        throw CExceptionDB("The change could not be written: nothing was changed");
+    }
+}
+
 void CDB::AddManagedTable(CTableBase* table) {
     _managed.push_back(table);
 }
@@ -782,16 +804,7 @@ bool CDB::ImportFromXML(const std::string& path) {
         CDB fresh(building);
         fresh.OpenVolumeAndTables(0);
         // One transaction for the whole file: fast, and nothing half-written survives a crash.
-        volume().beginBatch(fresh.GetIdVolume());
-        try {
-            fresh.AddFromXml(root);
-        } catch (...) {
-            volume().endBatch(fresh.GetIdVolume(), false);
-            throw;
-        }
-        if (volume().endBatch(fresh.GetIdVolume(), true) != platform::ERROR_SUCCESS) {
-            throw CExceptionDB("%s: the imported data could not be written", building);
-        }
+        fresh.InOneChange([&] { fresh.AddFromXml(root); });
         if (!fresh.CloseDB(1)) {
             throw CExceptionDB("%s: the imported data could not be written", building);
         }

@@ -51,6 +51,9 @@ class CDB : public CTableBase::IDatabase {
     bool ReopenForUse() override;
     // Drops every table's cache, so the next read sees what another process wrote.
     void InvalidateCaches();
+    // Runs `change` as one change of the volume: all of it is written, or (when it throws or the
+    // volume cannot write it) none of it, every cache dropped and the error thrown. Changes nest.
+    void InOneChange(const std::function<void()>& change) override;
     virtual void DebugAllRecords();
     virtual void DeleteAllRecords();
     virtual void LoadData();

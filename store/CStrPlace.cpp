@@ -58,27 +58,32 @@ void CStrPlace::AddMySelfAndDefaultSchedulesAndActions(const std::vector<CStrAct
     if (!db) {
         throw CExceptionDB("The database is not open");
     }
-    db->GetTablePlaces()->Add(*this);
     const std::string frameName = CTextsMgr::GetInstance()->GetText("NAME DEFAULT TIME FRAME");
-    for (int day = 1; day <= 7; ++day) {
-        CStrPeriod period;
-        period.SetIdPlace(GetId());
-        period.SetName(frameName);
-        period.SetWeekDay(day);
-        period.SetEnabled(1);
-        period.SetAlwaysOn(0);
-        db->GetTablePeriods()->Add(period);
-        if (!actions) {
-            continue;
+    // The place with its frames and actions, or nothing: a place without its week is no place.
+    CStrPlace written = *this;
+    db->InOneChange([&] {
+        db->GetTablePlaces()->Add(written);
+        for (int day = 1; day <= 7; ++day) {
+            CStrPeriod period;
+            period.SetIdPlace(written.GetId());
+            period.SetName(frameName);
+            period.SetWeekDay(day);
+            period.SetEnabled(1);
+            period.SetAlwaysOn(0);
+            db->GetTablePeriods()->Add(period);
+            if (!actions) {
+                continue;
+            }
+            for (const CStrAction& action : *actions) {
+                CStrAction copy = action;
+                copy.SetKey(-1);
+                copy.SetCEOID(0);
+                copy.SetIdPeriod(period.GetId());
+                db->GetTableActions()->Add(copy);
+            }
         }
-        for (const CStrAction& action : *actions) {
-            CStrAction copy = action;
-            copy.SetKey(-1);
-            copy.SetCEOID(0);
-            copy.SetIdPeriod(period.GetId());
-            db->GetTableActions()->Add(copy);
-        }
-    }
+    });
+    *this = written;
 }
 
 void CStrPlace::ExportToXML(pugi::xml_node node) const {

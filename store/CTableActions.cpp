@@ -100,7 +100,8 @@ void CTableActions::GetAllRecordsForPeriod(std::vector<CStrAction>& out, int idP
 std::optional<CStrAction> CTableActions::GetAction(int idPeriod, int id, bool create, int type) {
     std::optional<CStrAction> found;
     WithLoadedCache([&] {
-        for (const CStrAction& a : _cache) {
+        for (const Row& row : _cache) {
+            const CStrAction& a = *row;
             if (a.GetIdPeriod() == idPeriod && a.GetId() == id && a.GetType() == type) {
                 found = a;
                 return;

@@ -185,18 +185,29 @@ void CTableBase::ManageDBErrorAddProperty(Result code) {
 }
 
 void CTableBase::Delete(CStrBase& record) {
-    CEOID oid = Find(record, 0);
-    Result r = oid == 0 ? platform::ERROR_INVALID_PARAMETER
-                        : WithHandle([&](platform::CeDbHandle h) { return Volume().deleteRecord(h, oid); });
-    if (r != platform::ERROR_SUCCESS) {
-        _errorText =
-            FitBuffer(SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR DELETEING REGISTRY"), _tableName),
-                      kErrorBuffer);
-        throw CExceptionDB(_errorText);
+    InOneChange([&] {
+        CEOID oid = Find(record, 0);
+        Result r = oid == 0
+                       ? platform::ERROR_INVALID_PARAMETER
+                       : WithHandle([&](platform::CeDbHandle h) { return Volume().deleteRecord(h, oid); });
+        if (r != platform::ERROR_SUCCESS) {
+            _errorText = FitBuffer(
+                SafeSprintf(CTextsMgr::GetInstance()->GetText("ERROR DELETEING REGISTRY"), _tableName),
+                kErrorBuffer);
+            throw CExceptionDB(_errorText);
+        }
+        CacheForget(record);
+        DeleteCascade(record);
+        LogFormateado(1, "record %d deleted in table %s", record.GetKey(), _tableName);
+    });
+}
+
+void CTableBase::InOneChange(const std::function<void()>& change) {
+    if (_db) {
+        _db->InOneChange(change);
+    } else {
+        change();
     }
-    DeleteCascade(record);
-    LogFormateado(1, "record %d deleted in table %s", record.GetKey(), _tableName);
-    RowsChanged();
 }
 
 void CTableBase::DeleteAll() {

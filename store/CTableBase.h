@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,6 +30,9 @@ class CTableBase {
         // thread): opens the database again when it is closed. Returns whether it is open now;
         // a database that cannot be reopened says false.
         virtual bool ReopenForUse() { return false; }
+        // Runs `change` as one change of the volume: when it throws (or cannot be written),
+        // nothing of it stays and every cache is dropped.
+        virtual void InOneChange(const std::function<void()>& change) { change(); }
     };
 
     // The failed delete's message is cut to a buffer of this many characters.
@@ -60,8 +64,8 @@ class CTableBase {
     virtual void ManageDBErrorReadRecord(platform::Result code);
     virtual void ManageDBErrorAddProperty(platform::Result code);
 
-    // Removes the record's row (found by key unless the record carries its object id), then its
-    // dependent rows (DeleteCascade), and drops the cache.
+    // Removes the record's row (found by key unless the record carries its object id) and its
+    // dependent rows (DeleteCascade), all in one change of the volume.
     virtual void Delete(CStrBase& record);
     // Removes every row of the table (no cascade) and drops the cache.
     virtual void DeleteAll();
@@ -143,6 +147,10 @@ class CTableBase {
     }
     // Drops the cache state after a change of the rows.
     void RowsChanged();
+    // A row was deleted: the table's cache lets it go (the base, knowing no rows, drops it all).
+    virtual void CacheForget(const CStrBase&) { InvalidateCache(); }
+    // Runs `change` through the owning database as one change of the volume (alone without one).
+    void InOneChange(const std::function<void()>& change);
     // Marks the cache invalid and counts the invalidation.
     void DropCacheState();
     void SetCEOID(platform::CEOID ceoid) { _ceoid = ceoid; }

@@ -58,12 +58,6 @@ void CTableCell::Add(CStrBase& record) {
     AddRecord(cell);
 }
 
-void CTableCell::SortCache() {
-    std::lock_guard lock(CriticalSection());
-    std::stable_sort(_cache.begin(), _cache.end(),
-                     [](const CStrCell& a, const CStrCell& b) { return a.GetIdCell() < b.GetIdCell(); });
-}
-
 void CTableCell::GetAllRecords(std::vector<CStrCell>& out, int idPlace) {
     ForEachCached([&](const CStrCell& cell) {
         if (cell.GetIdPlace() == idPlace) {

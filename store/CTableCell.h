@@ -31,13 +31,11 @@ class CTableCell : public CTableOf<CStrCell>, public CTableLocation {
     void Add(CStrBase& record) override;
     void InsertDefaultRecords() override {}
     void DeleteCascade(CStrBase&) override {}
-    void SortCache() override;
     void AddNewProperties() override;
     void UpgradeData() override;
 
     void DeleteFromPlace(const CStrPlace& place) override;
     virtual void GetAllRecords(std::vector<CStrCell>& out, int idPlace);
-    using CTableOf<CStrCell>::GetAllRecords;
     // Fills `place` with the place of a known cell: 1 when the cell and its place were found.
     virtual int GetPlace(int idCell, CStrPlace& place);
 

@@ -26,12 +26,6 @@ void CTableLAC::FromProps(const std::vector<CePropVal>& values, CStrLAC& lac) co
     lac.SetIdPlace(Value(values, kPropIdPlace).asI4());
 }
 
-void CTableLAC::SortCache() {
-    std::lock_guard lock(CriticalSection());
-    std::stable_sort(_cache.begin(), _cache.end(),
-                     [](const CStrLAC& a, const CStrLAC& b) { return a.GetIdLac() < b.GetIdLac(); });
-}
-
 void CTableLAC::GetAllRecords(std::vector<CStrLAC>& out, int idPlace) {
     ForEachCached([&](const CStrLAC& lac) {
         if (lac.GetIdPlace() == idPlace) {

@@ -26,10 +26,8 @@ class CTableLAC : public CTableOf<CStrLAC>, public CTableLocation {
 
     void InsertDefaultRecords() override {}
     void DeleteCascade(CStrBase&) override {}
-    void SortCache() override;
 
     void DeleteFromPlace(const CStrPlace& place) override;
     // The rows associated with a place.
     virtual void GetAllRecords(std::vector<CStrLAC>& out, int idPlace);
-    using CTableOf<CStrLAC>::GetAllRecords;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -9,9 +10,9 @@
 #include "store/CTableBase.h"
 
 // The part every concrete table shares, for its record type: writing a record as properties and
-// reading it back, the cache vector of all rows (loaded on first use, dropped by every change),
-// lookups by key and the integrity check. A concrete table gives its schema, the conversion of
-// its record to and from property values, and its own queries.
+// reading it back, the cache of all rows (loaded on first use with one read, kept up to date by
+// every write of this table), lookups by key and the integrity check. A concrete table gives its schema, the
+// conversion of its record to and from property values, and its own queries.
 template <typename TRecord>
 class CTableOf : public CTableBase {
   public:
@@ -44,20 +45,17 @@ class CTableOf : public CTableBase {
                         }) != platform::ERROR_SUCCESS) {
             throw CExceptionDB(UpdateFailureText());
         }
-        RowsChanged();
+        CacheStore(record);
     }
 
     int FindAndFill(CStrBase& base) override {
         auto& record = static_cast<TRecord&>(base);
         int found = 0;
         WithLoadedCache([&] {
-            found = 0;
-            for (const TRecord& row : _cache) {
-                if (row.GetKey() == record.GetKey()) {
-                    record = row;
-                    found = 1;
-                    return;
-                }
+            const TRecord* row = CachedByKey(record.GetKey());
+            found = row ? 1 : 0;
+            if (row) {
+                record = *row;
             }
         });
         return found;
@@ -76,7 +74,7 @@ class CTableOf : public CTableBase {
                 }
                 generation = CacheGeneration();
             }
-            std::vector<TRecord> rows;
+            Cache rows;
             ReadAll(rows);
             std::lock_guard lock(CriticalSection());
             if (IsCacheValid()) {
@@ -91,18 +89,26 @@ class CTableOf : public CTableBase {
         }
     }
 
-    // The cache vector of every row (loaded when needed). Valid until the next change of the table.
-    virtual std::vector<TRecord>* GetAllRecords() {
-        CheckAndLoadCache();
-        return &_cache;
+    // Whether the cache is kept in key order (so that lookups by key are binary searches).
+    virtual bool CacheInKeyOrder() const { return true; }
+    // The order of the cache: by key unless the table keeps another one.
+    virtual bool CacheLess(const TRecord& a, const TRecord& b) const { return a.GetKey() < b.GetKey(); }
+
+    // Puts the cache in its order (rows read from the volume come in key order already).
+    void SortCache() override {
+        std::lock_guard lock(CriticalSection());
+        auto less = [this](const Row& a, const Row& b) { return CacheLess(*a, *b); };
+        if (!std::is_sorted(_cache.begin(), _cache.end(), less)) {
+            std::stable_sort(_cache.begin(), _cache.end(), less);
+        }
     }
 
     // Calls `visit` with every cached row, under the table's lock (the cache is loaded first).
     template <typename Visit>
     void ForEachCached(Visit visit) {
         WithLoadedCache([&] {
-            for (const TRecord& row : _cache) {
-                visit(row);
+            for (const Row& row : _cache) {
+                visit(*row);
             }
         });
     }
@@ -110,7 +116,12 @@ class CTableOf : public CTableBase {
     // A copy of every row, safe to keep across changes.
     std::vector<TRecord> GetAllRecordsCopy() {
         std::vector<TRecord> copy;
-        WithLoadedCache([&] { copy = _cache; });
+        WithLoadedCache([&] {
+            copy.reserve(_cache.size());
+            for (const Row& row : _cache) {
+                copy.push_back(*row);
+            }
+        });
         return copy;
     }
 
@@ -119,12 +130,14 @@ class CTableOf : public CTableBase {
     template <typename Use>
     void WithLoadedCache(Use use) {
         for (;;) {
-            CheckAndLoadCache();
-            std::lock_guard lock(CriticalSection());
-            if (IsCacheValid()) {
-                use();
-                return;
+            {
+                std::lock_guard lock(CriticalSection());
+                if (IsCacheValid()) {
+                    use();
+                    return;
+                }
             }
+            CheckAndLoadCache();
         }
     }
 
@@ -140,7 +153,13 @@ class CTableOf : public CTableBase {
     }
 
   protected:
-    // Writes a new row; auto-numbered tables learn the key the volume gave it.
+    // The rows are held one allocation each, so that a row added in the middle of a large table
+    // moves pointers, not records.
+    using Row = std::unique_ptr<TRecord>;
+    using Cache = std::vector<Row>;
+
+    // Writes a new row; auto-numbered tables learn the key the volume gave it. The number is read
+    // back on the same connection: the row is there as soon as it is written.
     void AddRecord(TRecord& record) {
         platform::CEOID oid = 0;
         const std::vector<platform::CePropVal> props = ToProps(record, record.GetKey() != -1);
@@ -150,58 +169,104 @@ class CTableOf : public CTableBase {
             ManageDBErrorInsertRecord(r);
             return;
         }
+        record.SetCEOID(oid);
         if (HasAutoKey()) {
-            FlushVolume();
-            record.SetCEOID(oid);
             std::vector<platform::CePropVal> values;
             r = WithHandle(
                 [&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {GetPIDKey()}, values); });
             if (r != platform::ERROR_SUCCESS || values.empty()) {
+                // The row is written but its number unknown: the cache must not guess it.
+                InvalidateCache();
                 ManageDBErrorReadRecord(r == platform::ERROR_SUCCESS ? platform::ERROR_NO_DATA : r);
-            } else {
-                record.SetKey(values.front().asI4());
+                return;
             }
+            record.SetKey(values.front().asI4());
         }
-        RowsChanged();
+        CacheStore(record);
     }
 
-    // Deletes the given rows (and what depends on them), dropping the cache once at the end so
-    // that no cache vector is released while the rows are walked.
+    // Deletes the given rows (and what depends on them) in one change of the volume: all of them
+    // or, when one fails, none.
     void DeleteRows(std::vector<TRecord>& doomed) {
-        SetAllowInvalidateChild(0);
-        try {
+        InOneChange([&] {
             for (TRecord& row : doomed) {
                 Delete(row);
             }
-        } catch (...) {
-            SetAllowInvalidateChild(1);
-            InvalidateCache();
-            throw;
-        }
-        SetAllowInvalidateChild(1);
-        InvalidateCache();
+        });
     }
 
-    // Reads every row of the database in key order.
-    void ReadAll(std::vector<TRecord>& rows) {
-        std::vector<platform::CEOID> ids;
-        platform::Result r = WithHandle([&](platform::CeDbHandle h) { return Volume().recordIds(h, ids); });
+    // Reads every row of the database in key order, with one read of the volume.
+    void ReadAll(Cache& rows) {
+        std::vector<platform::CeRecord> records;
+        platform::Result r =
+            WithHandle([&](platform::CeDbHandle h) { return Volume().readAllRecords(h, records); });
         if (r != platform::ERROR_SUCCESS) {
             ManageDBErrorSeekRecord(r);
             return;
         }
-        rows.reserve(ids.size());
-        for (platform::CEOID oid : ids) {
-            std::vector<platform::CePropVal> values;
-            r = WithHandle([&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {}, values); });
-            if (r != platform::ERROR_SUCCESS) {
-                ManageDBErrorReadRecord(r);
-                continue;
-            }
-            TRecord record;
-            FromProps(values, record);
-            record.SetCEOID(oid);
+        rows.reserve(records.size());
+        for (const platform::CeRecord& stored : records) {
+            auto record = std::make_unique<TRecord>();
+            FromProps(stored.values, *record);
+            record->SetCEOID(stored.oid);
             rows.push_back(std::move(record));
+        }
+    }
+
+    // The cached row of a key, or null; under the table's lock.
+    const TRecord* CachedByKey(int key) const {
+        if (CacheInKeyOrder()) {
+            auto it = std::lower_bound(_cache.begin(), _cache.end(), key,
+                                       [](const Row& row, int k) { return row->GetKey() < k; });
+            return it != _cache.end() && (*it)->GetKey() == key ? it->get() : nullptr;
+        }
+        for (const Row& row : _cache) {
+            if (row->GetKey() == key) {
+                return row.get();
+            }
+        }
+        return nullptr;
+    }
+
+    // Where the cached row of an object is, or the end.
+    typename Cache::iterator CachedByObject(const CStrBase& record) {
+        if (CacheInKeyOrder()) {
+            auto it = std::lower_bound(_cache.begin(), _cache.end(), record.GetKey(),
+                                       [](const Row& row, int k) { return row->GetKey() < k; });
+            return it != _cache.end() && (*it)->GetCEOID() == record.GetCEOID() ? it : _cache.end();
+        }
+        return std::find_if(_cache.begin(), _cache.end(),
+                            [&](const Row& row) { return row->GetCEOID() == record.GetCEOID(); });
+    }
+
+    // A row was written: a loaded cache takes it in (in place of its older version); a cache
+    // not loaded stays so, and a load running meanwhile starts again.
+    void CacheStore(const TRecord& written) {
+        auto row = std::make_unique<TRecord>();
+        // The row as the volume holds it now.
+        FromProps(ToProps(written, true), *row);
+        row->SetCEOID(written.GetCEOID());
+        std::lock_guard lock(CriticalSection());
+        if (!IsCacheValid()) {
+            DropCacheState();
+            return;
+        }
+        if (auto old = CachedByObject(*row); old != _cache.end()) {
+            _cache.erase(old);
+        }
+        auto at = std::upper_bound(_cache.begin(), _cache.end(), row,
+                                   [this](const Row& a, const Row& b) { return CacheLess(*a, *b); });
+        _cache.insert(at, std::move(row));
+    }
+
+    void CacheForget(const CStrBase& record) override {
+        std::lock_guard lock(CriticalSection());
+        if (!IsCacheValid()) {
+            DropCacheState();
+            return;
+        }
+        if (auto old = CachedByObject(record); old != _cache.end()) {
+            _cache.erase(old);
         }
     }
 
@@ -215,5 +280,5 @@ class CTableOf : public CTableBase {
         return platform::CePropVal{id, {}};
     }
 
-    std::vector<TRecord> _cache;
+    Cache _cache;
 };

@@ -89,7 +89,6 @@ void CTablePeriods::InsertDefaultRecordsForPlace(int idPlace) {
         period.SetAlwaysOn(0);
         Add(period);
     }
-    InvalidateCache();
 }
 
 void CTablePeriods::DeleteCascade(CStrBase& record) {

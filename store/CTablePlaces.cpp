@@ -47,11 +47,6 @@ void CTablePlaces::FromProps(const std::vector<CePropVal>& values, CStrPlace& pl
     place.SetId(Value(values, kPropId).asI4());
 }
 
-void CTablePlaces::SortCache() {
-    std::lock_guard lock(CriticalSection());
-    std::stable_sort(_cache.begin(), _cache.end());
-}
-
 void CTablePlaces::InsertDefaultRecords() {
     CTextsMgr* texts = CTextsMgr::GetInstance();
     CStrPlace place;
@@ -76,7 +71,6 @@ void CTablePlaces::DeleteCascade(CStrBase& record) {
     _owner->GetTableLAC()->DeleteFromPlace(place);
     _owner->GetTableCell()->DeleteFromPlace(place);
     _owner->GetTablePeriods()->DeleteFromPlace(place, 0);
-    InvalidateCache();
 }
 
 std::string& CTablePlaces::GetAllPlacesInOneString(std::string& out) {

@@ -28,7 +28,9 @@ class CTablePlaces : public CTableOf<CStrPlace> {
 
     void InsertDefaultRecords() override;
     void DeleteCascade(CStrBase& record) override;
-    void SortCache() override;
+    // The cache is kept in name order.
+    bool CacheInKeyOrder() const override { return false; }
+    bool CacheLess(const CStrPlace& a, const CStrPlace& b) const override { return a < b; }
 
     // The names of all places, each preceded by ",".
     std::string& GetAllPlacesInOneString(std::string& out);

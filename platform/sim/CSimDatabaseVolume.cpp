@@ -131,6 +131,7 @@ struct Schema {
     std::string name;
     CEPROPID sortKey = 0;
     std::vector<Property> props;  // in schema order
+    bool hasAutoNumber = false;   // some property is numbered by the volume
 
     const Property* find(CEPROPID id) const {
         for (const auto& p : props) {
@@ -180,30 +181,40 @@ class StatementUse {
 // replaces it.
 thread_local int t_failure = SQLITE_OK;
 
+// A statement prepared once per text and kept with the volume.
+CSqliteStatement& cachedStatement(Volume& v, const std::string& sql) {
+    auto& slot = v.statements[sql];
+    if (!slot) {
+        slot = std::make_unique<CSqliteStatement>(*v.db, sql);
+    }
+    return *slot;
+}
+
 // One write: BEGIN IMMEDIATE ... COMMIT, or a savepoint inside an open batch; undone when the scope
-// ends without the commit.
+// ends without the commit. Beginning and committing run prepared statements: a write is a handful
+// of statements, and parsing these two again each time would be a good part of it.
 class Transaction {
   public:
-    explicit Transaction(Volume& v) : _db(*v.db), _nested(v.batchDepth > 0) {
-        _db.exec(_nested ? "SAVEPOINT write" : "BEGIN IMMEDIATE");
+    explicit Transaction(Volume& v) : _v(v), _nested(v.batchDepth > 0) {
+        StatementUse(cachedStatement(_v, _nested ? "SAVEPOINT write" : "BEGIN IMMEDIATE"))->run();
     }
     ~Transaction() {
         if (!_done) {
             if (t_failure == SQLITE_OK) {
-                t_failure = sqlite3_extended_errcode(_db.handle());
+                t_failure = sqlite3_extended_errcode(_v.db->handle());
             }
-            _db.tryExec(_nested ? "ROLLBACK TO write; RELEASE write" : "ROLLBACK");
+            _v.db->tryExec(_nested ? "ROLLBACK TO write; RELEASE write" : "ROLLBACK");
         }
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit() {
-        _db.exec(_nested ? "RELEASE write" : "COMMIT");
+        StatementUse(cachedStatement(_v, _nested ? "RELEASE write" : "COMMIT"))->run();
         _done = true;
     }
 
   private:
-    CSqliteConnection& _db;
+    Volume& _v;
     bool _nested;
     bool _done = false;
 };
@@ -261,13 +272,7 @@ struct CSimDatabaseVolume::Impl {
         return {&v, s};
     }
 
-    static CSqliteStatement& statement(Volume& v, const std::string& sql) {
-        auto& slot = v.statements[sql];
-        if (!slot) {
-            slot = std::make_unique<CSqliteStatement>(*v.db, sql);
-        }
-        return *slot;
-    }
+    static CSqliteStatement& statement(Volume& v, const std::string& sql) { return cachedStatement(v, sql); }
 
     static void schemaChanged(Volume& v) {
         v.statements.clear();
@@ -295,6 +300,7 @@ struct CSimDatabaseVolume::Impl {
         while (st->step()) {
             s.props.push_back({static_cast<CEPROPID>(st->columnInt(0)), st->columnText(1),
                                static_cast<uint32_t>(st->columnInt(2))});
+            s.hasAutoNumber = s.hasAutoNumber || PropType(s.props.back().id) == CEVT_AUTO_I4;
         }
         return &v.schemas.emplace(db, std::move(s)).first->second;
     }
@@ -309,17 +315,13 @@ struct CSimDatabaseVolume::Impl {
     }
 
     static CEOID takeOid(Volume& v) {
-        CEOID oid = 0;
-        {
-            StatementUse st(statement(v, "SELECT next_oid FROM ce_volume WHERE id = 1"));
-            if (!st->step()) {
-                throw Failure{ERROR_BADDB};
-            }
-            oid = static_cast<CEOID>(st->columnInt(0));
+        // The whole update runs in the first step; the row returned is the number taken.
+        StatementUse st(
+            statement(v, "UPDATE ce_volume SET next_oid = next_oid + 1 WHERE id = 1 RETURNING next_oid - 1"));
+        if (!st->step()) {
+            throw Failure{ERROR_BADDB};
         }
-        StatementUse st(statement(v, "UPDATE ce_volume SET next_oid = ?1 WHERE id = 1"));
-        st->bind(1, static_cast<long long>(oid) + 1).run();
-        return oid;
+        return static_cast<CEOID>(st->columnInt(0));
     }
 
     static bool recordExists(Volume& v, const Schema& s, CEOID record) {
@@ -497,7 +499,9 @@ Result CSimDatabaseVolume::flush(CeVolumeId volume) {
         for (auto& [sql, st] : v.statements) {
             st->reset();
         }
-        v.db->exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        // A passive checkpoint syncs the log and copies it into the file, without the truncation
+        // and its extra syncs: the log's space is used again from its start anyway.
+        v.db->exec("PRAGMA wal_checkpoint(PASSIVE)");
     });
 }
 
@@ -707,6 +711,30 @@ Result CSimDatabaseVolume::recordCount(CeDbHandle handle, uint32_t& count) {
     return r;
 }
 
+Result CSimDatabaseVolume::readAllRecords(CeDbHandle handle, std::vector<CeRecord>& records) {
+    std::vector<CeRecord> out;
+    Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
+        std::string sql = "SELECT oid";
+        for (const auto& p : s.props) {
+            sql += ", " + columnOf(p.id);
+        }
+        sql += " FROM " + s.table() + " ORDER BY " + columnOf(s.sortKey) + ", oid";
+        StatementUse st(Impl::statement(v, sql));
+        while (st->step()) {
+            CeRecord& rec = out.emplace_back();
+            rec.oid = static_cast<CEOID>(st->columnInt(0));
+            rec.values.reserve(s.props.size());
+            for (size_t i = 0; i < s.props.size(); ++i) {
+                rec.values.push_back(columnValue(*st, static_cast<int>(i) + 1, s.props[i].id));
+            }
+        }
+    });
+    if (r == ERROR_SUCCESS) {
+        records = std::move(out);
+    }
+    return r;
+}
+
 Result CSimDatabaseVolume::readRecord(CeDbHandle handle, CEOID record, const std::vector<CEPROPID>& props,
                                       std::vector<CePropVal>& values) {
     std::vector<CePropVal> out;
@@ -776,7 +804,7 @@ Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const st
         }
         Transaction t(v);
         std::vector<CePropVal> row = values;
-        if (record == 0) {
+        if (record == 0 && s.hasAutoNumber) {
             // Auto-numbers: the next number of the database, or past a number written explicitly.
             long long nextAuto = 1;
             {
@@ -802,6 +830,8 @@ Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const st
                 StatementUse st(Impl::statement(v, "UPDATE ce_databases SET next_auto = ?1 WHERE oid = ?2"));
                 st->bind(1, newNext).bind(2, static_cast<long long>(s.oid)).run();
             }
+        }
+        if (record == 0) {
             result = Impl::takeOid(v);
             std::string sql = "INSERT INTO " + s.table() + "(oid";
             std::string params = "?1";

@@ -36,6 +36,7 @@ class CSimDatabaseVolume : public IDatabaseVolume {
     Result seekValueFirstEqual(CeDbHandle handle, const CePropVal& value, CEOID& record) override;
     Result recordIds(CeDbHandle handle, std::vector<CEOID>& records) override;
     Result recordCount(CeDbHandle handle, uint32_t& count) override;
+    Result readAllRecords(CeDbHandle handle, std::vector<CeRecord>& records) override;
     Result readRecord(CeDbHandle handle, CEOID record, const std::vector<CEPROPID>& props,
                       std::vector<CePropVal>& values) override;
     Result writeRecord(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
