@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -81,12 +82,6 @@ struct CePropVal {
     }
 };
 
-// One record as a whole: its object id and the values of every property of the schema.
-struct CeRecord {
-    CEOID oid = 0;
-    std::vector<CePropVal> values;
-};
-
 // The phone's property-database volumes: a file holds named databases; each database has typed
 // properties, one unique sort order on its key property and records identified by object ids.
 // Every call returns ERROR_SUCCESS or the phone's error code; outputs are set only on success.
@@ -131,8 +126,11 @@ class IDatabaseVolume {
     // Object ids of all records in sort order.
     virtual Result recordIds(CeDbHandle handle, std::vector<CEOID>& records) = 0;
     virtual Result recordCount(CeDbHandle handle, uint32_t& count) = 0;
-    // Every record with every property of the schema, in sort order, read at once.
-    virtual Result readAllRecords(CeDbHandle handle, std::vector<CeRecord>& records) = 0;
+    // Every record with every property of the schema, in sort order, read at once: `visit` gets
+    // each record's object id and values (in schema order). It runs while the volume is held, so
+    // it must not call the volume.
+    using RecordVisit = std::function<void(CEOID record, const std::vector<CePropVal>& values)>;
+    virtual Result readAllRecords(CeDbHandle handle, const RecordVisit& visit) = 0;
 
     // Reads the listed properties (all of the schema when `props` is empty) of a record. A
     // property the record does not hold comes back null. ERROR_KEY_DELETED when the record is gone.
@@ -145,6 +143,10 @@ class IDatabaseVolume {
     // ERROR_KEY_DELETED when the record is gone, ERROR_DISK_FULL when the file cannot grow.
     virtual Result writeRecord(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
                                CEOID& written) = 0;
+    // Adds a new record as writeRecord(handle, 0, ...) does; `autoNumber` receives the number the
+    // volume gave its auto-numbered property (0 when it has none, or when it was given).
+    virtual Result addRecord(CeDbHandle handle, const std::vector<CePropVal>& values, CEOID& written,
+                             int32_t& autoNumber) = 0;
     // ERROR_INVALID_PARAMETER for object id 0, ERROR_KEY_DELETED for a record that is not there.
     virtual Result deleteRecord(CeDbHandle handle, CEOID record) = 0;
 

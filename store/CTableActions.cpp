@@ -100,7 +100,7 @@ void CTableActions::GetAllRecordsForPeriod(std::vector<CStrAction>& out, int idP
 std::optional<CStrAction> CTableActions::GetAction(int idPeriod, int id, bool create, int type) {
     std::optional<CStrAction> found;
     WithLoadedCache([&] {
-        for (const Row& row : _cache) {
+        for (const CStrAction* row : _cache) {
             const CStrAction& a = *row;
             if (a.GetIdPeriod() == idPeriod && a.GetId() == id && a.GetType() == type) {
                 found = a;

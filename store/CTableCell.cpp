@@ -40,6 +40,19 @@ std::string CTableCell::UpdateFailureText() const {
 
 void CTableCell::Add(CStrBase& record) {
     auto& cell = static_cast<CStrCell&>(record);
+    // A loaded cache knows the stored cells, so a cell it lacks is written without a seek first.
+    // Should another program have stored it meanwhile, the write is refused and the seek below
+    // finds it.
+    if (CacheHolds(cell.GetIdCell()) == false) {
+        const platform::Result r = TryAddRecord(cell);
+        if (r == platform::ERROR_SUCCESS) {
+            return;
+        }
+        if (r != platform::ERROR_ALREADY_EXISTS) {
+            ManageDBErrorInsertRecord(r);
+        }
+        cell.SetCEOID(0);
+    }
     CStrCell stored;
     stored.SetIdCell(cell.GetIdCell());
     if (Find(stored, 1) != 0) {

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/CExceptionDB.h"
+#include "store/CRowCache.h"
 #include "store/CTableBase.h"
 
 // The part every concrete table shares, for its record type: writing a record as properties and
@@ -97,7 +99,7 @@ class CTableOf : public CTableBase {
     // Puts the cache in its order (rows read from the volume come in key order already).
     void SortCache() override {
         std::lock_guard lock(CriticalSection());
-        auto less = [this](const Row& a, const Row& b) { return CacheLess(*a, *b); };
+        auto less = [this](const TRecord* a, const TRecord* b) { return CacheLess(*a, *b); };
         if (!std::is_sorted(_cache.begin(), _cache.end(), less)) {
             std::stable_sort(_cache.begin(), _cache.end(), less);
         }
@@ -107,7 +109,7 @@ class CTableOf : public CTableBase {
     template <typename Visit>
     void ForEachCached(Visit visit) {
         WithLoadedCache([&] {
-            for (const Row& row : _cache) {
+            for (const TRecord* row : _cache) {
                 visit(*row);
             }
         });
@@ -118,7 +120,7 @@ class CTableOf : public CTableBase {
         std::vector<TRecord> copy;
         WithLoadedCache([&] {
             copy.reserve(_cache.size());
-            for (const Row& row : _cache) {
+            for (const TRecord* row : _cache) {
                 copy.push_back(*row);
             }
         });
@@ -153,36 +155,42 @@ class CTableOf : public CTableBase {
     }
 
   protected:
-    // The rows are held one allocation each, so that a row added in the middle of a large table
-    // moves pointers, not records.
     using Row = std::unique_ptr<TRecord>;
-    using Cache = std::vector<Row>;
+    using Cache = CRowCache<TRecord>;
 
-    // Writes a new row; auto-numbered tables learn the key the volume gave it. The number is read
-    // back on the same connection: the row is there as soon as it is written.
+    // Writes a new row; auto-numbered tables learn the key the volume gave it.
     void AddRecord(TRecord& record) {
-        platform::CEOID oid = 0;
-        const std::vector<platform::CePropVal> props = ToProps(record, record.GetKey() != -1);
-        platform::Result r =
-            WithHandle([&](platform::CeDbHandle h) { return Volume().writeRecord(h, 0, props, oid); });
-        if (r != platform::ERROR_SUCCESS) {
+        if (platform::Result r = TryAddRecord(record); r != platform::ERROR_SUCCESS) {
             ManageDBErrorInsertRecord(r);
-            return;
+        }
+    }
+
+    // AddRecord without the exception: the volume's code.
+    platform::Result TryAddRecord(TRecord& record) {
+        platform::CEOID oid = 0;
+        int32_t number = 0;
+        const bool keyGiven = record.GetKey() != -1;
+        const std::vector<platform::CePropVal> props = ToProps(record, keyGiven);
+        platform::Result r =
+            WithHandle([&](platform::CeDbHandle h) { return Volume().addRecord(h, props, oid, number); });
+        if (r != platform::ERROR_SUCCESS) {
+            return r;
         }
         record.SetCEOID(oid);
-        if (HasAutoKey()) {
-            std::vector<platform::CePropVal> values;
-            r = WithHandle(
-                [&](platform::CeDbHandle h) { return Volume().readRecord(h, oid, {GetPIDKey()}, values); });
-            if (r != platform::ERROR_SUCCESS || values.empty()) {
-                // The row is written but its number unknown: the cache must not guess it.
-                InvalidateCache();
-                ManageDBErrorReadRecord(r == platform::ERROR_SUCCESS ? platform::ERROR_NO_DATA : r);
-                return;
-            }
-            record.SetKey(values.front().asI4());
+        if (HasAutoKey() && !keyGiven) {
+            record.SetKey(number);
         }
         CacheStore(record);
+        return r;
+    }
+
+    // Whether the loaded cache holds a row of the key; nothing when the cache is not loaded.
+    std::optional<bool> CacheHolds(int key) {
+        std::lock_guard lock(CriticalSection());
+        if (!IsCacheValid()) {
+            return std::nullopt;
+        }
+        return CachedByKey(key) != nullptr;
     }
 
     // Deletes the given rows (and what depends on them) in one change of the volume: all of them
@@ -197,19 +205,19 @@ class CTableOf : public CTableBase {
 
     // Reads every row of the database in key order, with one read of the volume.
     void ReadAll(Cache& rows) {
-        std::vector<platform::CeRecord> records;
-        platform::Result r =
-            WithHandle([&](platform::CeDbHandle h) { return Volume().readAllRecords(h, records); });
+        platform::Result r = WithHandle([&](platform::CeDbHandle h) {
+            rows.clear();  // a repeated read starts again
+            return Volume().readAllRecords(
+                h, [&](platform::CEOID oid, const std::vector<platform::CePropVal>& values) {
+                    auto record = std::make_unique<TRecord>();
+                    FromProps(values, *record);
+                    record->SetCEOID(oid);
+                    rows.push_back(std::move(record));
+                });
+        });
         if (r != platform::ERROR_SUCCESS) {
+            rows.clear();
             ManageDBErrorSeekRecord(r);
-            return;
-        }
-        rows.reserve(records.size());
-        for (const platform::CeRecord& stored : records) {
-            auto record = std::make_unique<TRecord>();
-            FromProps(stored.values, *record);
-            record->SetCEOID(stored.oid);
-            rows.push_back(std::move(record));
         }
     }
 
@@ -217,12 +225,12 @@ class CTableOf : public CTableBase {
     const TRecord* CachedByKey(int key) const {
         if (CacheInKeyOrder()) {
             auto it = std::lower_bound(_cache.begin(), _cache.end(), key,
-                                       [](const Row& row, int k) { return row->GetKey() < k; });
-            return it != _cache.end() && (*it)->GetKey() == key ? it->get() : nullptr;
+                                       [](const TRecord* row, int k) { return row->GetKey() < k; });
+            return it != _cache.end() && (*it)->GetKey() == key ? *it : nullptr;
         }
-        for (const Row& row : _cache) {
+        for (const TRecord* row : _cache) {
             if (row->GetKey() == key) {
-                return row.get();
+                return row;
             }
         }
         return nullptr;
@@ -232,11 +240,11 @@ class CTableOf : public CTableBase {
     typename Cache::iterator CachedByObject(const CStrBase& record) {
         if (CacheInKeyOrder()) {
             auto it = std::lower_bound(_cache.begin(), _cache.end(), record.GetKey(),
-                                       [](const Row& row, int k) { return row->GetKey() < k; });
+                                       [](const TRecord* row, int k) { return row->GetKey() < k; });
             return it != _cache.end() && (*it)->GetCEOID() == record.GetCEOID() ? it : _cache.end();
         }
         return std::find_if(_cache.begin(), _cache.end(),
-                            [&](const Row& row) { return row->GetCEOID() == record.GetCEOID(); });
+                            [&](const TRecord* row) { return row->GetCEOID() == record.GetCEOID(); });
     }
 
     // A row was written: a loaded cache takes it in (in place of its older version); a cache
@@ -254,8 +262,8 @@ class CTableOf : public CTableBase {
         if (auto old = CachedByObject(*row); old != _cache.end()) {
             _cache.erase(old);
         }
-        auto at = std::upper_bound(_cache.begin(), _cache.end(), row,
-                                   [this](const Row& a, const Row& b) { return CacheLess(*a, *b); });
+        auto at = std::upper_bound(_cache.begin(), _cache.end(), row.get(),
+                                   [this](const TRecord* a, const TRecord* b) { return CacheLess(*a, *b); });
         _cache.insert(at, std::move(row));
     }
 

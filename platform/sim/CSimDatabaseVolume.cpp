@@ -156,7 +156,16 @@ struct Volume {
     std::thread::id batchOwner;
     int batchDepth = 0;
     bool batchFailed = false;
+    // Object ids reserved in the file and not handed out yet: [oidNext, oidEnd). Reserving them
+    // in blocks spares every write an update of the counter; a crash only skips the rest of a
+    // block, and no id is ever handed out twice.
+    CEOID oidNext = 0;
+    CEOID oidEnd = 0;
+    // A rollback may undo the reservation: the ids are reserved again from the file.
+    void forgetReservedOids() { oidNext = oidEnd = 0; }
 };
+
+constexpr CEOID kOidBlock = 1024;
 
 struct Handle {
     CeVolumeId volume = kInvalidVolume;
@@ -190,32 +199,45 @@ CSqliteStatement& cachedStatement(Volume& v, const std::string& sql) {
     return *slot;
 }
 
+// Whether a change inside an open batch needs a savepoint of its own: one whose only statement
+// that can fail comes last (a record write) is atomic without one.
+enum class InBatch { Savepoint, StatementAtomic };
+
 // One write: BEGIN IMMEDIATE ... COMMIT, or a savepoint inside an open batch; undone when the scope
 // ends without the commit. Beginning and committing run prepared statements: a write is a handful
 // of statements, and parsing these two again each time would be a good part of it.
 class Transaction {
   public:
-    explicit Transaction(Volume& v) : _v(v), _nested(v.batchDepth > 0) {
-        StatementUse(cachedStatement(_v, _nested ? "SAVEPOINT write" : "BEGIN IMMEDIATE"))->run();
+    explicit Transaction(Volume& v, InBatch inBatch = InBatch::Savepoint)
+        : _v(v), _nested(v.batchDepth > 0), _savepoint(_nested && inBatch == InBatch::Savepoint) {
+        if (!_nested || _savepoint) {
+            StatementUse(cachedStatement(_v, _nested ? "SAVEPOINT write" : "BEGIN IMMEDIATE"))->run();
+        }
     }
     ~Transaction() {
         if (!_done) {
             if (t_failure == SQLITE_OK) {
                 t_failure = sqlite3_extended_errcode(_v.db->handle());
             }
-            _v.db->tryExec(_nested ? "ROLLBACK TO write; RELEASE write" : "ROLLBACK");
+            if (!_nested || _savepoint) {
+                _v.db->tryExec(_nested ? "ROLLBACK TO write; RELEASE write" : "ROLLBACK");
+                _v.forgetReservedOids();
+            }
         }
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit() {
-        StatementUse(cachedStatement(_v, _nested ? "RELEASE write" : "COMMIT"))->run();
+        if (!_nested || _savepoint) {
+            StatementUse(cachedStatement(_v, _nested ? "RELEASE write" : "COMMIT"))->run();
+        }
         _done = true;
     }
 
   private:
     Volume& _v;
     bool _nested;
+    bool _savepoint;
     bool _done = false;
 };
 
@@ -315,13 +337,18 @@ struct CSimDatabaseVolume::Impl {
     }
 
     static CEOID takeOid(Volume& v) {
-        // The whole update runs in the first step; the row returned is the number taken.
-        StatementUse st(
-            statement(v, "UPDATE ce_volume SET next_oid = next_oid + 1 WHERE id = 1 RETURNING next_oid - 1"));
-        if (!st->step()) {
-            throw Failure{ERROR_BADDB};
+        if (v.oidNext == v.oidEnd) {
+            // The whole update runs in the first step; the row returned is the block's start.
+            StatementUse st(
+                statement(v, "UPDATE ce_volume SET next_oid = next_oid + " + std::to_string(kOidBlock) +
+                                 " WHERE id = 1 RETURNING next_oid - " + std::to_string(kOidBlock)));
+            if (!st->step()) {
+                throw Failure{ERROR_BADDB};
+            }
+            v.oidNext = static_cast<CEOID>(st->columnInt(0));
+            v.oidEnd = v.oidNext + kOidBlock;
         }
-        return static_cast<CEOID>(st->columnInt(0));
+        return v.oidNext++;
     }
 
     static bool recordExists(Volume& v, const Schema& s, CEOID record) {
@@ -479,6 +506,7 @@ Result CSimDatabaseVolume::unmount(CeVolumeId volume) {
         if (v.batchDepth > 0) {
             // The owner unmounts with its batch open: the batch is given up.
             v.db->tryExec("ROLLBACK");
+            v.forgetReservedOids();
             v.batchDepth = 0;
             _impl->batchEnded.notify_all();
         }
@@ -531,6 +559,7 @@ Result CSimDatabaseVolume::endBatch(CeVolumeId volume, bool commit) {
         }
         if (v.batchFailed) {
             v.db->tryExec("ROLLBACK");
+            v.forgetReservedOids();
             // Databases created or changed in the batch are gone again.
             Impl::schemaChanged(v);
             if (commit) {
@@ -541,6 +570,7 @@ Result CSimDatabaseVolume::endBatch(CeVolumeId volume, bool commit) {
         if (!v.db->tryExec("COMMIT")) {
             int code = sqlite3_extended_errcode(v.db->handle());
             v.db->tryExec("ROLLBACK");
+            v.forgetReservedOids();
             Impl::schemaChanged(v);
             throw Failure{resultOf(code)};
         }
@@ -711,28 +741,23 @@ Result CSimDatabaseVolume::recordCount(CeDbHandle handle, uint32_t& count) {
     return r;
 }
 
-Result CSimDatabaseVolume::readAllRecords(CeDbHandle handle, std::vector<CeRecord>& records) {
-    std::vector<CeRecord> out;
-    Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
+Result CSimDatabaseVolume::readAllRecords(CeDbHandle handle, const RecordVisit& visit) {
+    return _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         std::string sql = "SELECT oid";
         for (const auto& p : s.props) {
             sql += ", " + columnOf(p.id);
         }
         sql += " FROM " + s.table() + " ORDER BY " + columnOf(s.sortKey) + ", oid";
         StatementUse st(Impl::statement(v, sql));
+        // One vector of values for all rows: its texts keep their room from row to row.
+        std::vector<CePropVal> values(s.props.size());
         while (st->step()) {
-            CeRecord& rec = out.emplace_back();
-            rec.oid = static_cast<CEOID>(st->columnInt(0));
-            rec.values.reserve(s.props.size());
             for (size_t i = 0; i < s.props.size(); ++i) {
-                rec.values.push_back(columnValue(*st, static_cast<int>(i) + 1, s.props[i].id));
+                values[i] = columnValue(*st, static_cast<int>(i) + 1, s.props[i].id);
             }
+            visit(static_cast<CEOID>(st->columnInt(0)), values);
         }
     });
-    if (r == ERROR_SUCCESS) {
-        records = std::move(out);
-    }
-    return r;
 }
 
 Result CSimDatabaseVolume::readRecord(CeDbHandle handle, CEOID record, const std::vector<CEPROPID>& props,
@@ -770,7 +795,18 @@ Result CSimDatabaseVolume::readRecord(CeDbHandle handle, CEOID record, const std
 
 Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
                                        CEOID& written) {
+    return write(handle, record, values, written, nullptr);
+}
+
+Result CSimDatabaseVolume::addRecord(CeDbHandle handle, const std::vector<CePropVal>& values, CEOID& written,
+                                     int32_t& autoNumber) {
+    return write(handle, 0, values, written, &autoNumber);
+}
+
+Result CSimDatabaseVolume::write(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
+                                 CEOID& written, int32_t* autoNumber) {
     CEOID result = 0;
+    int32_t numbered = 0;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         for (size_t i = 0; i < values.size(); ++i) {
             if (!s.find(values[i].propid) || !fits(values[i])) {
@@ -802,7 +838,9 @@ Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const st
                 throw Failure{ERROR_INVALID_PARAMETER};
             }
         }
-        Transaction t(v);
+        // The counters come first and the record's own statement last: inside a batch a failed
+        // write leaves at most a number skipped.
+        Transaction t(v, InBatch::StatementAtomic);
         std::vector<CePropVal> row = values;
         if (record == 0 && s.hasAutoNumber) {
             // Auto-numbers: the next number of the database, or past a number written explicitly.
@@ -821,6 +859,7 @@ Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const st
                 if (!val || val->isNull()) {
                     std::erase_if(row, [&](const CePropVal& x) { return x.propid == p.id; });
                     row.push_back(CePropVal::i4(p.id, static_cast<int32_t>(nextAuto)));
+                    numbered = static_cast<int32_t>(nextAuto);
                     newNext = std::max(newNext, nextAuto + 1);
                 } else {
                     newNext = std::max(newNext, static_cast<long long>(val->asI4()) + 1);
@@ -869,6 +908,9 @@ Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const st
     });
     if (r == ERROR_SUCCESS) {
         written = result;
+        if (autoNumber) {
+            *autoNumber = numbered;
+        }
     }
     return r;
 }

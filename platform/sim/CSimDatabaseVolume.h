@@ -36,11 +36,13 @@ class CSimDatabaseVolume : public IDatabaseVolume {
     Result seekValueFirstEqual(CeDbHandle handle, const CePropVal& value, CEOID& record) override;
     Result recordIds(CeDbHandle handle, std::vector<CEOID>& records) override;
     Result recordCount(CeDbHandle handle, uint32_t& count) override;
-    Result readAllRecords(CeDbHandle handle, std::vector<CeRecord>& records) override;
+    Result readAllRecords(CeDbHandle handle, const RecordVisit& visit) override;
     Result readRecord(CeDbHandle handle, CEOID record, const std::vector<CEPROPID>& props,
                       std::vector<CePropVal>& values) override;
     Result writeRecord(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
                        CEOID& written) override;
+    Result addRecord(CeDbHandle handle, const std::vector<CePropVal>& values, CEOID& written,
+                     int32_t& autoNumber) override;
     Result deleteRecord(CeDbHandle handle, CEOID record) override;
     Result propertyCount(CeDbHandle handle, uint32_t& count) override;
     Result addProperties(CeVolumeId volume, CEOID database, const std::vector<CePropSpec>& props) override;
@@ -49,6 +51,9 @@ class CSimDatabaseVolume : public IDatabaseVolume {
     uint32_t createPauseMs() const override { return 0; }
 
   private:
+    Result write(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values, CEOID& written,
+                 int32_t* autoNumber);
+
     struct Impl;
     std::unique_ptr<Impl> _impl;
 };

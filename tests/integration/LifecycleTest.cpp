@@ -103,7 +103,23 @@ TEST_F(LifecycleTest, ASecondLaunchDuringStartUpIsHandedToTheFirst) {
     // still installing and opening its database.
     program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
                                              (base / "program.out").string());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The second comes once the first holds the home's lock (as the kernel's lock table shows,
+    // without touching the lock), however slowly a loaded machine starts the first.
+    auto holdsLock = [&] {
+        std::ifstream locks("/proc/locks");
+        const std::string pid = " " + std::to_string(program->pid()) + " ";
+        for (std::string line; std::getline(locks, line);) {
+            if (line.find("FLOCK") != std::string::npos && line.find(pid) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!holdsLock() && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(holdsLock()) << program->output();
     ChildProcess second(bin("zentrova"), {}, env, (base / "second.out").string());
     EXPECT_EQ(second.wait(std::chrono::seconds(60)), 0) << second.output();
     EXPECT_TRUE(program->running()) << program->output();
