@@ -28,7 +28,7 @@ namespace {
 std::mutex g_singletonLock;
 
 // Reads a number setting; false (with a trace) when it cannot be read.
-bool readNumber(const char* name, uint32_t& value) {
+bool readNumber(const std::string& name, uint32_t& value) {
     try {
         value = CConfigurationZentrova::GetInstance()->GetLongParameter(name);
         return true;
@@ -172,14 +172,22 @@ void CLogMgr::Destroy() {
 void CLogMgr::Log(int source, int severity, const std::string& resume, const std::string& description) {
     try {
         CLogMgr* me = GetInstance();
-        auto event = std::make_unique<CLogEvent>();
-        event->SetSource(source);
-        event->SetSeverity(severity);
-        event->SetResume(resume);
-        event->SetDescription(description);
-        event->SetTime(platform::Services::get().clock().localTime());
-        event->SetThreadID(GetCurrentThreadId());
-        me->LogAsync(event.release());
+        const SYSTEMTIME now = platform::Services::get().clock().localTime();
+        const uint32_t thread = GetCurrentThreadId();
+        int count;
+        {
+            std::lock_guard lock(me->m_lock);
+            std::unique_ptr<CLogEvent> event = me->reusableLocked();
+            event->SetSource(source);
+            event->SetSeverity(severity);
+            event->SetResume(resume);
+            event->SetDescription(description);
+            event->SetTime(now);
+            event->SetThreadID(thread);
+            me->saveToFileLocked(*event);
+            count = me->keepLocked(std::move(event));
+        }
+        me->notifyListeners(count);
     } catch (const CBaseException& e) {
         LogFormateado(1, "CLogMgr::Log: %s", e.GetMessageW());
     } catch (const std::exception& e) {
@@ -196,16 +204,29 @@ void CLogMgr::LogAsync(CLogEvent* event) {
     {
         std::lock_guard lock(m_lock);
         saveToFileLocked(*owned);
-        m_events.push_back(owned.get());
-        owned.release();
-        // A maximum of 0 still keeps the newest event.
-        if (m_events.size() > static_cast<size_t>(std::max(m_maxEvents, 1))) {
-            delete m_events.front();
-            m_events.pop_front();
-        }
-        count = static_cast<int>(m_events.size());
+        count = keepLocked(std::move(owned));
     }
     notifyListeners(count);
+}
+
+int CLogMgr::keepLocked(std::unique_ptr<CLogEvent> event) {
+    m_events.push_back(event.get());
+    event.release();
+    // A maximum of 0 still keeps the newest event.
+    while (m_events.size() > static_cast<size_t>(std::max(m_maxEvents, 1))) {
+        delete m_events.front();
+        m_events.pop_front();
+    }
+    return static_cast<int>(m_events.size());
+}
+
+std::unique_ptr<CLogEvent> CLogMgr::reusableLocked() {
+    if (m_events.size() >= static_cast<size_t>(std::max(m_maxEvents, 1))) {
+        std::unique_ptr<CLogEvent> oldest(m_events.front());
+        m_events.pop_front();
+        return oldest;
+    }
+    return std::make_unique<CLogEvent>();
 }
 
 void CLogMgr::HandleCommand(int command, void* argument) {
@@ -240,6 +261,9 @@ void CLogMgr::notifyListeners(int count) {
     std::vector<ILogListener*> listeners;
     {
         std::lock_guard lock(m_listenersLock);
+        if (m_listeners.empty()) {
+            return;
+        }
         listeners = m_listeners;
     }
     auto me = std::this_thread::get_id();
@@ -307,17 +331,46 @@ const char* CLogMgr::SeverityName(int severity) {
 }
 
 std::string CLogMgr::FormatLine(const CLogEvent& event) {
+    std::string line;
+    FormatLineInto(event, line);
+    return line;
+}
+
+void CLogMgr::FormatLineInto(const CLogEvent& event, std::string& line) {
     const SYSTEMTIME& t = event.GetTime();
-    // Each part ends in one full stop: translations that end with their own get no second one.
-    auto sentence = [](const std::string& text) {
-        return !text.empty() && text.back() == '.' ? text : text + ".";
+    // "YYYY-MM-DD hh:mm:ss   ", digit by digit: the stamp of every line, without a format parse.
+    char stamp[] = "0000-00-00 00:00:00   ";
+    auto put = [&stamp](size_t at, unsigned value, int digits) {
+        for (int k = digits - 1; k >= 0; --k) {
+            stamp[at + static_cast<size_t>(k)] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
     };
-    std::string body =
-        SafeSprintf("%04d-%02d-%02d %02d:%02d:%02d   %s. %s %s", int{t.wYear}, int{t.wMonth}, int{t.wDay},
-                    int{t.wHour}, int{t.wMinute}, int{t.wSecond}, SeverityName(event.GetSeverity()),
-                    sentence(event.GetResume()), sentence(event.GetDescription()));
+    put(0, t.wYear, 4);
+    put(5, t.wMonth, 2);
+    put(8, t.wDay, 2);
+    put(11, t.wHour, 2);
+    put(14, t.wMinute, 2);
+    put(17, t.wSecond, 2);
+    line.assign(stamp, sizeof stamp - 1);
+    if (t.wYear > 9999) {
+        line.insert(0, std::to_string(t.wYear / 10000));
+    }
+    // Each part ends in one full stop: translations that end with their own get no second one.
+    auto sentence = [&line](const std::string& text) {
+        line += text;
+        if (text.empty() || text.back() != '.') {
+            line += '.';
+        }
+    };
+    line += SeverityName(event.GetSeverity());
+    line += ". ";
+    sentence(event.GetResume());
+    line += ' ';
+    sentence(event.GetDescription());
     // Cut the text, never the line end: a cut line still ends with CR LF.
-    return FitBuffer(body, kLineChars - 2 + 1) + "\r\n";
+    line.resize(FitLength(line, kLineChars - 2 + 1));
+    line += "\r\n";
 }
 
 std::string CLogMgr::GetLogPath() const {
@@ -331,20 +384,26 @@ uint32_t CLogMgr::GetFileSize() const {
 }
 
 void CLogMgr::saveToFileLocked(const CLogEvent& event) {
+    // Read at every event, so that a change of the settings counts from the next one on. The
+    // names are made once: the configuration looks them up without a text of its own.
+    static const std::string kWriteToFile = "events_log_write_to_file";
+    static const std::string kMaxSize = "events_log_file_max_size";
     uint32_t writeToFile = 0;
-    if (!readNumber("events_log_write_to_file", writeToFile) || writeToFile == 0) {
+    if (!readNumber(kWriteToFile, writeToFile) || writeToFile == 0) {
         return;
     }
-    std::string bytes = Utf8ToUtf16Le(FormatLine(event));
+    FormatLineInto(event, m_line);
+    m_bytes.clear();
+    AppendUtf8AsUtf16Le(m_line, m_bytes);
     uint32_t maxKb = 0;
-    if (readNumber("events_log_file_max_size", maxKb)) {
+    if (readNumber(kMaxSize, maxKb)) {
         uint64_t size = m_file ? m_file->size() : 0;
-        if (size + bytes.size() > static_cast<uint64_t>(maxKb) * 1024) {
+        if (size + m_bytes.size() > static_cast<uint64_t>(maxKb) * 1024) {
             rotateLocked();
         }
     }
     if (m_file) {
-        m_file->append(bytes);
+        m_file->append(m_bytes);
     }
 }
 

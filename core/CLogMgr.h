@@ -80,6 +80,8 @@ class CLogMgr : public WorkerThread {
     // The file line of an event (UTF-8): "YYYY-MM-DD hh:mm:ss   SEVERITY. resume. description.\r\n",
     // cut to 998 characters and still ending with CR LF.
     static std::string FormatLine(const CLogEvent& event);
+    // The same line, written into `line` (whose room is used again).
+    static void FormatLineInto(const CLogEvent& event, std::string& line);
     static const char* SeverityName(int severity);
 
     std::string GetLogPath() const;
@@ -91,6 +93,11 @@ class CLogMgr : public WorkerThread {
     class File;
 
     void saveToFileLocked(const CLogEvent& event);
+    // Keeps an event in the list (dropping the oldest beyond the maximum); the number kept.
+    int keepLocked(std::unique_ptr<CLogEvent> event);
+    // An event object to fill: the oldest one when the list is full (it is about to go), so
+    // that a full list logs without allocating.
+    std::unique_ptr<CLogEvent> reusableLocked();
     void rotateLocked();
     void openLocked(const std::string& path);
     void notifyListeners(int count);
@@ -109,4 +116,7 @@ class CLogMgr : public WorkerThread {
     int m_maxEvents = 0;
     std::string m_path;
     std::unique_ptr<File> m_file;
+    // The line being written, as text and as the file's bytes: kept to use their room again.
+    std::string m_line;
+    std::string m_bytes;
 };

@@ -9,15 +9,23 @@ bool isContinuation(unsigned char c) {
 }  // namespace
 
 std::string FitBuffer(std::string_view text, size_t bufferChars) {
+    return std::string(text.substr(0, FitLength(text, bufferChars)));
+}
+
+size_t FitLength(std::string_view text, size_t bufferChars) {
     if (bufferChars == 0) {
-        return {};
+        return 0;
+    }
+    // A text of fewer bytes than room has fewer characters too.
+    if (text.size() < bufferChars) {
+        return text.size();
     }
     size_t keep = bufferChars - 1;
     size_t chars = 0;
     size_t i = 0;
     while (i < text.size()) {
         if (chars == keep) {
-            return std::string(text.substr(0, i));
+            return i;
         }
         ++i;
         while (i < text.size() && isContinuation(static_cast<unsigned char>(text[i]))) {
@@ -25,7 +33,7 @@ std::string FitBuffer(std::string_view text, size_t bufferChars) {
         }
         ++chars;
     }
-    return std::string(text);
+    return text.size();
 }
 
 size_t CountChars(std::string_view text) {

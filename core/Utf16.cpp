@@ -6,11 +6,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void putUnit(std::string& out, uint16_t u) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
-}
-
 void putUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -58,18 +53,37 @@ char32_t nextUtf8(std::string_view s, size_t& i) {
 
 std::string Utf8ToUtf16Le(std::string_view utf8) {
     std::string out;
-    out.reserve(utf8.size() * 2);
+    AppendUtf8AsUtf16Le(utf8, out);
+    return out;
+}
+
+void AppendUtf8AsUtf16Le(std::string_view utf8, std::string& out) {
+    // No byte of UTF-8 gives more than two bytes of UTF-16 (an invalid one gives U+FFFD, two
+    // bytes; four bytes give a surrogate pair, four): room for twice the input is enough.
+    const size_t start = out.size();
+    out.resize(start + 2 * utf8.size());
+    char* p = out.data() + start;
+    auto unit = [&p](uint32_t u) {
+        *p++ = static_cast<char>(u & 0xFF);
+        *p++ = static_cast<char>(u >> 8);
+    };
     for (size_t i = 0; i < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            unit(byte);
+            ++i;
+            continue;
+        }
         char32_t c = nextUtf8(utf8, i);
         if (c >= 0x10000) {
             c -= 0x10000;
-            putUnit(out, static_cast<uint16_t>(0xD800 + (c >> 10)));
-            putUnit(out, static_cast<uint16_t>(0xDC00 + (c & 0x3FF)));
+            unit(0xD800 + (c >> 10));
+            unit(0xDC00 + (c & 0x3FF));
         } else {
-            putUnit(out, static_cast<uint16_t>(c));
+            unit(c);
         }
     }
-    return out;
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 std::string Utf16LeToUtf8(std::string_view bytes) {

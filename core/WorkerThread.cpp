@@ -1,5 +1,6 @@
 #include "core/WorkerThread.h"
 
+#include <pthread.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -395,8 +396,20 @@ void WorkerThread::EnviarHilosActivos() {
     postStatistic(kMsgHilosActivos, m_iNumeroInstancias.load());
 }
 
+namespace {
+
+// The calling thread's id, asked of the kernel once per thread. A forked child has only the
+// forking thread, under a new id: it asks again.
+thread_local pid_t t_threadId = 0;
+const int g_forgetThreadIdInChild = ::pthread_atfork(nullptr, nullptr, [] { t_threadId = 0; });
+
+}  // namespace
+
 uint32_t WorkerThread::GetCurrentThreadId() {
-    return static_cast<uint32_t>(::gettid());
+    if (t_threadId == 0) {
+        t_threadId = ::gettid();
+    }
+    return static_cast<uint32_t>(t_threadId);
 }
 
 std::string WorkerThread::GetDescripcion() const {
