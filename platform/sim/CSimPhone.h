@@ -267,8 +267,8 @@ class CSimPhone {
     // The stored state, read without changing anything (the default state when there is no file
     // yet). Throws PlatformError when the file is not a state file.
     static State load(const CHome& home);
-    // Every item of the state as key=value lines: wifi, wifi_power, bt, bt_stack, radio,
-    // registered, band, vendor_band, forwarding, sim, sim_pin, pin_prompt, cell, lac, signal,
+    // Every item of the state as key=value lines: wifi, wifi_power, bt, radio,
+    // registered, bt_stack, band, vendor_band, forwarding, sim, sim_pin, pin_prompt, cell, lac, signal,
     // signal_min, signal_max, battery, current, ac, call, power, sound, sound_file, volume,
     // backlight (battery-ac), brightness, beam, vibrations, vibrating, beeps, model, os.
     static std::string describe(const State& state);
