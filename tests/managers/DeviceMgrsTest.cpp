@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/CTextsMgr.h"
-#include "core/SafeFormat.h"
 #include "core/IMainPanel.h"
+#include "core/SafeFormat.h"
 #include "managers/CBackLightMgr.h"
 #include "managers/CBeamMgr.h"
 #include "managers/CCPUMgr.h"
@@ -68,12 +68,13 @@ TEST_F(DeviceMgrsTest, BacklightLevelsInBothModes) {
         uint32_t ac;
     };
     const Row rows[] = {
-        {0, false, 196613, 5, 3}, {1, false, 196613, 5, 3}, {1, true, 196613, 5, 3},
+        {0, false, 196613, 5, 3},        {1, false, 196613, 5, 3},     {1, true, 196613, 5, 3},
         {1, false, 3 | 10 << 16, 3, 10}, {1, true, 0 | 3 << 16, 0, 3}, {0, false, 10 | 0 << 16, 10, 0},
     };
     CBackLightMgr backlight;
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.status) + " mode " + std::to_string(row.mode) + (row.vga ? " vga" : ""));
+        SCOPED_TRACE(std::to_string(row.status) + " mode " + std::to_string(row.mode) +
+                     (row.vga ? " vga" : ""));
         std::unique_ptr<VgaPanel> panel = row.vga ? std::make_unique<VgaPanel>() : nullptr;
         setConfig("backlight_mode", row.mode);
         backlight.ForceStatusChild(row.status, 0);
@@ -113,10 +114,14 @@ TEST_F(DeviceMgrsTest, BeamFollowsOnlyItsTwoStatuses) {
 
 TEST_F(DeviceMgrsTest, CpuPowerStatesAndTheirTexts) {
     const std::pair<uint32_t, const char*> rows[] = {
-        {platform::POWER_STATE_ON, "On state"},         {platform::POWER_STATE_OFF, "Off  state"},
-        {platform::POWER_STATE_CRITICAL, "Critical state"}, {platform::POWER_STATE_BOOT, "Boot state"},
-        {platform::POWER_STATE_IDLE, "Idle state"},     {platform::POWER_STATE_SUSPEND, "Suspend state"},
-        {platform::POWER_STATE_RESET, "Reset state"},   {platform::POWER_STATE_USERIDLE, "unknwon state"},
+        {platform::POWER_STATE_ON, "On state"},
+        {platform::POWER_STATE_OFF, "Off  state"},
+        {platform::POWER_STATE_CRITICAL, "Critical state"},
+        {platform::POWER_STATE_BOOT, "Boot state"},
+        {platform::POWER_STATE_IDLE, "Idle state"},
+        {platform::POWER_STATE_SUSPEND, "Suspend state"},
+        {platform::POWER_STATE_RESET, "Reset state"},
+        {platform::POWER_STATE_USERIDLE, "unknwon state"},
     };
     CCPUMgr cpu;
     std::string name;
@@ -158,8 +163,10 @@ TEST_F(DeviceMgrsTest, MessagesGoToTheOutboxAndTheStoresAreFoundByName) {
     EXPECT_EQ(messages.StoreOfSetting("0"), 0);
 
     ASSERT_TRUE(messages.SendSMS("+34600999888", "On my way ✓", 0));
-    ASSERT_TRUE(messages.SendMail("a@b.org; c@d.org", "Arrived", "At the office.", CMessageMgr::kConfiguredStore, 0));
-    ASSERT_TRUE(WaitUntil([&] { return platform::sim::CSimPhone::loadOutbox(home.services().home()).size() == 2; }));
+    ASSERT_TRUE(
+        messages.SendMail("a@b.org; c@d.org", "Arrived", "At the office.", CMessageMgr::kConfiguredStore, 0));
+    ASSERT_TRUE(
+        WaitUntil([&] { return platform::sim::CSimPhone::loadOutbox(home.services().home()).size() == 2; }));
     auto outbox = platform::sim::CSimPhone::loadOutbox(home.services().home());
     EXPECT_EQ(outbox[0].kind, "sms");
     EXPECT_EQ(outbox[0].to, "+34600999888");

@@ -5,8 +5,8 @@
 #include <atomic>
 
 #include "core/CTextsMgr.h"
-#include "core/SafeFormat.h"
 #include "core/IMainPanel.h"
+#include "core/SafeFormat.h"
 #include "managers/CBTMgr.h"
 #include "managers/CBandMgr.h"
 #include "managers/CCallForwardMgr.h"
@@ -25,16 +25,15 @@ namespace {
 // manager's HandleEvent, as the window's message loop would do it.
 struct EventPanel : IMainPanel {
     EventPanel() {
-        handle = platform::CWindowHandles::Register(
-            {[this](UINT message, WPARAM, LPARAM) {
-                 if (message == CBTMgr::WM_BT_EVENT) {
-                     ++posts;
-                     if (CBTMgr* bt = CBTMgr::GetInstance()) {
-                         bt->HandleEvent(0, 0);
-                     }
-                 }
-             },
-             [](UINT, WPARAM, LPARAM) -> LRESULT { return 0; }});
+        handle = platform::CWindowHandles::Register({[this](UINT message, WPARAM, LPARAM) {
+                                                         if (message == CBTMgr::WM_BT_EVENT) {
+                                                             ++posts;
+                                                             if (CBTMgr* bt = CBTMgr::GetInstance()) {
+                                                                 bt->HandleEvent(0, 0);
+                                                             }
+                                                         }
+                                                     },
+                                                     [](UINT, WPARAM, LPARAM) -> LRESULT { return 0; }});
         Install(this);
     }
     ~EventPanel() override {
@@ -75,8 +74,9 @@ TEST_F(BluetoothTest, IntelligentBluetoothAroundACall) {
         ASSERT_EQ(bt.GetStatusBeforeCall(), -1);
         outside({"call", "start"});
         // The status before the call is kept whatever the setting says.
-        ASSERT_TRUE(WaitUntil([&] { return bt.GetStatusBeforeCall() == before && bt.GetStatus() == row.duringCall; }))
-            << bt.GetStatus();
+        ASSERT_TRUE(WaitUntil([&] {
+            return bt.GetStatusBeforeCall() == before && bt.GetStatus() == row.duringCall;
+        })) << bt.GetStatus();
         outside({"call", "end"});
         ASSERT_TRUE(WaitUntil([&] { return bt.GetStatus() == row.afterCall; })) << bt.GetStatus();
         EXPECT_EQ(static_cast<int>(phone().bluetooth), row.afterCall);
@@ -117,7 +117,9 @@ class OddStack : public platform::IBluetoothStack {
         h = 1;
         return platform::ERROR_SUCCESS;
     }
-    platform::Result stopNotifications(platform::BtNotificationHandle) override { return platform::ERROR_SUCCESS; }
+    platform::Result stopNotifications(platform::BtNotificationHandle) override {
+        return platform::ERROR_SUCCESS;
+    }
     std::atomic<uint32_t> mode{1};
 };
 
@@ -270,7 +272,7 @@ TEST_F(ForwardingTest, ForwardListRecordIsByteExactAndTheLineForwardsToItsNumber
     for (const Row& row : rows) {
         std::vector<uint8_t> record = CCallForwardMgr::BuildForwardList(row.number);
         std::vector<uint8_t> expected(97, 0);
-        const uint8_t header[] = {97, 0, 0, 0, 1, 0, 0, 0,  1, 0, 0, 0, 0, 0, 0, 0,
+        const uint8_t header[] = {97, 0, 0, 0, 1, 0, 0, 0, 1,  0, 0, 0, 0,  0, 0, 0,
                                   0,  0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 56, 0, 0, 0};
         std::copy(std::begin(header), std::end(header), expected.begin());
         std::copy(row.units.begin(), row.units.end(), expected.begin() + 56);
@@ -290,8 +292,9 @@ TEST_F(ForwardingTest, ForwardListRecordIsByteExactAndTheLineForwardsToItsNumber
     forward.ForceStatusChild(1, 0);
     EXPECT_EQ(forward.GetStatus(), 0);
     EXPECT_EQ(phone().forwarding, "");
-    EXPECT_EQ(logged(CMgr::MGR_CALL_FORWARD).back(),
-              SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_CALLFORWARD_FAILED_RESUME"), std::string("not a number")));
+    EXPECT_EQ(
+        logged(CMgr::MGR_CALL_FORWARD).back(),
+        SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_CALLFORWARD_FAILED_RESUME"), std::string("not a number")));
 }
 
 }  // namespace

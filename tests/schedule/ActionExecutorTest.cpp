@@ -64,7 +64,8 @@ TEST_F(ActionExecutorTest, EveryCodeReachesItsManagerOrIsLoggedAsNotRun) {
     }
     ASSERT_TRUE(WaitUntil([&] { return phone().volume == CSpeakerMgr::VolumeOfLevel(3); }));
     ASSERT_TRUE(WaitUntil([&] { return phone().forwarding == "+34600111222"; }));
-    ASSERT_TRUE(WaitUntil([&] { return platform::sim::CSimPhone::loadOutbox(home.services().home()).size() == 1; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return platform::sim::CSimPhone::loadOutbox(home.services().home()).size() == 1; }));
     EXPECT_EQ(platform::sim::CSimPhone::loadOutbox(home.services().home())[0].text, "Arrived");
     std::vector<std::string> schedule = logged(CActionExecutor::kLogSource);
     for (int code : {4, 99}) {

@@ -32,7 +32,9 @@ class SimPhoneFixture : public ::testing::Test {
         home.services().registerControlCommands(control);
         EXPECT_TRUE(control.start());
     }
-    platform::sim::CSimClock& clock() { return dynamic_cast<platform::sim::CSimClock&>(home.services().clock()); }
+    platform::sim::CSimClock& clock() {
+        return dynamic_cast<platform::sim::CSimClock&>(home.services().clock());
+    }
     // A change of the phone from outside the program; the reply, or the refusal.
     std::string outside(const std::vector<std::string>& words) {
         std::string reply;
