@@ -20,13 +20,11 @@ constexpr uint32_t kAnyChange = 0xFFFFFFFF;
 
 // Posts the Bluetooth event message to the main window; false when there is none.
 bool PostToMainWindow() {
-    bool posted = false;
-    IMainPanel::With([&posted](IMainPanel& panel) {
-        if (HWND window = panel.GetPanelWindow()) {
-            posted = platform::CWindowHandles::PostMessageW(window, CBTMgr::WM_BT_EVENT, 0, 0);
-        }
-    });
-    return posted;
+    HWND window = 0;
+    IMainPanel::With([&window](IMainPanel& panel) { window = panel.GetPanelWindow(); });
+    // Posted without the panel held: a window that went meanwhile has no handle any more, and the
+    // post is dropped.
+    return window != 0 && platform::CWindowHandles::PostMessageW(window, CBTMgr::WM_BT_EVENT, 0, 0);
 }
 
 }  // namespace

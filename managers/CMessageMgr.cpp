@@ -269,6 +269,10 @@ bool CMessageMgr::SendMailAsync(MailArgument* mail) {
 }
 
 bool CMessageMgr::GetMessagesProviders(std::vector<std::string>& names) {
+    return ListStores(names, true);
+}
+
+bool CMessageMgr::ListStores(std::vector<std::string>& names, bool report) {
     names.clear();
     try {
         auto& stores = platform::Services::get().messageStores();
@@ -281,7 +285,7 @@ bool CMessageMgr::GetMessagesProviders(std::vector<std::string>& names) {
             return false;
         }
         for (const platform::MessageStoreRow& row : rows) {
-            if (!row.entryId) {
+            if (!row.entryId && report) {
                 ShowErrorText(kMissingEntryId);
             }
             // Listed either way, so that positions stay those of the stores table.
@@ -297,6 +301,10 @@ bool CMessageMgr::GetMessagesProviders(std::vector<std::string>& names) {
 int CMessageMgr::GetSMSAccount() {
     std::vector<std::string> names;
     GetMessagesProviders(names);
+    return SmsPosition(names);
+}
+
+int CMessageMgr::SmsPosition(const std::vector<std::string>& names) {
     const std::string sms = CTextsMgr::Text("SMS");
     int found = -1;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -319,14 +327,15 @@ int CMessageMgr::StoreOfSetting(const std::string& setting) {
     if (int index = StoreIndexOfSetting(setting); index != kConfiguredStore) {
         return index;
     }
+    // Only looked at here: a store without an entry identifier is reported when it is used.
     std::vector<std::string> names;
-    GetMessagesProviders(names);
+    ListStores(names, false);
     for (size_t i = 0; i < names.size(); ++i) {
         if (!setting.empty() && names[i] == setting) {
             return static_cast<int>(i);
         }
     }
-    const int sms = GetSMSAccount();
+    const int sms = SmsPosition(names);
     for (size_t i = 0; i < names.size(); ++i) {
         if (static_cast<int>(i) != sms) {
             return static_cast<int>(i);

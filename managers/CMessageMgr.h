@@ -83,6 +83,9 @@ class CMessageMgr : public CMgr {
     static std::vector<std::string> SplitRecipients(const std::string& text);
 
   private:
+    // The stores' names; `report`: a store without an entry identifier is shown to the user.
+    bool ListStores(std::vector<std::string>& names, bool report);
+    static int SmsPosition(const std::vector<std::string>& names);
     void LogFailure(const char* resumeKey, const char* descriptionKey, const std::string& who,
                     const std::string& why);
 
