@@ -20,8 +20,16 @@
 #include "core/IMainPanel.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
+#include "managers/CBTMgr.h"
+#include "managers/CBackLightMgr.h"
+#include "managers/CBandMgr.h"
+#include "managers/CBeamMgr.h"
+#include "managers/CCPUMgr.h"
+#include "managers/CCallForwardMgr.h"
+#include "managers/CMessageMgr.h"
 #include "managers/CMobilePhoneMgr.h"
 #include "managers/CNotificationBroker.h"
+#include "managers/CSpeakerMgr.h"
 #include "managers/CWifiOssVcsMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/Services.h"
@@ -40,9 +48,17 @@ constexpr int kMaxForceDelaySeconds = 24 * 60 * 60;
 
 CAppConnMgr::CAppConnMgr()
     : _db(std::make_unique<CDB>()),
+      _bt(std::make_unique<CBTMgr>()),
+      _messages(std::make_unique<CMessageMgr>()),
+      _cpu(std::make_unique<CCPUMgr>()),
       _phone(std::make_unique<CMobilePhoneMgr>()),
+      _band(std::make_unique<CBandMgr>()),
+      _speaker(std::make_unique<CSpeakerMgr>()),
       _broker(std::make_unique<CNotificationBroker>()),
-      _ril(std::make_unique<CRilMgr>()) {
+      _ril(std::make_unique<CRilMgr>()),
+      _beam(std::make_unique<CBeamMgr>()),
+      _forward(std::make_unique<CCallForwardMgr>()),
+      _backlight(std::make_unique<CBackLightMgr>()) {
     // A damaged database file is put aside at start, and the backup or a new one used instead.
     _db->SetRecoversDamagedVolume(true);
     _wifi = std::make_unique<CWifiOssVcsMgr>();
@@ -67,9 +83,17 @@ CAppConnMgr::~CAppConnMgr() {
     SetMainWindow(nullptr);
     CScheduleEngine::DestroyInstance();
     _wifi.reset();
+    _backlight.reset();
+    _forward.reset();
+    _beam.reset();
     _ril.reset();
     _broker.reset();
+    _speaker.reset();
+    _band.reset();
     _phone.reset();
+    _cpu.reset();
+    _messages.reset();
+    _bt.reset();
     _db.reset();
 }
 
@@ -81,20 +105,33 @@ int CAppConnMgr::InitInstance() {
     _db->LoadData();
     // 3. A round trip through the cells table.
     CheckCellRoundTrip();
-    // 4. The managers, in their fixed order (the others join as they come).
+    // 4. The managers, in their fixed order (data connections and GPS join as they come).
     _phone->Initialize();
+    _messages->Initialize();
     _wifi->Initialize();
     _wifi->RefreshStatus(1);
+    _cpu->Initialize();
+    _band->Initialize();
+    _forward->Initialize();
+    _speaker->Initialize();
     _ril->Initialize();
+    _backlight->Initialize();
+    _beam->Initialize();
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
     IMainPanel::Install(_mainWindow.get());
-    // 6-7. Bluetooth and the band manager's listener come with their managers.
+    // 6. Bluetooth, whose stack events go to the main window.
+    _bt->Initialize();
+    // 7. The band is read again whenever the phone radio reports a change.
+    _phone->AddStatusListener(_band.get());
     // 8. Time-notification listeners, in their fixed order.
     _mainWindow->AddTimeNotificationListener(_phone.get());
     _mainWindow->AddTimeNotificationListener(_wifi.get());
+    _mainWindow->AddTimeNotificationListener(_band.get());
+    _mainWindow->AddTimeNotificationListener(_speaker.get());
     _mainWindow->AddTimeNotificationListener(_ril.get());
+    _mainWindow->AddTimeNotificationListener(_bt.get());
     CScheduleEngine* engine = CScheduleEngine::GetInstance();
     _mainWindow->AddTimeNotificationListener(engine);
     _ril->AddStatusListener(engine);

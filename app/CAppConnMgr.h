@@ -12,6 +12,14 @@ class CNotificationBroker;
 class CDB;
 class CMobilePhoneMgr;
 class CRilMgr;
+class CBTMgr;
+class CMessageMgr;
+class CCPUMgr;
+class CBandMgr;
+class CSpeakerMgr;
+class CBeamMgr;
+class CCallForwardMgr;
+class CBackLightMgr;
 
 // The application of this product: owns the main window and the configuration store (and, as
 // they come, the database, the managers, the notification broker and the location engine), makes
@@ -50,9 +58,17 @@ class CAppConnMgr : public CApp {
     // In construction order; the Wi-Fi manager is made after all members.
     std::unique_ptr<CWindowMain> _mainWindow;
     std::unique_ptr<CDB> _db;
+    std::unique_ptr<CBTMgr> _bt;
+    std::unique_ptr<CMessageMgr> _messages;
+    std::unique_ptr<CCPUMgr> _cpu;
     std::unique_ptr<CMobilePhoneMgr> _phone;
     std::unique_ptr<CWifiOssVcsMgr> _wifi;
+    std::unique_ptr<CBandMgr> _band;
+    std::unique_ptr<CSpeakerMgr> _speaker;
     std::unique_ptr<CNotificationBroker> _broker;
     std::unique_ptr<CRilMgr> _ril;
+    std::unique_ptr<CBeamMgr> _beam;
+    std::unique_ptr<CCallForwardMgr> _forward;
+    std::unique_ptr<CBackLightMgr> _backlight;
     CConfigurationZentrova _configuration;
 };

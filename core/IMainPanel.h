@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/WindowMessages.h"
+
 // The main window as the model code sees it: the managers, the location and schedule engines and
 // the store tell it what to show through this interface, never through the window's own class.
 // The window implements it and the application installs it while the window lives. Every
@@ -27,6 +29,11 @@ class IMainPanel {
     virtual void UpdateNotificationsDebugInfo() = 0;
     // Shows (true) or ends (false) the wait cursor around a long operation; calls nest.
     virtual void SetWaitCursor(bool wait) = 0;
+    // The window's handle, so that its messages (WM_APP + 1 of the Bluetooth events) can be posted
+    // to it; 0 when it has none.
+    virtual HWND GetPanelWindow() { return 0; }
+    // The screen's resolution kind: 2 on a VGA screen (height 640 upright, 480 lying), else 1.
+    virtual int GetResolution() { return 1; }
 
     // Calls `use` with the installed panel; false (and no call) when there is none. The panel
     // cannot go while a call runs, so `use` must not wait for the window's thread.

@@ -82,6 +82,7 @@ class CRilMgr : public CMgr,
     int GetLocation() const;
     // The current location (by mode) becomes `location`; listeners hear of it.
     void SetLocation(int location) override;
+    platform::RilHandle GetRilHandle() override { return GetHRil(); }
     // Looks the current location up among the place associations and fills `place`.
     bool GetCurrentPlace(CStrPlace& place);
     int GetCurrentPlace() const { return currentPlace.load(); }

@@ -13,6 +13,7 @@
 #include "core/PinCipher.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
+#include "managers/CBandMgr.h"
 #include "managers/CNotificationBroker.h"
 #include "managers/ILocationEngine.h"
 #include "platform/Services.h"
@@ -294,7 +295,10 @@ void CMobilePhoneMgr::SwitchRadio(int status, bool endsTimeLimit) {
         SetBlocked(1);
         StampOperation();
         if (status == 1) {
-            // The band manager's manual band change flag is cleared here once that manager exists.
+            // A band chosen by hand holds only while the radio stays on.
+            if (CBandMgr* band = CBandMgr::GetInstance()) {
+                band->SetManualChangeOfBand(0);
+            }
             if (endsTimeLimit) {
                 ClearTimeLimitNotification(-1);
             }

@@ -36,5 +36,9 @@ inline constexpr Result ERROR_SHARING_VIOLATION = 32;
 inline constexpr Result ERROR_DUP_NAME = 52;
 inline constexpr Result ERROR_NO_DATA = 232;
 inline constexpr Result ERROR_NOT_FOUND = 1168;
+inline constexpr Result ERROR_NOT_READY = 21;
+inline constexpr Result ERROR_GEN_FAILURE = 31;
+inline constexpr Result ERROR_SERVICE_NOT_ACTIVE = 1062;
+inline constexpr Result ERROR_CONNECTION_REFUSED = 1225;
 
 }  // namespace platform

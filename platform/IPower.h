@@ -24,6 +24,8 @@ inline constexpr uint32_t POWER_STATE_RESET = 0x800000;
 inline constexpr uint32_t POWER_STATE_USERIDLE = 0x1000000;
 inline constexpr uint32_t POWER_STATE_BACKLIGHTON = 0x2000000;
 inline constexpr uint32_t POWER_STATE_PASSWORD = 0x10000000;
+// Option of SetSystemPowerState: the state is entered even when the power manager would refuse it.
+inline constexpr uint32_t POWER_FORCE = 0x1000;
 
 inline constexpr uint8_t AC_LINE_OFFLINE = 0;
 inline constexpr uint8_t AC_LINE_ONLINE = 1;
@@ -55,6 +57,10 @@ class IPower {
     }
     // Switches the system to the state of `flags` (POWER_STATE_ON, _IDLE, _USERIDLE, ...).
     virtual Result SetSystemPowerState(uint32_t /*flags*/) { return ERROR_NOT_SUPPORTED; }
+    // The same with options (POWER_FORCE).
+    virtual Result SetSystemPowerStateEx(uint32_t flags, uint32_t /*options*/) {
+        return SetSystemPowerState(flags);
+    }
     // A fresh reading of the battery and the AC line.
     virtual Result GetPowerStatus(PowerStatus& /*status*/) { return ERROR_NOT_SUPPORTED; }
     // Switches notification LED `led` on or off (LED 1 is the vibrator).

@@ -53,6 +53,9 @@ class IRadioInterface {
     virtual long getCellTowerInfo(RilHandle handle) = 0;
     virtual long getSignalQuality(RilHandle handle) = 0;
     virtual long getEquipmentState(RilHandle handle) = 0;
+    // A command of the radio's maker, its meaning given by `data`; answered like the others.
+    // A radio that knows none answers with RIL_RESULT_ERROR.
+    virtual long devSpecific(RilHandle /*handle*/, const std::vector<uint8_t>& /*data*/) { return -1; }
 };
 
 // Reads a little-endian 32-bit word of a reply; 0 when the data is too short.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "platform/ErrorCodes.h"
 
@@ -23,6 +24,17 @@ inline constexpr long LINEERR_BADDEVICEID = static_cast<int32_t>(0x80000002u);
 inline constexpr long LINEERR_INVALLINEHANDLE = static_cast<int32_t>(0x8000002Bu);
 inline constexpr long LINEERR_INVALPARAM = static_cast<int32_t>(0x80000032u);
 inline constexpr long LINEERR_OPERATIONFAILED = static_cast<int32_t>(0x80000048u);
+inline constexpr long LINEERR_OPERATIONUNAVAIL = static_cast<int32_t>(0x80000049u);
+inline constexpr long LINEERR_INVALPOINTER = static_cast<int32_t>(0x80000035u);
+
+// Call forwarding: the forward-list record of lineForward, 32-bit little-endian words from its
+// start: total size, number of entries, then per entry forward mode, caller address size and
+// offset, destination country code, destination address size and offset; the addresses are
+// UTF-16LE text with a terminator, at the offsets given.
+inline constexpr uint32_t LINEFORWARDMODE_UNCOND = 1;
+inline constexpr size_t LINEFORWARDLIST_ENTRIES_OFFSET = 4;
+inline constexpr size_t LINEFORWARD_FIRST_ENTRY_OFFSET = 8;
+inline constexpr size_t LINEFORWARD_ENTRY_SIZE = 24;
 
 // Called on the telephony service's callback thread with (device, message, instance,
 // param1, param2, param3).
@@ -45,6 +57,14 @@ class ITelephony {
     // Registers on the network, operator chosen automatically.
     virtual long registerOnNetwork(LineHandle line) = 0;
     virtual long unregisterFromNetwork(LineHandle line) = 0;
+    // Forwards the calls of the line (all its addresses, or address `addressId`) as `forwardList`
+    // says, or cancels forwarding when it is null. Checked at once: LINEERR_INVALPOINTER for a
+    // record that does not hold together. The result arrives as a LINE_REPLY. A phone that cannot
+    // forward answers LINEERR_OPERATIONUNAVAIL.
+    virtual long forward(LineHandle /*line*/, bool /*allAddresses*/, uint32_t /*addressId*/,
+                         const std::vector<uint8_t>* /*forwardList*/, uint32_t /*ringsNoAnswer*/) {
+        return LINEERR_OPERATIONUNAVAIL;
+    }
 };
 
 }  // namespace platform

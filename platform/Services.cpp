@@ -20,6 +20,13 @@ Services::~Services() {
     _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
+    _parts.messageStores.reset();
+    _parts.sms.reset();
+    _parts.controlPanel.reset();
+    _parts.namedEvents.reset();
+    _parts.deviceDrivers.reset();
+    _parts.sound.reset();
+    _parts.bluetooth.reset();
     _parts.todayThemePanel.reset();
     _parts.shell.reset();
     _parts.radioInterface.reset();
@@ -79,6 +86,34 @@ IShell& Services::shell() {
 
 ITodayThemePanel& Services::todayThemePanel() {
     return part(_parts.todayThemePanel, "Today settings panel");
+}
+
+IBluetoothStack& Services::bluetooth() {
+    return part(_parts.bluetooth, "Bluetooth stack");
+}
+
+ISoundSettings& Services::sound() {
+    return part(_parts.sound, "sound settings");
+}
+
+IDeviceDrivers& Services::deviceDrivers() {
+    return part(_parts.deviceDrivers, "device drivers");
+}
+
+INamedEvents& Services::namedEvents() {
+    return part(_parts.namedEvents, "named events");
+}
+
+IControlPanel& Services::controlPanel() {
+    return part(_parts.controlPanel, "control panel");
+}
+
+ISms& Services::sms() {
+    return part(_parts.sms, "SMS library");
+}
+
+IMessageStores& Services::messageStores() {
+    return part(_parts.messageStores, "message stores");
 }
 
 void Services::registerControlCommands(CControlServer& control) {

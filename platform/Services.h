@@ -6,15 +6,22 @@
 #include <mutex>
 
 #include "platform/CHome.h"
+#include "platform/IBluetoothStack.h"
 #include "platform/IClock.h"
+#include "platform/IControlPanel.h"
 #include "platform/IDatabaseVolume.h"
+#include "platform/IDeviceDrivers.h"
 #include "platform/IMessageBoxes.h"
 #include "platform/IMessageQueues.h"
+#include "platform/IMessageStores.h"
+#include "platform/INamedEvents.h"
 #include "platform/IPower.h"
 #include "platform/IRadioInterface.h"
 #include "platform/IRegistry.h"
 #include "platform/IShell.h"
 #include "platform/ISim.h"
+#include "platform/ISms.h"
+#include "platform/ISoundSettings.h"
 #include "platform/ISystemInfo.h"
 #include "platform/ITelephony.h"
 #include "platform/ITodayThemePanel.h"
@@ -54,6 +61,16 @@ class Services {
         // The shell (open a file, ring tone) and the Today settings panel.
         std::unique_ptr<IShell> shell;
         std::unique_ptr<ITodayThemePanel> todayThemePanel;
+        // The Bluetooth stack, the sound settings, the device drivers ("BKL1:", "OBX0:"), named
+        // events and the control-panel applets.
+        std::unique_ptr<IBluetoothStack> bluetooth;
+        std::unique_ptr<ISoundSettings> sound;
+        std::unique_ptr<IDeviceDrivers> deviceDrivers;
+        std::unique_ptr<INamedEvents> namedEvents;
+        std::unique_ptr<IControlPanel> controlPanel;
+        // Messaging: the SMS library and the message stores.
+        std::unique_ptr<ISms> sms;
+        std::unique_ptr<IMessageStores> messageStores;
         // Adds the phone's own verbs to a control socket; may be empty.
         std::function<void(CControlServer&)> controlCommands;
     };
@@ -87,6 +104,13 @@ class Services {
     // Each throws PlatformError when these services were set up without that part.
     IShell& shell();
     ITodayThemePanel& todayThemePanel();
+    IBluetoothStack& bluetooth();
+    ISoundSettings& sound();
+    IDeviceDrivers& deviceDrivers();
+    INamedEvents& namedEvents();
+    IControlPanel& controlPanel();
+    ISms& sms();
+    IMessageStores& messageStores();
 
     // Lets the phone answer its own verbs on the running program's control socket (for the
     // simulated phone: wifi, bt and radio changes made outside the program, and "phone"). The

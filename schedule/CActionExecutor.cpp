@@ -10,8 +10,11 @@
 #include "core/DebugTrace.h"
 #include "core/MemoryState.h"
 #include "core/TextBuffer.h"
+#include "managers/CCallForwardMgr.h"
+#include "managers/CMessageMgr.h"
 #include "managers/CMgr.h"
 #include "managers/CMobilePhoneMgr.h"
+#include "managers/CSpeakerMgr.h"
 #include "platform/Services.h"
 #include "schedule/CActionThreads.h"
 #include "store/CDB.h"
@@ -27,6 +30,7 @@ std::atomic<float> CActionExecutor::_StartPeriodMinorTimeExecution{0};
 namespace {
 
 constexpr int kSeverityInfo = 2;
+constexpr int kSeverityError = 3;
 constexpr size_t kResumeBuffer = 99;
 constexpr size_t kDescriptionBuffer = 299;
 
@@ -49,14 +53,63 @@ void CActionExecutor::LogSkippedFrame(const CStrPeriod& period) {
     Log(kSeverityInfo, skipped, skipped);
 }
 
-void CActionExecutor::RunManagerAction(const CStrAction& action) {
-    CMgr* mgr = CMgr::GetMgr(action.GetId());
-    if (!mgr) {
-        return;
+void CActionExecutor::RunManagerAction(CMgr& mgr, const CStrAction& action) {
+    // The values a manager needs before its status: the number to forward to, the sound level.
+    if (auto* forward = dynamic_cast<CCallForwardMgr*>(&mgr)) {
+        forward->SetNumberToForward(action.GetSzOp1());
+    } else if (auto* speaker = dynamic_cast<CSpeakerMgr*>(&mgr)) {
+        speaker->SetLevel(action.GetIntOp3());
     }
-    // Managers that need a value before their status (call forwarding, speaker) take it when
-    // they exist; the status is forced with the action's delay.
-    mgr->ForceStatus(action.GetIntOp1(), 0, 0, action.GetDelay());
+    mgr.ForceStatus(action.GetIntOp1(), 0, 0, action.GetDelay());
+}
+
+void CActionExecutor::LogNotRun(int code) {
+    Log(kSeverityError, SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_UNKNOWN_RESUME"), code),
+        SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_UNKNOWN_DESCRIPTION"), code));
+}
+
+void CActionExecutor::RunSpecialAction(const CStrAction& action) {
+    CMessageMgr* messages = CMessageMgr::GetInstance();
+    switch (action.GetId()) {
+        case kActionVibrate:
+            break;  // felt before the other actions
+        case kActionOpenFile:
+        case kActionTheme:
+        case kActionRingTone:
+            _threads->Start(action);
+            break;
+        case kActionMail:
+            if (!messages) {
+                LogNotRun(action.GetId());
+                break;
+            }
+            messages->SendMail(action.GetSzOp1(), action.GetSzOp2(), action.GetSzOp3(),
+                               CMessageMgr::StoreIndexOfSetting(MailProviderSetting()), action.GetDelay());
+            break;
+        case kActionSms:
+            if (!messages) {
+                LogNotRun(action.GetId());
+                break;
+            }
+            messages->SendSMS(action.GetSzOp1(), action.GetSzOp3(), action.GetDelay());
+            break;
+        default:
+            // A code that names no manager of this program, or none at all.
+            LogNotRun(action.GetId());
+            break;
+    }
+}
+
+std::string CActionExecutor::MailProviderSetting() {
+    std::string setting;
+    try {
+        if (CConfigurationZentrova* config = CConfigurationZentrova::GetInstance()) {
+            config->GetStringParameter("mail_provider", setting);
+        }
+    } catch (const std::exception&) {
+        setting.clear();  // the first mail account
+    }
+    return setting;
 }
 
 void CActionExecutor::Run(CDB& db, const CStrPeriod& period, const CStrPlace& place, int moment) {
@@ -110,20 +163,11 @@ void CActionExecutor::Run(CDB& db, const CStrPeriod& period, const CStrPlace& pl
                 SafeSprintf(CTextsMgr::Text("EVENT_LOG_MGR_ACTION_SKIPPED_DESCRIPTION"), name));
             continue;
         }
-        if (CMgr::GetMgr(action.GetId())) {
-            RunManagerAction(action);
+        if (CMgr* mgr = CMgr::GetMgr(action.GetId())) {
+            RunManagerAction(*mgr, action);
             continue;
         }
-        switch (action.GetId()) {
-            case kActionOpenFile:
-            case kActionTheme:
-            case kActionRingTone:
-                _threads->Start(action);
-                break;
-            default:
-                // Mail and SMS go to the messaging manager once it exists; other codes do nothing.
-                break;
-        }
+        RunSpecialAction(action);
     }
     Log(kSeverityInfo, resume, description);
     timer.Stop();

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CActionThreads;
+class CMgr;
 class CDB;
 class CStrAction;
 class CStrPeriod;
@@ -13,7 +14,8 @@ class CStrPlace;
 
 // Runs the actions of one moment (0 start, 1 end) of a time frame: manager codes through their
 // managers (with the action's delay), vibrate through the phone manager, open-file, theme and ring
-// tone on short-lived threads; disabled actions are logged as skipped, and the run ends with the
+// tone on short-lived threads, mail and SMS through the messaging manager; a code nothing of this
+// program carries out is logged as not run, disabled actions as skipped, and the run ends with the
 // summary line of the event log. Used by the schedule engine on its worker thread.
 class CActionExecutor {
   public:
@@ -46,7 +48,14 @@ class CActionExecutor {
     static void Log(int severity, const std::string& resume, const std::string& description);
 
   private:
-    static void RunManagerAction(const CStrAction& action);
+    // A manager's action: the values it needs first (forwarding number, sound level), then the
+    // wanted status with the action's delay.
+    static void RunManagerAction(CMgr& mgr, const CStrAction& action);
+    // The actions the engine carries out itself: threads for open file, theme and ring tone, mail and
+    // SMS through the messaging manager; any other code is logged as not run.
+    void RunSpecialAction(const CStrAction& action);
+    static void LogNotRun(int code);
+    static std::string MailProviderSetting();
     void RecordTime(float ms);
 
     std::atomic<int> _executions{0};

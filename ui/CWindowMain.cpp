@@ -21,6 +21,7 @@
 #include "core/TextBuffer.h"
 #include "core/TimerLine.h"
 #include "core/Utf16.h"
+#include "managers/CBTMgr.h"
 #include "managers/CMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/CProcessLauncher.h"
@@ -239,6 +240,12 @@ LRESULT CWindowMain::ProcessMsgChild(UINT message, WPARAM wParam, LPARAM lParam)
             // The companion tells its window; it then gets every manager's status.
             _todayWindow = static_cast<HWND>(lParam);
             CMgr::SendStatusToPlugin();
+            return 0;
+        case CBTMgr::WM_BT_EVENT:
+            // A Bluetooth stack event: the manager reads the mode again on this thread.
+            if (CBTMgr* bt = CBTMgr::GetInstance()) {
+                bt->HandleEvent(static_cast<unsigned>(wParam), static_cast<long>(lParam));
+            }
             return 0;
         case WM_CLEAR_AND_END:
             if (IApplication* app = IApplication::Get()) {
@@ -465,6 +472,15 @@ void CWindowMain::SetPlaceAndFrame(const std::string& place, const std::string& 
         _frameName = frame;
     }
     InvalidatePanel();
+}
+
+int CWindowMain::GetResolution() {
+    const int width = g_screenWidth.load();
+    const int height = g_screenHeight.load();
+    if (height > width) {
+        return height == 640 ? 2 : 1;
+    }
+    return width > height && height == 480 ? 2 : 1;
 }
 
 void CWindowMain::SetWaitCursor(bool wait) {

@@ -88,6 +88,9 @@ class CWindowMain : public CBaseWindow, public ILogListener, public IMainPanel {
     void InvalidatePanel(Area area = Area::All) override;
     // The wait cursor, on the window's thread; callable from any thread.
     void SetWaitCursor(bool wait) override;
+    HWND GetPanelWindow() override { return GetHandle(); }
+    // 2 on a VGA screen (640 high upright, 480 high lying), else 1.
+    int GetResolution() override;
 
     // key=value lines for zentrova-device app.
     std::string DescribeState() const;

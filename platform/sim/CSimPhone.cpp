@@ -21,6 +21,7 @@
 #include "platform/CSqliteStatement.h"
 #include "platform/CSqliteTransaction.h"
 #include "platform/ISim.h"
+#include "platform/ISoundSettings.h"
 #include "platform/PlatformError.h"
 
 namespace platform::sim {
@@ -31,6 +32,10 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS devices(key TEXT PRIMARY KEY, value TEXT NOT NULL)";
 constexpr const char* kSettingsSchema =
     "CREATE TABLE IF NOT EXISTS settings(name TEXT PRIMARY KEY, value TEXT NOT NULL)";
+constexpr const char* kOutboxSchema =
+    "CREATE TABLE IF NOT EXISTS outbox(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, "
+    "kind TEXT NOT NULL, store TEXT NOT NULL, recipients TEXT NOT NULL, subject TEXT NOT NULL, "
+    "text TEXT NOT NULL, transport TEXT NOT NULL)";
 
 const char* onOff(bool on) {
     return on ? "on" : "off";
@@ -75,6 +80,10 @@ std::vector<std::pair<std::string, std::string>> rowsOf(const CSimPhone::State& 
         {"bt", CSimPhone::bluetoothName(s.bluetooth)},
         {"radio", onOff(s.radio)},
         {"registered", onOff(s.registered)},
+        {"bt_stack", s.btStack ? "up" : "down"},
+        {"band", CSimPhone::bandName(s.band)},
+        {"vendor_band", CSimPhone::bandName(s.vendorBand)},
+        {"forwarding", s.forwarding.empty() ? "off" : s.forwarding},
         {"sim", s.simLocked ? "locked" : "unlocked"},
         {"sim_pin", s.simPin},
         {"pin_prompt", s.pinPrompt ? "shown" : "closed"},
@@ -88,6 +97,12 @@ std::vector<std::pair<std::string, std::string>> rowsOf(const CSimPhone::State& 
         {"ac", onOff(s.ac)},
         {"call", std::to_string(s.calls)},
         {"power", hex(s.powerState)},
+        {"sound", CSimPhone::soundName(s.sound)},
+        {"sound_file", s.soundFile},
+        {"volume", std::to_string(s.volume)},
+        {"backlight", std::to_string(s.backlightBattery) + "-" + std::to_string(s.backlightAc)},
+        {"brightness", std::to_string(s.brightness)},
+        {"beam", onOff(s.beam)},
         {"vibrations", std::to_string(s.vibrations)},
         {"vibrating", onOff(s.vibrating)},
         {"beeps", std::to_string(s.beeps)},
@@ -173,6 +188,40 @@ CSimPhone::State readState(CSqliteConnection& db, bool* complete = nullptr) {
     if (const std::string* t = text("model")) {
         s.model = *t;
     }
+    flag("bt_stack", "up", "down", s.btStack);
+    auto band = [&](const char* key, uint32_t& field) {
+        if (const std::string* t = text(key)) {
+            for (uint32_t b = 0; b <= 2; ++b) {
+                if (*t == CSimPhone::bandName(b)) {
+                    field = b;
+                }
+            }
+        }
+    };
+    band("band", s.band);
+    band("vendor_band", s.vendorBand);
+    if (const std::string* t = text("forwarding")) {
+        s.forwarding = *t == "off" ? std::string() : *t;
+    }
+    if (const std::string* t = text("sound")) {
+        CSimPhone::parseSound(*t, s.sound);
+    }
+    if (const std::string* t = text("sound_file")) {
+        s.soundFile = *t;
+    }
+    number("volume", 0, kUint32Max, s.volume);
+    if (const std::string* t = text("backlight")) {
+        int64_t battery, ac;
+        auto dash = t->find('-');
+        if (dash != std::string::npos &&
+            parseNumber(t->substr(0, dash), 0, CSimPhone::kMaxBacklight, battery) &&
+            parseNumber(t->substr(dash + 1), 0, CSimPhone::kMaxBacklight, ac)) {
+            s.backlightBattery = static_cast<uint32_t>(battery);
+            s.backlightAc = static_cast<uint32_t>(ac);
+        }
+    }
+    number("brightness", 0, CSimPhone::kMaxBacklight, s.brightness);
+    flag("beam", "on", "off", s.beam);
     if (const std::string* t = text("os")) {
         int64_t major, minor;
         auto dot = t->find('.');
@@ -203,6 +252,7 @@ std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
     db->useWriteAheadLog();
     db->exec(kSchema);
     db->exec(kSettingsSchema);
+    db->exec(kOutboxSchema);
     return db;
 }
 
@@ -291,6 +341,19 @@ CSimPhone::CSimPhone(const CHome& home, IRegistry& registry, bool ownsRegistry)
     }
     tx.commit();
     writeRegistry(s, !ownsRegistry);
+    // Values the program writes and the phone reads: created when missing, never overwritten.
+    uint32_t existing = 0;
+    if (_registry.getDword(RegRoot::LocalMachine, kBandKey, kBandValue, existing) == ERROR_FILE_NOT_FOUND) {
+        _registry.setDword(RegRoot::LocalMachine, kBandKey, kBandValue, s.band);
+    }
+    if (_registry.getDword(RegRoot::CurrentUser, kBacklightKey, kBacklightBattery, existing) ==
+        ERROR_FILE_NOT_FOUND) {
+        _registry.setDword(RegRoot::CurrentUser, kBacklightKey, kBacklightBattery, s.backlightBattery);
+    }
+    if (_registry.getDword(RegRoot::CurrentUser, kBacklightKey, kBacklightAc, existing) ==
+        ERROR_FILE_NOT_FOUND) {
+        _registry.setDword(RegRoot::CurrentUser, kBacklightKey, kBacklightAc, s.backlightAc);
+    }
 }
 
 CSimPhone::~CSimPhone() = default;
@@ -445,8 +508,24 @@ Result CSimPhone::setBluetooth(Bluetooth mode) {
     });
 }
 
+bool CSimPhone::takesBandCommand(const std::string& model) {
+    return model == "Kaiser" || model == "Polaris";
+}
+
 Result CSimPhone::setRadio(bool on) {
-    return change([on](State& s) {
+    // A radio that starts reads the band it is to work in; an unreadable value leaves the band.
+    uint32_t stored = 0;
+    const bool readable =
+        _registry.getDword(RegRoot::LocalMachine, kBandKey, kBandValue, stored) == ERROR_SUCCESS &&
+        stored <= 2;
+    return change([on, stored, readable](State& s) {
+        if (on && !s.radio) {
+            if (takesBandCommand(s.model)) {
+                s.band = s.vendorBand;
+            } else if (readable) {
+                s.band = stored;
+            }
+        }
         s.radio = on;
         if (!on) {
             s.registered = false;
@@ -599,6 +678,160 @@ Result CSimPhone::beep() {
     });
 }
 
+Result CSimPhone::setBluetoothStack(bool up) {
+    return change([up](State& s) {
+        s.btStack = up;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setVendorBand(uint32_t band) {
+    if (band > 2) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([band](State& s) {
+        s.vendorBand = band;
+        return ERROR_SUCCESS;
+    });
+}
+
+bool CSimPhone::validPhoneNumber(const std::string& number) {
+    if (number.empty() || number.size() > 40) {
+        return false;
+    }
+    for (size_t i = 0; i < number.size(); ++i) {
+        char c = number[i];
+        bool digit = c >= '0' && c <= '9';
+        if (!digit && !(i == 0 && c == '+') && c != '*' && c != '#') {
+            return false;
+        }
+    }
+    return true;
+}
+
+Result CSimPhone::setForwarding(const std::string& number) {
+    if (!number.empty() && !validPhoneNumber(number)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([&number](State& s) {
+        s.forwarding = number;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setSound(uint32_t type, const std::string& file) {
+    if (type > SND_SOUNDTYPE_NONE || (type == SND_SOUNDTYPE_FILE && file.empty()) ||
+        file.find_first_of("\r\n") != std::string::npos) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([type, &file](State& s) {
+        s.sound = type;
+        s.soundFile = type == SND_SOUNDTYPE_FILE ? file : std::string();
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setVolume(uint32_t volume) {
+    return change([volume](State& s) {
+        s.volume = volume;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setBacklight(uint32_t battery, uint32_t ac) {
+    if (battery > kMaxBacklight || ac > kMaxBacklight) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([battery, ac](State& s) {
+        s.backlightBattery = battery;
+        s.backlightAc = ac;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setBrightness(uint32_t level) {
+    if (level > kMaxBacklight) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([level](State& s) {
+        s.brightness = level;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setBeam(bool on) {
+    return change([on](State& s) {
+        s.beam = on;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setModel(const std::string& model) {
+    if (model.empty() || model.size() > kMaxModelLength || model.find_first_of("\r\n") != std::string::npos) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([&model](State& s) {
+        s.model = model;
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::loadBacklightSettings() {
+    uint32_t battery = 0;
+    uint32_t ac = 0;
+    if (_registry.getDword(RegRoot::CurrentUser, kBacklightKey, kBacklightBattery, battery) !=
+            ERROR_SUCCESS ||
+        _registry.getDword(RegRoot::CurrentUser, kBacklightKey, kBacklightAc, ac) != ERROR_SUCCESS) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    // The driver knows levels up to kMaxBacklight; more is its brightest.
+    return setBacklight(std::min(battery, kMaxBacklight), std::min(ac, kMaxBacklight));
+}
+
+Result CSimPhone::addToOutbox(const OutboxEntry& e) {
+    std::lock_guard lock(_lock);
+    LockFile::Guard guard(*_lockFile);
+    try {
+        CSqliteStatement st(*_db,
+                            "INSERT INTO outbox(time, kind, store, recipients, subject, text, transport) "
+                            "VALUES(?, ?, ?, ?, ?, ?, ?)");
+        st.bind(1, e.time).bind(2, e.kind).bind(3, e.store).bind(4, e.to).bind(5, e.subject).bind(6, e.text);
+        st.bind(7, e.transport).run();
+    } catch (const PlatformError&) {
+        return ERROR_WRITE_FAULT;
+    }
+    return ERROR_SUCCESS;
+}
+
+std::vector<CSimPhone::OutboxEntry> CSimPhone::loadOutbox(const CHome& home) {
+    std::vector<OutboxEntry> entries;
+    std::filesystem::path file = stateFile(home);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+        return entries;
+    }
+    CSqliteConnection db(file, false);
+    CSqliteStatement table(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'outbox'");
+    if (!table.step()) {
+        return entries;
+    }
+    CSqliteStatement st(
+        db, "SELECT id, time, kind, store, recipients, subject, text, transport FROM outbox ORDER BY id");
+    while (st.step()) {
+        OutboxEntry e;
+        e.id = st.columnInt(0);
+        e.time = st.columnText(1);
+        e.kind = st.columnText(2);
+        e.store = st.columnText(3);
+        e.to = st.columnText(4);
+        e.subject = st.columnText(5);
+        e.text = st.columnText(6);
+        e.transport = st.columnText(7);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
 Result CSimPhone::setSetting(const std::string& name, const std::string& value) {
     std::lock_guard lock(_lock);
     LockFile::Guard guard(*_lockFile);
@@ -656,6 +889,40 @@ const char* CSimPhone::bluetoothName(Bluetooth mode) {
             break;
     }
     return "off";
+}
+
+const char* CSimPhone::bandName(uint32_t band) {
+    switch (band) {
+        case 1:
+            return "2G";
+        case 2:
+            return "3G";
+        default:
+            return "auto";
+    }
+}
+
+const char* CSimPhone::soundName(uint32_t type) {
+    switch (type) {
+        case SND_SOUNDTYPE_FILE:
+            return "file";
+        case SND_SOUNDTYPE_VIBRATE:
+            return "vibrate";
+        case SND_SOUNDTYPE_NONE:
+            return "none";
+        default:
+            return "on";
+    }
+}
+
+bool CSimPhone::parseSound(const std::string& text, uint32_t& type) {
+    for (uint32_t t = SND_SOUNDTYPE_ON; t <= SND_SOUNDTYPE_NONE; ++t) {
+        if (text == soundName(t)) {
+            type = t;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CSimPhone::parseBluetooth(const std::string& text, Bluetooth& mode) {
@@ -730,11 +997,32 @@ void CSimPhone::registerControlCommands(const std::weak_ptr<CSimPhone>& phone, C
         return done(live()->setPowerState(it->second), line("power", hex(it->second)));
     });
     control.on("bt", [=](const Words& args) {
+        if (args.size() == 2 && args[0] == "stack" && (args[1] == "up" || args[1] == "down")) {
+            return done(live()->setBluetoothStack(args[1] == "up"), line("bt_stack", args[1]));
+        }
         Bluetooth mode;
         if (args.size() != 1 || !parseBluetooth(args[0], mode)) {
-            throw Error("bt: expected off, connectable or discoverable");
+            throw Error("bt: expected off, connectable, discoverable or stack up|down");
         }
         return done(live()->setBluetooth(mode), line("bt", bluetoothName(mode)));
+    });
+    control.on("model", [=](const Words& args) {
+        if (args.size() != 1 || args[0].empty() || args[0].size() > kMaxModelLength ||
+            args[0].find_first_of("\r\n") != std::string::npos) {
+            throw Error("model: expected the model text (1 to " + std::to_string(kMaxModelLength) +
+                        " characters, one line)");
+        }
+        return done(live()->setModel(args[0]), line("model", args[0]));
+    });
+    control.on("sound", [=](const Words& args) {
+        uint32_t type = 0;
+        if (args.empty() || args.size() > 2 || !parseSound(args[0], type) ||
+            (args.size() == 2 && type != SND_SOUNDTYPE_FILE)) {
+            throw Error("sound: expected on, vibrate, none or file [FILE]");
+        }
+        // A sound file from outside: the one given, or the phone's own alarm.
+        std::string file = type == SND_SOUNDTYPE_FILE ? (args.size() == 2 ? args[1] : "Alarm1.wav") : "";
+        return done(live()->setSound(type, file), line("sound", soundName(type)));
     });
     control.on("cell", [=](const Words& args) {
         if (args.size() == 1 && args[0] == "none") {

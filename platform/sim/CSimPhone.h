@@ -76,7 +76,39 @@ class CSimPhone {
         std::string model = "Zentrova Simulated Phone";
         uint32_t osMajor = 5;
         uint32_t osMinor = 2;
+        // The Bluetooth stack answers (up) or not (down: its mode can be neither read nor set).
+        bool btStack = true;
+        // The network band the radio works in (0 automatic, 1 2G, 2 3G): taken when the radio
+        // starts, from "OpMode" of kBandKey, or on the model families of takesBandCommand from the
+        // band the maker's radio command last gave (vendorBand).
+        uint32_t band = 0;
+        uint32_t vendorBand = 0;
+        // Unconditional call forwarding to this number; empty: off.
+        std::string forwarding;
+        // The sound profile (SND_SOUNDTYPE_*), its sound file, and the wave-output volume.
+        uint32_t sound = 0;
+        std::string soundFile;
+        uint32_t volume = 0xCCCC;
+        // The backlight levels on battery and on external power the driver applies, and the
+        // brightness it drives the screen at now.
+        uint32_t backlightBattery = 6;
+        uint32_t backlightAc = 10;
+        uint32_t brightness = 6;
+        // The infrared receiver.
+        bool beam = true;
         bool operator==(const State&) const = default;
+    };
+
+    // A message the phone sent (SMS) or handed on (mail), as its outbox keeps it.
+    struct OutboxEntry {
+        int64_t id = 0;
+        std::string time;       // phone time, YYYY-MM-DD HH:MM:SS
+        std::string kind;       // "sms" or "mail"
+        std::string store;      // the message store (mail), empty for the SMS library
+        std::string to;         // number, or addresses separated by ";"
+        std::string subject;    // mail only
+        std::string text;       // the SMS text or the mail body
+        std::string transport;  // how it went: "kept" (stays in the outbox), "smtp" (sent), "failed: ..."
     };
 
     // Called after each change this process commits, with the state before and after it. Calls
@@ -128,6 +160,17 @@ class CSimPhone {
     static constexpr uint32_t kMaxBattery = 255;
     static constexpr size_t kMinPinLength = 4;
     static constexpr size_t kMaxPinLength = 8;
+    // The band the radio reads when it starts: 0 automatic, 1 2G, 2 3G.
+    static constexpr const char* kBandKey = "\\SOFTWARE\\OEM\\UMTS";
+    static constexpr const char* kBandValue = "OpMode";
+    // Models whose radio takes its band from the maker's radio command instead.
+    static bool takesBandCommand(const std::string& model);
+    // The backlight settings under HKEY_CURRENT_USER, read by the driver when told of a change.
+    static constexpr const char* kBacklightKey = "\\ControlPanel\\Backlight";
+    static constexpr const char* kBacklightBattery = "BrightNess";
+    static constexpr const char* kBacklightAc = "ACBrightNess";
+    static constexpr uint32_t kMaxBacklight = 10;
+    static constexpr size_t kMaxModelLength = 49;
 
     // Opens the state file, creating it with the default state when missing. With
     // `ownsRegistry` (the running program) every registry value is written from the state;
@@ -177,6 +220,30 @@ class CSimPhone {
     // Switches the vibrator; a switch from off to on counts in `vibrations`.
     Result setVibrator(bool on);
     Result beep();
+    Result setBluetoothStack(bool up);
+    // The maker's radio command set the band (0 to 2) for the next start of the radio.
+    Result setVendorBand(uint32_t band);
+    // ERROR_INVALID_PARAMETER for a number that is not a phone number (empty: forwarding off).
+    Result setForwarding(const std::string& number);
+    // ERROR_INVALID_PARAMETER for a type other than SND_SOUNDTYPE_*, or a file type without a file.
+    Result setSound(uint32_t type, const std::string& file = std::string());
+    Result setVolume(uint32_t volume);
+    // ERROR_INVALID_PARAMETER for a level above kMaxBacklight.
+    Result setBacklight(uint32_t battery, uint32_t ac);
+    Result setBrightness(uint32_t level);
+    Result setBeam(bool on);
+    // ERROR_INVALID_PARAMETER for an empty text, one longer than kMaxModelLength or with line breaks.
+    Result setModel(const std::string& model);
+    // Takes the backlight levels from the registry values the driver reads.
+    Result loadBacklightSettings();
+
+    // Adds a message to the outbox (its id and the order are the outbox's). ERROR_WRITE_FAULT when
+    // it cannot be stored.
+    Result addToOutbox(const OutboxEntry& entry);
+    // The outbox, oldest first (none when there is no file yet). Throws PlatformError when the file
+    // is not a state file.
+    static std::vector<OutboxEntry> loadOutbox(const CHome& home);
+    static bool validPhoneNumber(const std::string& number);
 
     // `observer` hears of every later change committed by this process.
     [[nodiscard]] Subscription subscribe(Observer observer);
@@ -200,18 +267,23 @@ class CSimPhone {
     // The stored state, read without changing anything (the default state when there is no file
     // yet). Throws PlatformError when the file is not a state file.
     static State load(const CHome& home);
-    // Every item of the state as key=value lines: wifi, wifi_power, bt, radio, sim, sim_pin,
-    // pin_prompt, cell, lac, signal, signal_min, signal_max, battery, current, ac, call, power,
-    // vibrations, vibrating, beeps, model, os.
+    // Every item of the state as key=value lines: wifi, wifi_power, bt, radio,
+    // registered, bt_stack, band, vendor_band, forwarding, sim, sim_pin, pin_prompt, cell, lac, signal,
+    // signal_min, signal_max, battery, current, ac, call, power, sound, sound_file, volume,
+    // backlight (battery-ac), brightness, beam, vibrations, vibrating, beeps, model, os.
     static std::string describe(const State& state);
     static const char* bluetoothName(Bluetooth mode);
+    static const char* bandName(uint32_t band);
+    static const char* soundName(uint32_t type);
+    static bool parseSound(const std::string& text, uint32_t& type);
     static bool parseBluetooth(const std::string& text, Bluetooth& mode);
 
     // Adds the verbs of the simulated phone to a control socket, changes made outside the
     // program: "wifi on|off", "bt off|connectable|discoverable", "radio on|off", "cell CELL LAC",
     // "signal DBM [MIN MAX]", "battery PERCENT [--current MA] [--ac|--no-ac]",
-    // "sim locked|unlocked", "sim pin PIN", "call start|end"; and "phone" (the state as key=value
-    // lines). Each change answers with the changed key=value lines. The handlers hold the phone
+    // "sim locked|unlocked", "sim pin PIN", "call start|end", "power on|idle|suspend",
+    // "bt stack up|down", "model NAME", "sound on|vibrate|none|file"; and "phone" (the state as
+    // key=value lines). Each change answers with the changed key=value lines. The handlers hold the phone
     // weakly: once it is gone they refuse. The control server must stop before the registry the
     // phone writes goes.
     static void registerControlCommands(const std::weak_ptr<CSimPhone>& phone, CControlServer& control);

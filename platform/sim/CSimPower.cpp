@@ -37,6 +37,10 @@ Result CSimPower::SetSystemPowerState(uint32_t flags) {
     return _phone->setPowerState(flags);
 }
 
+Result CSimPower::SetSystemPowerStateEx(uint32_t flags, uint32_t /*options*/) {
+    return _phone->setPowerState(flags);
+}
+
 Result CSimPower::GetPowerStatus(PowerStatus& status) {
     status = PowerStatus{};
     CSimPhone::State s;

@@ -22,6 +22,8 @@ class CSimPower : public IPower {
     Result GetSystemPowerState(uint32_t& flags) override;
     // ERROR_INVALID_PARAMETER for no flags or bits that are not power states.
     Result SetSystemPowerState(uint32_t flags) override;
+    // The phone enters every state it knows whether forced (POWER_FORCE) or not.
+    Result SetSystemPowerStateEx(uint32_t flags, uint32_t options) override;
     // ERROR_READ_FAULT when the phone's state cannot be read. The battery flag is the low word of
     // the battery's registry value (CSimPhone::batteryFlags).
     Result GetPowerStatus(PowerStatus& status) override;

@@ -146,6 +146,23 @@ long CSimRadioInterface::getEquipmentState(RilHandle handle) {
     });
 }
 
+long CSimRadioInterface::devSpecific(RilHandle handle, const std::vector<uint8_t>& data) {
+    uint32_t band = 0;
+    bool command = data.size() == kBandCommandSize &&
+                   static_cast<uint32_t>(RilWord(data, 0)) == kBandCommand && RilWord(data, 4) == 2 &&
+                   RilWord(data, 8) == 1;
+    if (command) {
+        band = static_cast<uint32_t>(RilWord(data, 12));
+        command = band <= 2;
+    }
+    return request(handle, [phone = _phone, command, band](const CSimPhone::State& s, uint32_t& code,
+                                                           std::vector<uint8_t>&) {
+        if (command && CSimPhone::takesBandCommand(s.model) && phone->setVendorBand(band) == ERROR_SUCCESS) {
+            code = RIL_RESULT_OK;
+        }
+    });
+}
+
 void CSimRadioInterface::changed(const CSimPhone::State& before, const CSimPhone::State& after) {
     if (!after.radio) {
         return;

@@ -37,6 +37,13 @@ class CSimRadioInterface : public IRadioInterface {
     long getCellTowerInfo(RilHandle handle) override;
     long getSignalQuality(RilHandle handle) override;
     long getEquipmentState(RilHandle handle) override;
+    // The maker's band command (kBandCommandSize bytes: the 32-bit words kBandCommand, 2, 1 and the
+    // band 0 to 2) sets the band the radio takes at its next start on the models that use it
+    // (CSimPhone::takesBandCommand); answered RIL_RESULT_OK. Any other command, or the band command
+    // on another model, is answered with RIL_RESULT_ERROR.
+    long devSpecific(RilHandle handle, const std::vector<uint8_t>& data) override;
+    static constexpr uint32_t kBandCommand = 0x34;
+    static constexpr size_t kBandCommandSize = 16;
 
     // The records of the replies and notifications.
     static std::vector<uint8_t> cellTowerRecord(const CSimPhone::State& state);

@@ -5,15 +5,22 @@
 
 #include "platform/CPolicyMessageBoxes.h"
 #include "platform/PlatformError.h"
+#include "platform/sim/CSimBluetoothStack.h"
 #include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimControlPanel.h"
 #include "platform/sim/CSimDatabaseVolume.h"
+#include "platform/sim/CSimDeviceDrivers.h"
 #include "platform/sim/CSimMessageQueues.h"
+#include "platform/sim/CSimMessageStores.h"
+#include "platform/sim/CSimNamedEvents.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimPower.h"
 #include "platform/sim/CSimRadioInterface.h"
 #include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimShell.h"
 #include "platform/sim/CSimSim.h"
+#include "platform/sim/CSimSms.h"
+#include "platform/sim/CSimSoundSettings.h"
 #include "platform/sim/CSimSystemInfo.h"
 #include "platform/sim/CSimTelephony.h"
 #include "platform/sim/CSimTodayThemePanel.h"
@@ -55,6 +62,13 @@ std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root
     parts.systemInfo = std::make_unique<CSimSystemInfo>(phone);
     parts.shell = std::make_unique<CSimShell>(phone, *registry);
     parts.todayThemePanel = std::make_unique<CSimTodayThemePanel>(phone, *registry, *clock);
+    parts.bluetooth = std::make_unique<CSimBluetoothStack>(phone);
+    parts.sound = std::make_unique<CSimSoundSettings>(phone);
+    parts.deviceDrivers = std::make_unique<CSimDeviceDrivers>(phone);
+    parts.namedEvents = std::make_unique<CSimNamedEvents>(phone);
+    parts.controlPanel = std::make_unique<CSimControlPanel>(phone, *registry, *clock);
+    parts.sms = std::make_unique<CSimSms>(phone, *clock);
+    parts.messageStores = std::make_unique<CSimMessageStores>(phone, *registry, *clock);
     parts.controlCommands = [weak = std::weak_ptr<CSimPhone>(phone)](CControlServer& control) {
         CSimPhone::registerControlCommands(weak, control);
     };

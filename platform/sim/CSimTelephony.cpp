@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "platform/PlatformError.h"
+#include "platform/sim/CSimSms.h"
 
 namespace platform::sim {
 
@@ -82,6 +83,62 @@ long CSimTelephony::registerOnNetwork(LineHandle line) {
     return request(line, kRegisterDelayMs, [phone = _phone] {
         try {
             return phone->setRegistered(true) == ERROR_SUCCESS ? 0u : kFailed;
+        } catch (const PlatformError&) {
+            return kFailed;
+        }
+    });
+}
+
+bool CSimTelephony::decodeForwardList(const std::vector<uint8_t>& record, std::string& number,
+                                      uint32_t& mode) {
+    auto word = [&record](size_t at) -> uint32_t {
+        return record[at] | (record[at + 1] << 8) | (record[at + 2] << 16) |
+               (static_cast<uint32_t>(record[at + 3]) << 24);
+    };
+    number.clear();
+    mode = 0;
+    const size_t entryEnd = LINEFORWARD_FIRST_ENTRY_OFFSET + LINEFORWARD_ENTRY_SIZE;
+    if (record.size() < entryEnd) {
+        return false;
+    }
+    const uint32_t total = word(0);
+    if (total < entryEnd || total > record.size() || word(LINEFORWARDLIST_ENTRIES_OFFSET) < 1) {
+        return false;
+    }
+    const size_t entry = LINEFORWARD_FIRST_ENTRY_OFFSET;
+    mode = word(entry);
+    const uint64_t size = word(entry + 16);
+    const uint64_t offset = word(entry + 20);
+    if (size % 2 != 0 || size == 0 || offset < entryEnd || offset + size > total) {
+        return false;
+    }
+    std::vector<uint8_t> text;
+    for (size_t at = offset; at + 1 < offset + size; at += 2) {
+        if (record[at] == 0 && record[at + 1] == 0) {
+            break;  // the terminator
+        }
+        text.push_back(record[at]);
+        text.push_back(record[at + 1]);
+    }
+    number = CSimSms::fromUtf16(text);
+    return true;
+}
+
+long CSimTelephony::forward(LineHandle line, bool /*allAddresses*/, uint32_t /*addressId*/,
+                            const std::vector<uint8_t>* forwardList, uint32_t /*ringsNoAnswer*/) {
+    std::string number;
+    uint32_t mode = LINEFORWARDMODE_UNCOND;
+    if (forwardList && !decodeForwardList(*forwardList, number, mode)) {
+        std::lock_guard lock(_lock);
+        return _lines.count(line) ? LINEERR_INVALPOINTER : LINEERR_INVALLINEHANDLE;
+    }
+    const bool cancel = forwardList == nullptr;
+    return request(line, kForwardDelayMs, [phone = _phone, number, mode, cancel]() -> uint32_t {
+        if (!cancel && (mode != LINEFORWARDMODE_UNCOND || !CSimPhone::validPhoneNumber(number))) {
+            return static_cast<uint32_t>(LINEERR_INVALPARAM);
+        }
+        try {
+            return phone->setForwarding(cancel ? std::string() : number) == ERROR_SUCCESS ? 0u : kFailed;
         } catch (const PlatformError&) {
             return kFailed;
         }

@@ -36,6 +36,18 @@ class CSimTelephony : public ITelephony {
     // Answered with 0 while the phone radio is on, LINEERR_OPERATIONFAILED while it is off.
     long registerOnNetwork(LineHandle line) override;
     long unregisterFromNetwork(LineHandle line) override;
+    // Unconditional forwarding of all addresses only: the record must hold together (sizes and
+    // offsets inside its total size, at least one entry, an even destination size), else
+    // LINEERR_INVALPOINTER at once; a mode other than unconditional, or a destination that is not
+    // a phone number, is answered with LINEERR_INVALPARAM. The phone keeps the number as
+    // "forwarding" (cancelling: off).
+    long forward(LineHandle line, bool allAddresses, uint32_t addressId,
+                 const std::vector<uint8_t>* forwardList, uint32_t ringsNoAnswer) override;
+    static constexpr uint32_t kForwardDelayMs = 400;
+
+    // The destination number of the first entry of a forward-list record; false when the record
+    // does not hold together. `mode` is that entry's forward mode.
+    static bool decodeForwardList(const std::vector<uint8_t>& record, std::string& number, uint32_t& mode);
 
   private:
     struct Line {

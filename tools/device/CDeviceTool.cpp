@@ -121,6 +121,7 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _p
     _local["notifications"] = [this](const auto& a) { return notifications(a); };
     _local["log"] = [this](const auto& a) { return log(a); };
     _local["db"] = [this](const auto& a) { return db(a); };
+    _local["outbox"] = [this](const auto& a) { return outbox(a); };
     _profiles.Register(_local, [this](const auto& words) { return forward(words); });
     _local["scenario"] = [this](const auto& a) {
         return CScenario(_services, [this](const auto& words) { return Run(words); }).Run(a);
@@ -140,8 +141,11 @@ void CDeviceTool::Usage(FILE* out) {
                  "  reg list KEY | reg get KEY NAME | reg delete KEY NAME\n"
                  "  reg set KEY NAME dword N | reg set KEY NAME sz TEXT | reg set KEY NAME binary HEX\n"
                  "                              KEY as HKLM\\SOFTWARE\\Tobren Ilsk\\Zentrova\n"
-                 "  wifi on|off | bt off|connectable|discoverable | radio on|off\n"
+                 "  outbox                      SMS and mail the phone sent, oldest first\n"
+                 "  wifi on|off | bt off|connectable|discoverable | bt stack up|down | radio on|off\n"
                  "                              a change of a radio made outside the program\n"
+                 "  sound on|vibrate|none|file [FILE] | power on|idle|suspend | model NAME\n"
+                 "                              the sound profile, the power state, the model text\n"
                  "  cell CELL LAC | signal DBM [MIN MAX] | call start|end\n"
                  "  battery PERCENT [--current MA] [--ac|--no-ac]\n"
                  "  sim locked|unlocked | sim pin PIN\n"
@@ -153,7 +157,7 @@ void CDeviceTool::Usage(FILE* out) {
                  "  frame add PLACE mon..sun|1..7|all HH:MM HH:MM [--name N] [--always-on]\n"
                  "                              a time frame of a place (all: one each day)\n"
                  "  action add PLACE FRAME enter|exit CODE INTOP1\n"
-                 "             [--level N] [--delay S] [--text S]\n"
+                 "             [--level N] [--delay S] [--text S] [--text2 S] [--text3 S]\n"
                  "                              an action of every frame of that name\n"
                  "                              (codes 0-6, 9-16, 50-53)\n"
                  "  cell assign CELLID PLACE | lac assign LAC PLACE\n"
@@ -211,6 +215,36 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
     for (const char* name : {platform::sim::CSimShell::kLastOpened, platform::sim::CSimShell::kRingTone,
                              platform::sim::CSimTodayThemePanel::kTodayTheme}) {
         std::printf("%s=%s\n", name, kept[name].c_str());
+    }
+    return kOk;
+}
+
+int CDeviceTool::outbox(const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        return usageError("outbox takes no arguments");
+    }
+    // Line breaks of a text are shown as \n, so that each message stays one line.
+    auto oneLine = [](const std::string& text) {
+        std::string out;
+        for (char c : text) {
+            if (c == '\n') {
+                out += "\\n";
+            } else if (c != '\r') {
+                out += c;
+            }
+        }
+        return out;
+    };
+    for (const auto& e : platform::sim::CSimPhone::loadOutbox(_services.home())) {
+        if (e.kind == "sms") {
+            std::printf("outbox=%lld kind=sms time=%s to=%s text=%s\n", static_cast<long long>(e.id),
+                        e.time.c_str(), e.to.c_str(), oneLine(e.text).c_str());
+        } else {
+            std::printf("outbox=%lld kind=%s time=%s store=%s to=%s via=%s subject=%s body=%s\n",
+                        static_cast<long long>(e.id), e.kind.c_str(), e.time.c_str(), e.store.c_str(),
+                        e.to.c_str(), oneLine(e.transport).c_str(), oneLine(e.subject).c_str(),
+                        oneLine(e.text).c_str());
+        }
     }
     return kOk;
 }

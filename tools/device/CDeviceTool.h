@@ -29,6 +29,7 @@ class CDeviceTool {
     int notifications(const std::vector<std::string>& args);
     int log(const std::vector<std::string>& args);
     int db(const std::vector<std::string>& args);
+    int outbox(const std::vector<std::string>& args);
     int forward(const std::vector<std::string>& words);
 
     platform::Services& _services;

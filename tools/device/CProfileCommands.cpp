@@ -232,7 +232,8 @@ int CProfileCommands::Frame(const std::vector<std::string>& args) {
 
 int CProfileCommands::Action(const std::vector<std::string>& args) {
     static const char* kForm =
-        "action add PLACE FRAME-NAME enter|exit CODE INTOP1 [--level N] [--delay S] [--text S]";
+        "action add PLACE FRAME-NAME enter|exit CODE INTOP1 [--level N] [--delay S] [--text S] [--text2 S] "
+        "[--text3 S]";
     if (args.size() < 6 || args[0] != "add") {
         return CDeviceArgs::UsageError(std::string("action: expected ") + kForm);
     }
@@ -254,7 +255,7 @@ int CProfileCommands::Action(const std::vector<std::string>& args) {
     if (!CDeviceArgs::ParseInt(args[5], INT_MIN, INT_MAX, intOp1)) {
         return CDeviceArgs::UsageError("action add: INTOP1 must be a whole number, not '" + args[5] + "'");
     }
-    Options options = parseOptions(args, 6, {"--level", "--delay", "--text"}, {});
+    Options options = parseOptions(args, 6, {"--level", "--delay", "--text", "--text2", "--text3"}, {});
     if (!options.error.empty()) {
         return CDeviceArgs::UsageError("action add: " + options.error);
     }
@@ -268,10 +269,17 @@ int CProfileCommands::Action(const std::vector<std::string>& args) {
         return CDeviceArgs::UsageError("action add: --delay must be whole seconds, not '" + it->second + "'");
     }
     std::string text = options.values.count("--text") ? options.values["--text"] : "";
-    // Opening a file, a Today theme and a ring tone do nothing without their file or name.
+    std::string text2 = options.values.count("--text2") ? options.values["--text2"] : "";
+    std::string text3 = options.values.count("--text3") ? options.values["--text3"] : "";
+    // Opening a file, a Today theme and a ring tone do nothing without their file or name; a mail,
+    // an SMS and call forwarding nothing without whom they go to.
     if ((code == 12 || code == 15 || code == 16) && text.empty()) {
         return CDeviceArgs::UsageError("action add: code " + args[4] +
                                        " needs --text (the file or theme name)");
+    }
+    if ((code == 13 || code == 14 || (code == 51 && intOp1 != 0)) && text.empty()) {
+        return CDeviceArgs::UsageError("action add: code " + args[4] +
+                                       " needs --text (the recipients or the number)");
     }
 
     try {
@@ -309,6 +317,8 @@ int CProfileCommands::Action(const std::vector<std::string>& args) {
             action.SetIntOp3(static_cast<int>(level));
             action.SetDelay(static_cast<int>(delay));
             action.SetSzOp1(text);
+            action.SetSzOp2(text2);
+            action.SetSzOp3(text3);
             actions->Add(action);
             added.push_back(action);
         }
