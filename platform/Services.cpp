@@ -20,6 +20,7 @@ Services::~Services() {
     _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
+    _parts.http.reset();
     _parts.messageStores.reset();
     _parts.sms.reset();
     _parts.controlPanel.reset();
@@ -114,6 +115,10 @@ ISms& Services::sms() {
 
 IMessageStores& Services::messageStores() {
     return part(_parts.messageStores, "message stores");
+}
+
+IHttp& Services::http() {
+    return part(_parts.http, "HTTP client");
 }
 
 void Services::registerControlCommands(CControlServer& control) {

@@ -11,6 +11,7 @@
 #include "platform/IControlPanel.h"
 #include "platform/IDatabaseVolume.h"
 #include "platform/IDeviceDrivers.h"
+#include "platform/IHttp.h"
 #include "platform/IMessageBoxes.h"
 #include "platform/IMessageQueues.h"
 #include "platform/IMessageStores.h"
@@ -71,6 +72,8 @@ class Services {
         // Messaging: the SMS library and the message stores.
         std::unique_ptr<ISms> sms;
         std::unique_ptr<IMessageStores> messageStores;
+        // HTTP GET requests (real on every backend).
+        std::unique_ptr<IHttp> http;
         // Adds the phone's own verbs to a control socket; may be empty.
         std::function<void(CControlServer&)> controlCommands;
     };
@@ -111,6 +114,7 @@ class Services {
     IControlPanel& controlPanel();
     ISms& sms();
     IMessageStores& messageStores();
+    IHttp& http();
 
     // Lets the phone answer its own verbs on the running program's control socket (for the
     // simulated phone: wifi, bt and radio changes made outside the program, and "phone"). The

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/CCurlHttp.h"
 #include "platform/CPolicyMessageBoxes.h"
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimBluetoothStack.h"
@@ -69,6 +70,7 @@ std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root
     parts.controlPanel = std::make_unique<CSimControlPanel>(phone, *registry, *clock);
     parts.sms = std::make_unique<CSimSms>(phone, *clock);
     parts.messageStores = std::make_unique<CSimMessageStores>(phone, *registry, *clock);
+    parts.http = std::make_unique<CCurlHttp>();
     parts.controlCommands = [weak = std::weak_ptr<CSimPhone>(phone)](CControlServer& control) {
         CSimPhone::registerControlCommands(weak, control);
     };
