@@ -32,6 +32,7 @@
 #include "managers/CSpeakerMgr.h"
 #include "managers/CWifiOssVcsMgr.h"
 #include "platform/CControlServer.h"
+#include "platform/ProcessUptime.h"
 #include "platform/Services.h"
 #include "schedule/CScheduleEngine.h"
 #include "store/CDB.h"
@@ -147,7 +148,7 @@ int CAppConnMgr::InitInstance() {
     // 13. The location upload comes with its part.
     RegisterControlCommands();
     // 14. Start-up is complete.
-    _startupMs.store(MillisecondsSinceProcessStart());
+    _startupMs.store(platform::MillisecondsSinceProcessStart());
     SetInitiated(result != 0);
     return result;
 }
@@ -226,29 +227,6 @@ void CAppConnMgr::CheckNewInstallation() {
     // One change of the volume: each insert would otherwise be made durable on its own, which
     // for some three hundred rows is most of a first start.
     _db->InOneChange(addAll);
-}
-
-long CAppConnMgr::MillisecondsSinceProcessStart() {
-    // Field 22 of /proc/self/stat: the process's start in clock ticks after boot.
-    std::ifstream stat("/proc/self/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    auto close = text.rfind(')');
-    if (close == std::string::npos) {
-        return -1;
-    }
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    unsigned long long startTicks = 0;
-    for (int i = 3; i <= 22 && fields >> field; ++i) {
-        if (i == 22) {
-            startTicks = std::stoull(field);
-        }
-    }
-    timespec now{};
-    ::clock_gettime(CLOCK_BOOTTIME, &now);
-    double nowMs = now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-    double startMs = startTicks * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
-    return static_cast<long>(nowMs - startMs);
 }
 
 std::string CAppConnMgr::DescribeLocation() const {

@@ -38,8 +38,6 @@ class CAppConnMgr : public CApp {
     CMobilePhoneMgr* GetPhoneMgr() const { return _phone.get(); }
     CRilMgr* GetRilMgr() const { return _ril.get(); }
 
-    // Time from the start of the process to now, from the kernel's record (10 ms resolution).
-    static long MillisecondsSinceProcessStart();
 
   protected:
     // Creates the places included with the program on a database that has no place of the

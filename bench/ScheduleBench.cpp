@@ -2,9 +2,9 @@
 // `zentrova-device cell` asks, to the manager command of the new place's frame's first action.
 // The path: the simulated phone's new serving cell, the radio interface's location notification,
 // the location engine's reading and place lookup, the schedule engine's status command (ending the
-// old frame, starting the new one) and the start actions. The phone's clock runs 1000 times
-// faster, so the fixed 100 ms pause after each worker command takes 0.1 ms; the rest is measured
-// as it comes. Reported as the median of repetitions.
+// old frame, starting the new one) and the start actions. Measured with the phone's clock 1000
+// times faster (the fixed 100 ms pause after each worker command takes 0.1 ms), and at its own
+// speed for one move and for the last of a burst of quick moves. Reported as medians.
 
 #include <benchmark/benchmark.h>
 
@@ -58,10 +58,14 @@ void AddPlace(CDB& db, const std::string& name, int cell, int wifi) {
     db.GetTableCell()->Add(record);
 }
 
-void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
+// Runs moves between places and measures, for each iteration, the time from the last move of a
+// burst to the first action command of the place it went to. The burst's earlier moves go to
+// "Home" and "Office" by turns, `gapMs` apart; the last one goes to "Gym", whose action alone
+// forces status 5.
+void MeasureMoves(benchmark::State& state, double speed, int burst, int gapMs) {
     TempHome home;
     auto& clock = dynamic_cast<platform::sim::CSimClock&>(home.services().clock());
-    clock.setSpeed(1000);
+    clock.setSpeed(speed);
     CInstaller(home.services().home()).Install();
     CConfigurationZentrova config;
     CMgr::SetMgrConfig("2222222222");
@@ -69,6 +73,7 @@ void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
     db.OpenDB(1);
     AddPlace(db, "Home", 1111, 1);
     AddPlace(db, "Office", 2222, 0);
+    AddPlace(db, "Gym", 3333, 5);
     platform::CControlServer control(home.services().home());
     home.services().registerControlCommands(control);
     control.start();
@@ -82,29 +87,50 @@ void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
         ril.Initialize();
         CScheduleEngine* engine = CScheduleEngine::GetInstance();
         ril.AddStatusListener(engine);
+        auto moveTo = [&](const std::string& cell, const char* lac) {
+            std::string reply;
+            client.request({"cell", cell, lac}, reply);
+        };
         int move = 0;
         for (auto _ : state) {
+            // Every command's pause has passed before the next burst, which starts from "Home".
+            moveTo("1111", "10");
+            while (engine->GetCountCommandsPending() > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
             size_t before;
             {
                 std::lock_guard lock(probe.m);
                 before = probe.forced.size();
             }
-            // Every commands' pause has passed before the next move.
-            while (engine->GetCountCommandsPending() > 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            for (int i = 1; i < burst; ++i) {
+                bool home = ++move % 2 == 0;
+                moveTo(home ? "1111" : "2222", home ? "10" : "20");
+                std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            const std::string cell = (move++ % 2 == 0) ? "2222" : "1111";
             auto start = Clock::now();
-            std::string reply;
-            client.request({"cell", cell, cell == "1111" ? "10" : "20"}, reply);
+            moveTo("3333", "30");
             std::unique_lock lock(probe.m);
-            if (!probe.changed.wait_for(lock, std::chrono::seconds(10),
-                                        [&] { return probe.forced.size() > before; })) {
-                state.SkipWithError("no action command within 10 s");
+            auto reachedGym = [&] {
+                for (size_t i = before; i < probe.forced.size(); ++i) {
+                    if (probe.forced[i].first == 5) {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            if (!probe.changed.wait_for(lock, std::chrono::seconds(60), reachedGym)) {
+                state.SkipWithError("no action command of the last place within 60 s");
                 break;
             }
             state.SetIterationTime(std::chrono::duration<double>(probe.at - start).count());
+            state.counters["commands_forced"] = static_cast<double>(probe.forced.size() - before);
+            lock.unlock();
+            // The Gym's status is left before the next iteration's "Home".
+            while (engine->GetCountCommandsPending() > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
         }
         ril.RemoveStatusListener(engine);
         CScheduleEngine::DestroyInstance();
@@ -113,11 +139,38 @@ void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
     CCellMgr::ResetInstance();
 }
 
+// One move from rest, the phone's clock 1000 times faster (the pause after each command 0.1 ms).
+void BM_CellMoveToFirstActionCommand(benchmark::State& state) {
+    MeasureMoves(state, 1000, 1, 0);
+}
 BENCHMARK(BM_CellMoveToFirstActionCommand)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(40)
     ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// At the phone's own speed: one move from rest, and the last of 10 moves 50 ms apart. Superseded
+// location reports are merged in the engine's queue, so the last move waits for at most the
+// command running when it came, not for one pause per earlier move.
+void BM_OneMoveAtRealSpeed(benchmark::State& state) {
+    MeasureMoves(state, 1, 1, 0);
+}
+BENCHMARK(BM_OneMoveAtRealSpeed)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+void BM_LastOfTenQuickMovesAtRealSpeed(benchmark::State& state) {
+    MeasureMoves(state, 1, 10, 50);
+}
+BENCHMARK(BM_LastOfTenQuickMovesAtRealSpeed)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

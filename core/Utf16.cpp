@@ -1,6 +1,7 @@
 #include "core/Utf16.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -68,6 +69,23 @@ void AppendUtf8AsUtf16Le(std::string_view utf8, std::string& out) {
         *p++ = static_cast<char>(u >> 8);
     };
     for (size_t i = 0; i < utf8.size();) {
+        // Eight plain ASCII bytes at a time: each becomes its byte and a zero.
+        while (i + 8 <= utf8.size()) {
+            uint64_t word;
+            std::memcpy(&word, utf8.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) != 0) {
+                break;
+            }
+            for (int k = 0; k < 8; ++k) {
+                p[2 * k] = utf8[i + static_cast<size_t>(k)];
+                p[2 * k + 1] = 0;
+            }
+            p += 16;
+            i += 8;
+        }
+        if (i >= utf8.size()) {
+            break;
+        }
         const auto byte = static_cast<unsigned char>(utf8[i]);
         if (byte < 0x80) {
             unit(byte);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -39,14 +40,22 @@ int64_t floorDiv(int64_t a, int64_t b) {
 }
 
 // The machine's local calendar time at the real UTC instant `realMs`, as local milliseconds.
+// The conversion of the last second asked for is kept per thread: the time zone's rules change
+// only at whole seconds, and many readings fall within the same second.
 int64_t machineLocalMs(int64_t realMs) {
     int64_t secs = floorDiv(realMs, 1000);
-    time_t t = static_cast<time_t>(secs);
-    struct tm tm {};
-    if (!localtime_r(&t, &tm)) {
-        return realMs;
+    thread_local int64_t lastSecs = INT64_MIN;
+    thread_local int64_t lastLocalSecs = 0;
+    if (secs != lastSecs) {
+        time_t t = static_cast<time_t>(secs);
+        struct tm tm {};
+        if (!localtime_r(&t, &tm)) {
+            return realMs;
+        }
+        lastLocalSecs = static_cast<int64_t>(timegm(&tm));
+        lastSecs = secs;
     }
-    return static_cast<int64_t>(timegm(&tm)) * 1000 + (realMs - secs * 1000);
+    return lastLocalSecs * 1000 + (realMs - secs * 1000);
 }
 
 // The clock keeps to years 1601..9999 (local and real milliseconds since 1970) and to speeds
