@@ -26,6 +26,7 @@
 #include "managers/CBeamMgr.h"
 #include "managers/CCPUMgr.h"
 #include "managers/CCallForwardMgr.h"
+#include "managers/CGPSMgr.h"
 #include "managers/CMessageMgr.h"
 #include "managers/CMobilePhoneMgr.h"
 #include "managers/CNotificationBroker.h"
@@ -51,6 +52,7 @@ CAppConnMgr::CAppConnMgr()
       _bt(std::make_unique<CBTMgr>()),
       _messages(std::make_unique<CMessageMgr>()),
       _cpu(std::make_unique<CCPUMgr>()),
+      _gps(std::make_unique<CGPSMgr>()),
       _phone(std::make_unique<CMobilePhoneMgr>()),
       _band(std::make_unique<CBandMgr>()),
       _speaker(std::make_unique<CSpeakerMgr>()),
@@ -91,6 +93,7 @@ CAppConnMgr::~CAppConnMgr() {
     _speaker.reset();
     _band.reset();
     _phone.reset();
+    _gps.reset();
     _cpu.reset();
     _messages.reset();
     _bt.reset();
@@ -105,7 +108,7 @@ int CAppConnMgr::InitInstance() {
     _db->LoadData();
     // 3. A round trip through the cells table.
     CheckCellRoundTrip();
-    // 4. The managers, in their fixed order (data connections and GPS join as they come).
+    // 4. The managers, in their fixed order (data connections join as they come).
     _phone->Initialize();
     _messages->Initialize();
     _wifi->Initialize();
@@ -117,6 +120,7 @@ int CAppConnMgr::InitInstance() {
     _ril->Initialize();
     _backlight->Initialize();
     _beam->Initialize();
+    _gps->Initialize();
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
@@ -132,6 +136,7 @@ int CAppConnMgr::InitInstance() {
     _mainWindow->AddTimeNotificationListener(_speaker.get());
     _mainWindow->AddTimeNotificationListener(_ril.get());
     _mainWindow->AddTimeNotificationListener(_bt.get());
+    _mainWindow->AddTimeNotificationListener(_gps.get());
     CScheduleEngine* engine = CScheduleEngine::GetInstance();
     _mainWindow->AddTimeNotificationListener(engine);
     _ril->AddStatusListener(engine);
