@@ -303,6 +303,14 @@ void CAppConnMgr::RegisterControlCommands() {
         if (CWindowMain* window = _mainWindow.get()) {
             out += window->DescribeState();
         }
+        // The GPS receiver as the manager reads it: port open, fix, satellites, last position.
+        if (CGPSMgr* gps = _gps.get()) {
+            out += "gps_open=" + std::to_string(gps->IsOpen() ? 1 : 0) + "\n";
+            out += "gps_fix=" + std::to_string(gps->IsFixed() ? 1 : 0) + "\n";
+            out += "gps_sats=" + std::to_string(gps->GetNumSatellites()) + "\n";
+            out += "gps_lat=" + gps->GetLatitud() + "\n";
+            out += "gps_lon=" + gps->GetLongitud() + "\n";
+        }
         out += DescribeLocation();
         out += CScheduleEngine::GetInstance()->DescribeState();
         return out;
