@@ -26,6 +26,7 @@
 #include "managers/CBeamMgr.h"
 #include "managers/CCPUMgr.h"
 #include "managers/CCallForwardMgr.h"
+#include "managers/CGPSMgr.h"
 #include "managers/CMessageMgr.h"
 #include "managers/CMobilePhoneMgr.h"
 #include "managers/CNotificationBroker.h"
@@ -52,6 +53,7 @@ CAppConnMgr::CAppConnMgr()
       _bt(std::make_unique<CBTMgr>()),
       _messages(std::make_unique<CMessageMgr>()),
       _cpu(std::make_unique<CCPUMgr>()),
+      _gps(std::make_unique<CGPSMgr>()),
       _phone(std::make_unique<CMobilePhoneMgr>()),
       _band(std::make_unique<CBandMgr>()),
       _speaker(std::make_unique<CSpeakerMgr>()),
@@ -92,6 +94,7 @@ CAppConnMgr::~CAppConnMgr() {
     _speaker.reset();
     _band.reset();
     _phone.reset();
+    _gps.reset();
     _cpu.reset();
     _messages.reset();
     _bt.reset();
@@ -106,7 +109,7 @@ int CAppConnMgr::InitInstance() {
     _db->LoadData();
     // 3. A round trip through the cells table.
     CheckCellRoundTrip();
-    // 4. The managers, in their fixed order (data connections and GPS join as they come).
+    // 4. The managers, in their fixed order (data connections join as they come).
     _phone->Initialize();
     _messages->Initialize();
     _wifi->Initialize();
@@ -118,6 +121,7 @@ int CAppConnMgr::InitInstance() {
     _ril->Initialize();
     _backlight->Initialize();
     _beam->Initialize();
+    _gps->Initialize();
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
@@ -133,6 +137,7 @@ int CAppConnMgr::InitInstance() {
     _mainWindow->AddTimeNotificationListener(_speaker.get());
     _mainWindow->AddTimeNotificationListener(_ril.get());
     _mainWindow->AddTimeNotificationListener(_bt.get());
+    _mainWindow->AddTimeNotificationListener(_gps.get());
     CScheduleEngine* engine = CScheduleEngine::GetInstance();
     _mainWindow->AddTimeNotificationListener(engine);
     _ril->AddStatusListener(engine);
@@ -275,6 +280,14 @@ void CAppConnMgr::RegisterControlCommands() {
         }
         if (CWindowMain* window = _mainWindow.get()) {
             out += window->DescribeState();
+        }
+        // The GPS receiver as the manager reads it: port open, fix, satellites, last position.
+        if (CGPSMgr* gps = _gps.get()) {
+            out += "gps_open=" + std::to_string(gps->IsOpen() ? 1 : 0) + "\n";
+            out += "gps_fix=" + std::to_string(gps->IsFixed() ? 1 : 0) + "\n";
+            out += "gps_sats=" + std::to_string(gps->GetNumSatellites()) + "\n";
+            out += "gps_lat=" + gps->GetLatitud() + "\n";
+            out += "gps_lon=" + gps->GetLongitud() + "\n";
         }
         out += DescribeLocation();
         out += CScheduleEngine::GetInstance()->DescribeState();

@@ -15,6 +15,7 @@ class CRilMgr;
 class CBTMgr;
 class CMessageMgr;
 class CCPUMgr;
+class CGPSMgr;
 class CBandMgr;
 class CSpeakerMgr;
 class CBeamMgr;
@@ -59,6 +60,7 @@ class CAppConnMgr : public CApp {
     std::unique_ptr<CBTMgr> _bt;
     std::unique_ptr<CMessageMgr> _messages;
     std::unique_ptr<CCPUMgr> _cpu;
+    std::unique_ptr<CGPSMgr> _gps;
     std::unique_ptr<CMobilePhoneMgr> _phone;
     std::unique_ptr<CWifiOssVcsMgr> _wifi;
     std::unique_ptr<CBandMgr> _band;

@@ -20,6 +20,7 @@ Services::~Services() {
     _parts.databaseVolume.reset();
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
+    _parts.serialPorts.reset();
     _parts.http.reset();
     _parts.messageStores.reset();
     _parts.sms.reset();
@@ -115,6 +116,10 @@ ISms& Services::sms() {
 
 IMessageStores& Services::messageStores() {
     return part(_parts.messageStores, "message stores");
+}
+
+ISerialPorts& Services::serialPorts() {
+    return part(_parts.serialPorts, "serial ports");
 }
 
 IHttp& Services::http() {

@@ -19,6 +19,7 @@
 #include "platform/IPower.h"
 #include "platform/IRadioInterface.h"
 #include "platform/IRegistry.h"
+#include "platform/ISerialPorts.h"
 #include "platform/IShell.h"
 #include "platform/ISim.h"
 #include "platform/ISms.h"
@@ -74,6 +75,8 @@ class Services {
         std::unique_ptr<IMessageStores> messageStores;
         // HTTP GET requests (real on every backend).
         std::unique_ptr<IHttp> http;
+        // The serial ports (real lines of the machine; the simulated phone adds its GPS receiver).
+        std::unique_ptr<ISerialPorts> serialPorts;
         // Adds the phone's own verbs to a control socket; may be empty.
         std::function<void(CControlServer&)> controlCommands;
     };
@@ -115,6 +118,7 @@ class Services {
     ISms& sms();
     IMessageStores& messageStores();
     IHttp& http();
+    ISerialPorts& serialPorts();
 
     // Lets the phone answer its own verbs on the running program's control socket (for the
     // simulated phone: wifi, bt and radio changes made outside the program, and "phone"). The

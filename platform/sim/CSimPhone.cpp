@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <system_error>
@@ -72,6 +73,26 @@ bool parseNumber(const std::string& text, int64_t lo, int64_t hi, int64_t& out, 
     return true;
 }
 
+std::string degrees(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6f", v);
+    return buf;
+}
+
+// A decimal number within [lo, hi], the whole text.
+bool parseDegrees(const std::string& text, double lo, double hi, double& out) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !(v >= lo && v <= hi)) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
 // The state as the rows of the file, in the order describe() prints them.
 std::vector<std::pair<std::string, std::string>> rowsOf(const CSimPhone::State& s) {
     return {
@@ -103,6 +124,10 @@ std::vector<std::pair<std::string, std::string>> rowsOf(const CSimPhone::State& 
         {"backlight", std::to_string(s.backlightBattery) + "-" + std::to_string(s.backlightAc)},
         {"brightness", std::to_string(s.brightness)},
         {"beam", onOff(s.beam)},
+        {"gps", CSimPhone::gpsName(s.gps)},
+        {"gps_lat", degrees(s.gpsLatitude)},
+        {"gps_lon", degrees(s.gpsLongitude)},
+        {"gps_sats", std::to_string(s.gpsSatellites)},
         {"vibrations", std::to_string(s.vibrations)},
         {"vibrating", onOff(s.vibrating)},
         {"beeps", std::to_string(s.beeps)},
@@ -222,6 +247,20 @@ CSimPhone::State readState(CSqliteConnection& db, bool* complete = nullptr) {
     }
     number("brightness", 0, CSimPhone::kMaxBacklight, s.brightness);
     flag("beam", "on", "off", s.beam);
+    if (const std::string* t = text("gps")) {
+        for (CSimPhone::Gps g : {CSimPhone::Gps::Off, CSimPhone::Gps::NoFix, CSimPhone::Gps::Fix}) {
+            if (*t == CSimPhone::gpsName(g)) {
+                s.gps = g;
+            }
+        }
+    }
+    if (const std::string* t = text("gps_lat")) {
+        parseDegrees(*t, -90, 90, s.gpsLatitude);
+    }
+    if (const std::string* t = text("gps_lon")) {
+        parseDegrees(*t, -180, 180, s.gpsLongitude);
+    }
+    number("gps_sats", 0, CSimPhone::kMaxGpsSatellites, s.gpsSatellites);
     if (const std::string* t = text("os")) {
         int64_t major, minor;
         auto dot = t->find('.');
@@ -766,6 +805,23 @@ Result CSimPhone::setBeam(bool on) {
     });
 }
 
+Result CSimPhone::setGps(Gps gps, uint32_t satellites, std::optional<std::pair<double, double>> position) {
+    if (satellites > kMaxGpsSatellites ||
+        (position && !(position->first >= -90 && position->first <= 90 && position->second >= -180 &&
+                       position->second <= 180))) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([=](State& s) {
+        s.gps = gps;
+        s.gpsSatellites = satellites;
+        if (position) {
+            s.gpsLatitude = position->first;
+            s.gpsLongitude = position->second;
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
 Result CSimPhone::setModel(const std::string& model) {
     if (model.empty() || model.size() > kMaxModelLength || model.find_first_of("\r\n") != std::string::npos) {
         return ERROR_INVALID_PARAMETER;
@@ -877,6 +933,18 @@ std::string CSimPhone::describe(const State& s) {
         text += key + "=" + value + "\n";
     }
     return text;
+}
+
+const char* CSimPhone::gpsName(Gps gps) {
+    switch (gps) {
+        case Gps::Off:
+            return "off";
+        case Gps::Fix:
+            return "fix";
+        case Gps::NoFix:
+            break;
+    }
+    return "nofix";
 }
 
 const char* CSimPhone::bluetoothName(Bluetooth mode) {
@@ -1110,6 +1178,47 @@ void CSimPhone::registerControlCommands(const std::weak_ptr<CSimPhone>& phone, C
             return done(r, "");
         }
         return line("call", std::to_string(p->state().calls));
+    });
+    control.on("gps", [=](const Words& args) {
+        const char* usage = "gps: expected fix LAT LON [--sats N], nofix [--sats N], off or on";
+        if (args.size() == 1 && (args[0] == "off" || args[0] == "on")) {
+            std::shared_ptr<CSimPhone> p = live();
+            State s = p->state();
+            if (args[0] == "off") {
+                return done(p->setGps(Gps::Off, 0), line("gps", gpsName(Gps::Off)));
+            }
+            // Plugged in again: it sends, without a fix until told of one.
+            if (s.gps == Gps::Off) {
+                return done(p->setGps(Gps::NoFix, 0), line("gps", gpsName(Gps::NoFix)));
+            }
+            return line("gps", gpsName(s.gps));
+        }
+        if (args.empty() || (args[0] != "fix" && args[0] != "nofix")) {
+            throw Error(usage);
+        }
+        bool fix = args[0] == "fix";
+        size_t next = 1;
+        std::optional<std::pair<double, double>> position;
+        std::string lines = line("gps", args[0]);
+        if (fix) {
+            double lat = 0, lon = 0;
+            if (args.size() < 3 || !parseDegrees(args[1], -90, 90, lat) ||
+                !parseDegrees(args[2], -180, 180, lon)) {
+                throw Error("gps fix: expected LAT (-90 to 90) and LON (-180 to 180) in decimal degrees");
+            }
+            position.emplace(lat, lon);
+            lines += line("gps_lat", degrees(lat)) + line("gps_lon", degrees(lon));
+            next = 3;
+        }
+        // A receiver with a fix uses a few satellites unless told otherwise.
+        uint32_t sats = fix ? 8 : 0;
+        if (args.size() == next + 2 && args[next] == "--sats") {
+            sats = static_cast<uint32_t>(number(args[next + 1], 0, kMaxGpsSatellites, "gps: --sats"));
+        } else if (args.size() != next) {
+            throw Error(usage);
+        }
+        lines += line("gps_sats", std::to_string(sats));
+        return done(live()->setGps(fix ? Gps::Fix : Gps::NoFix, sats, position), lines);
     });
     control.on("phone", [=](const Words& args) {
         if (!args.empty()) {

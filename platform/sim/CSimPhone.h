@@ -41,6 +41,9 @@ namespace platform::sim {
 class CSimPhone {
   public:
     enum class Bluetooth : uint32_t { Off = 0, Connectable = 1, Discoverable = 2 };
+    // The GPS receiver on the phone's serial port: unplugged (no data), sending without a fix, or
+    // sending a position.
+    enum class Gps : uint32_t { Off = 0, NoFix = 1, Fix = 2 };
 
     struct State {
         bool wifi = false;
@@ -96,6 +99,12 @@ class CSimPhone {
         uint32_t brightness = 6;
         // The infrared receiver.
         bool beam = true;
+        // The GPS receiver, its position in decimal degrees (north and east positive; kept while
+        // there is no fix) and the satellites it uses.
+        Gps gps = Gps::NoFix;
+        double gpsLatitude = 0;
+        double gpsLongitude = 0;
+        uint32_t gpsSatellites = 0;
         bool operator==(const State&) const = default;
     };
 
@@ -171,6 +180,7 @@ class CSimPhone {
     static constexpr const char* kBacklightAc = "ACBrightNess";
     static constexpr uint32_t kMaxBacklight = 10;
     static constexpr size_t kMaxModelLength = 49;
+    static constexpr uint32_t kMaxGpsSatellites = 24;
 
     // Opens the state file, creating it with the default state when missing. With
     // `ownsRegistry` (the running program) every registry value is written from the state;
@@ -232,6 +242,11 @@ class CSimPhone {
     Result setBacklight(uint32_t battery, uint32_t ac);
     Result setBrightness(uint32_t level);
     Result setBeam(bool on);
+    // Off unplugs the receiver, NoFix and Fix make it send. The position counts with Fix only and
+    // must be a latitude of -90 to 90 and a longitude of -180 to 180; satellites at most
+    // kMaxGpsSatellites: else ERROR_INVALID_PARAMETER. A position not given stays.
+    Result setGps(Gps gps, uint32_t satellites,
+                  std::optional<std::pair<double, double>> position = std::nullopt);
     // ERROR_INVALID_PARAMETER for an empty text, one longer than kMaxModelLength or with line breaks.
     Result setModel(const std::string& model);
     // Takes the backlight levels from the registry values the driver reads.
@@ -270,9 +285,11 @@ class CSimPhone {
     // Every item of the state as key=value lines: wifi, wifi_power, bt, radio,
     // registered, bt_stack, band, vendor_band, forwarding, sim, sim_pin, pin_prompt, cell, lac, signal,
     // signal_min, signal_max, battery, current, ac, call, power, sound, sound_file, volume,
-    // backlight (battery-ac), brightness, beam, vibrations, vibrating, beeps, model, os.
+    // backlight (battery-ac), brightness, beam, gps (off, nofix, fix), gps_lat, gps_lon, gps_sats,
+    // vibrations, vibrating, beeps, model, os.
     static std::string describe(const State& state);
     static const char* bluetoothName(Bluetooth mode);
+    static const char* gpsName(Gps gps);
     static const char* bandName(uint32_t band);
     static const char* soundName(uint32_t type);
     static bool parseSound(const std::string& text, uint32_t& type);
@@ -282,7 +299,8 @@ class CSimPhone {
     // program: "wifi on|off", "bt off|connectable|discoverable", "radio on|off", "cell CELL LAC",
     // "signal DBM [MIN MAX]", "battery PERCENT [--current MA] [--ac|--no-ac]",
     // "sim locked|unlocked", "sim pin PIN", "call start|end", "power on|idle|suspend",
-    // "bt stack up|down", "model NAME", "sound on|vibrate|none|file"; and "phone" (the state as
+    // "bt stack up|down", "model NAME", "sound on|vibrate|none|file",
+    // "gps fix LAT LON [--sats N]|nofix [--sats N]|off|on"; and "phone" (the state as
     // key=value lines). Each change answers with the changed key=value lines. The handlers hold the phone
     // weakly: once it is gone they refuse. The control server must stop before the registry the
     // phone writes goes.

@@ -18,6 +18,7 @@
 #include "platform/sim/CSimPower.h"
 #include "platform/sim/CSimRadioInterface.h"
 #include "platform/sim/CSimRegistry.h"
+#include "platform/sim/CSimSerialPorts.h"
 #include "platform/sim/CSimShell.h"
 #include "platform/sim/CSimSim.h"
 #include "platform/sim/CSimSms.h"
@@ -31,6 +32,11 @@
 namespace platform::sim {
 
 std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root, Services::Role role) {
+    return Create(root, role, role == Services::Role::Program);
+}
+
+std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root, Services::Role role,
+                                               bool gpsReceiver) {
     CHome home(root);
     home.create();
     auto clock = std::make_unique<CSimClock>(home.clockFile());
@@ -71,6 +77,8 @@ std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root
     parts.sms = std::make_unique<CSimSms>(phone, *clock);
     parts.messageStores = std::make_unique<CSimMessageStores>(phone, *registry, *clock);
     parts.http = std::make_unique<CCurlHttp>();
+    parts.serialPorts = std::make_unique<CSimSerialPorts>(
+        *registry, gpsReceiver ? std::make_unique<CSimGpsReceiver>(phone, *registry, *clock) : nullptr);
     parts.controlCommands = [weak = std::weak_ptr<CSimPhone>(phone)](CControlServer& control) {
         CSimPhone::registerControlCommands(weak, control);
     };

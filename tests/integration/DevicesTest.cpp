@@ -23,10 +23,12 @@ class DevicesTest : public ProgramFixture {
         ok(args);
     }
     // Waits until `status` shows every one of `lines`.
-    bool statusShows(const std::vector<std::string>& lines) {
+    bool statusShows(const std::vector<std::string>& lines) { return shows("status", lines); }
+    // Waits until `verb` (status, app) shows every one of `lines`.
+    bool shows(const std::string& verb, const std::vector<std::string>& lines) {
         return WaitUntil(
             [&] {
-                std::string out = "\n" + device({"status"}).out;
+                std::string out = "\n" + device({verb}).out;
                 for (const auto& line : lines) {
                     if (out.find("\n" + line + "\n") == std::string::npos) {
                         return false;
@@ -98,6 +100,32 @@ TEST_F(DevicesTest, IncludedPlacesDoWhatTheirNamesSay) {
     ASSERT_TRUE(WaitUntil([&] { return count(log(), "WARNING. Action 4 not run.") == 1; })) << log();
     ok({"lock", "Connected"});
     ASSERT_TRUE(WaitUntil([&] { return count(log(), "WARNING. Action 4 not run.") == 2; })) << log();
+}
+
+// The program reads the simulated receiver through its serial port: a frame's GPS action opens
+// the port, unplugging the receiver closes it without harm, and the frame's end closes it again.
+TEST_F(DevicesTest, TheGpsReceiverIsReadThroughItsPortAndUnpluggingItClosesThePort) {
+    ok({"gps", "fix", "41.3870", "2.1700"});
+    ok({"place", "add", "Walk"});
+    ok({"frame", "add", "Walk", "mon", "10:00", "11:00", "--name", "Out"});
+    ok({"action", "add", "Walk", "Out", "enter", "53", "1"});
+    ok({"action", "add", "Walk", "Out", "exit", "53", "0"});
+    ok({"cell", "assign", "5555", "Walk"});
+    ok({"clock", "set", "2026-12-07 10:00:00"});
+    ok({"cell", "5555", "55"});
+    ASSERT_TRUE(
+        shows("app", {"gps_open=1", "gps_fix=1", "gps_sats=8", "gps_lat=4123.2200N", "gps_lon=00210.2000E"}))
+        << device({"app"}).out << log();
+
+    ok({"gps", "off"});
+    ASSERT_TRUE(shows("app", {"gps_open=0", "gps_fix=0", "gps_lat="})) << device({"app"}).out;
+    EXPECT_TRUE(statusShows({"gps=off"}));
+
+    ok({"gps", "on"});
+    ok({"force", "53", "1"});
+    ASSERT_TRUE(shows("app", {"gps_open=1", "gps_fix=0"})) << device({"app"}).out;
+    ok({"clock", "set", "2026-12-07 10:59:50"});
+    ASSERT_TRUE(shows("app", {"gps_open=0"})) << device({"app"}).out << log();
 }
 
 }  // namespace

@@ -23,7 +23,8 @@
 
 class SimPhoneFixture : public ::testing::Test {
   protected:
-    explicit SimPhoneFixture(double speed = 200) : control(platform::CHome(home.root())) {
+    explicit SimPhoneFixture(double speed = 200, bool gpsReceiver = false)
+        : home(platform::Services::Role::Tool, gpsReceiver), control(platform::CHome(home.root())) {
         CInstaller(home.services().home()).Install();
         config = std::make_unique<CConfigurationZentrova>();
         clock().setSpeed(speed);

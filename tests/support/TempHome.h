@@ -11,13 +11,15 @@
 #include "platform/sim/CSimServices.h"
 
 // A temporary home folder with the simulated phone's services installed as the current context
-// for the lifetime of the object; message boxes answer by a policy the test can change.
+// for the lifetime of the object; message boxes answer by a policy the test can change. With
+// `gpsReceiver` the phone's GPS receiver is plugged in, as for the program.
 class TempHome {
   public:
-    explicit TempHome(platform::Services::Role role = platform::Services::Role::Tool) {
+    explicit TempHome(platform::Services::Role role = platform::Services::Role::Tool,
+                      bool gpsReceiver = false) {
         char tmpl[] = "/tmp/zentrova-test-XXXXXX";
         _root = ::mkdtemp(tmpl);
-        _services = platform::sim::CSimServices::Create(_root, role);
+        _services = platform::sim::CSimServices::Create(_root, role, gpsReceiver);
         _boxes = std::make_shared<platform::CPolicyMessageBoxes>(false, false);
         _services->setBoxes(_boxes);
         _scope = std::make_unique<platform::Services::Scope>(*_services);

@@ -149,6 +149,7 @@ void CDeviceTool::Usage(FILE* out) {
                  "  cell CELL LAC | signal DBM [MIN MAX] | call start|end\n"
                  "  battery PERCENT [--current MA] [--ac|--no-ac]\n"
                  "  sim locked|unlocked | sim pin PIN\n"
+                 "  gps fix LAT LON [--sats N] | gps nofix [--sats N] | gps off | gps on\n"
                  "                              a change of the phone made outside the program\n"
                  "  phone                       the running phone's devices as key=value lines\n"
                  "  app                         the running program's own view\n"
