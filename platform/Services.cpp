@@ -21,6 +21,7 @@ Services::~Services() {
     // The phone writes the registry: it goes before it.
     _parts.controlCommands = nullptr;
     _parts.http.reset();
+    _parts.connectionManager.reset();
     _parts.messageStores.reset();
     _parts.sms.reset();
     _parts.controlPanel.reset();
@@ -115,6 +116,10 @@ ISms& Services::sms() {
 
 IMessageStores& Services::messageStores() {
     return part(_parts.messageStores, "message stores");
+}
+
+IConnectionManager& Services::connectionManager() {
+    return part(_parts.connectionManager, "connection manager");
 }
 
 IHttp& Services::http() {

@@ -8,6 +8,7 @@
 #include "platform/CHome.h"
 #include "platform/IBluetoothStack.h"
 #include "platform/IClock.h"
+#include "platform/IConnectionManager.h"
 #include "platform/IControlPanel.h"
 #include "platform/IDatabaseVolume.h"
 #include "platform/IDeviceDrivers.h"
@@ -72,6 +73,8 @@ class Services {
         // Messaging: the SMS library and the message stores.
         std::unique_ptr<ISms> sms;
         std::unique_ptr<IMessageStores> messageStores;
+        // The data connections: remote-access entries and the connection manager.
+        std::unique_ptr<IConnectionManager> connectionManager;
         // HTTP GET requests (real on every backend).
         std::unique_ptr<IHttp> http;
         // Adds the phone's own verbs to a control socket; may be empty.
@@ -114,6 +117,7 @@ class Services {
     IControlPanel& controlPanel();
     ISms& sms();
     IMessageStores& messageStores();
+    IConnectionManager& connectionManager();
     IHttp& http();
 
     // Lets the phone answer its own verbs on the running program's control socket (for the
