@@ -26,6 +26,7 @@
 #include "managers/CBeamMgr.h"
 #include "managers/CCPUMgr.h"
 #include "managers/CCallForwardMgr.h"
+#include "managers/CConnectionsMgr.h"
 #include "managers/CMessageMgr.h"
 #include "managers/CMobilePhoneMgr.h"
 #include "managers/CNotificationBroker.h"
@@ -52,6 +53,7 @@ CAppConnMgr::CAppConnMgr()
       _messages(std::make_unique<CMessageMgr>()),
       _cpu(std::make_unique<CCPUMgr>()),
       _phone(std::make_unique<CMobilePhoneMgr>()),
+      _connections(std::make_unique<CConnectionsMgr>()),
       _band(std::make_unique<CBandMgr>()),
       _speaker(std::make_unique<CSpeakerMgr>()),
       _broker(std::make_unique<CNotificationBroker>()),
@@ -76,6 +78,10 @@ CAppConnMgr::~CAppConnMgr() {
         _ril->RemoveStatusListener(engine);
     }
     engine->Stop();
+    // The connections manager asks the engines for the current frame: no more from here on.
+    if (_connections) {
+        _connections->SetCurrentFrame(nullptr);
+    }
     // The main window first, then the engine, the Wi-Fi manager, then the members in reverse
     // order of construction.
     IMainPanel::Uninstall(_mainWindow.get());
@@ -90,6 +96,7 @@ CAppConnMgr::~CAppConnMgr() {
     _broker.reset();
     _speaker.reset();
     _band.reset();
+    _connections.reset();
     _phone.reset();
     _cpu.reset();
     _messages.reset();
@@ -105,11 +112,13 @@ int CAppConnMgr::InitInstance() {
     _db->LoadData();
     // 3. A round trip through the cells table.
     CheckCellRoundTrip();
-    // 4. The managers, in their fixed order (data connections and GPS join as they come).
+    // 4. The managers, in their fixed order (GPS joins when it comes).
     _phone->Initialize();
     _messages->Initialize();
     _wifi->Initialize();
     _wifi->RefreshStatus(1);
+    _connections->SetCurrentFrame(this);
+    _connections->Initialize();
     _cpu->Initialize();
     _band->Initialize();
     _forward->Initialize();
@@ -128,6 +137,7 @@ int CAppConnMgr::InitInstance() {
     // 8. Time-notification listeners, in their fixed order.
     _mainWindow->AddTimeNotificationListener(_phone.get());
     _mainWindow->AddTimeNotificationListener(_wifi.get());
+    _mainWindow->AddTimeNotificationListener(_connections.get());
     _mainWindow->AddTimeNotificationListener(_band.get());
     _mainWindow->AddTimeNotificationListener(_speaker.get());
     _mainWindow->AddTimeNotificationListener(_ril.get());
@@ -150,6 +160,15 @@ int CAppConnMgr::InitInstance() {
     _startupMs.store(MillisecondsSinceProcessStart());
     SetInitiated(result != 0);
     return result;
+}
+
+bool CAppConnMgr::GetCurrentFrame(CStrPeriod& period) {
+    CStrPlace place;
+    if (!_ril || !_ril->GetCurrentPlace(place)) {
+        return false;
+    }
+    const SYSTEMTIME now = platform::Services::get().clock().localTime();
+    return CScheduleEngine::GetInstance()->GetCurrentFrame(period, place.GetId(), now) != 0;
 }
 
 void CAppConnMgr::CheckCellRoundTrip() {
@@ -297,6 +316,9 @@ void CAppConnMgr::RegisterControlCommands() {
         }
         if (CWindowMain* window = _mainWindow.get()) {
             out += window->DescribeState();
+        }
+        if (CConnectionsMgr* connections = _connections.get()) {
+            out += connections->DescribeState();
         }
         out += DescribeLocation();
         out += CScheduleEngine::GetInstance()->DescribeState();
