@@ -964,12 +964,18 @@ void CConnectionsMgr::GetLastVersion() {
 }
 
 bool CConnectionsMgr::StoreVersionAnswer(const std::string& body) {
-    // The answer ends with a line break of two characters, which is not part of it.
+    // The shortest answer is a version and its line break; less is a broken answer.
     if (body.size() < 2) {
         LogVersionFailure("answer of " + std::to_string(body.size()) + " characters");
         return false;
     }
-    const std::vector<std::string> fields = SplitFields(Latin1ToUtf8(body.substr(0, body.size() - 2)));
+    // The line break that ends the answer is not part of it (whether "\r\n" or "\n": a server
+    // that sends only one must not lose the last character of the answer).
+    std::string text = body;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    const std::vector<std::string> fields = SplitFields(Latin1ToUtf8(text));
     const std::string& version = fields[0];
     if (!LooksLikeVersion(version)) {
         LogVersionFailure("no version in the answer");
