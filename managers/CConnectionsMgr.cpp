@@ -20,7 +20,6 @@
 #include "managers/ITrafficDataListener.h"
 #include "platform/CProcessLauncher.h"
 #include "platform/ISystemInfo.h"
-#include "platform/NetworkGuid.h"
 #include "platform/Services.h"
 #include "platform/UrlEncode.h"
 #include "store/CDB.h"
