@@ -26,6 +26,7 @@
 #include "managers/CBeamMgr.h"
 #include "managers/CCPUMgr.h"
 #include "managers/CCallForwardMgr.h"
+#include "managers/CConnectionsMgr.h"
 #include "managers/CGPSMgr.h"
 #include "managers/CMessageMgr.h"
 #include "managers/CMobilePhoneMgr.h"
@@ -55,6 +56,7 @@ CAppConnMgr::CAppConnMgr()
       _cpu(std::make_unique<CCPUMgr>()),
       _gps(std::make_unique<CGPSMgr>()),
       _phone(std::make_unique<CMobilePhoneMgr>()),
+      _connections(std::make_unique<CConnectionsMgr>()),
       _band(std::make_unique<CBandMgr>()),
       _speaker(std::make_unique<CSpeakerMgr>()),
       _broker(std::make_unique<CNotificationBroker>()),
@@ -79,6 +81,10 @@ CAppConnMgr::~CAppConnMgr() {
         _ril->RemoveStatusListener(engine);
     }
     engine->Stop();
+    // The connections manager asks the engines for the current frame: no more from here on.
+    if (_connections) {
+        _connections->SetCurrentFrame(nullptr);
+    }
     // The main window first, then the engine, the Wi-Fi manager, then the members in reverse
     // order of construction.
     IMainPanel::Uninstall(_mainWindow.get());
@@ -93,6 +99,7 @@ CAppConnMgr::~CAppConnMgr() {
     _broker.reset();
     _speaker.reset();
     _band.reset();
+    _connections.reset();
     _phone.reset();
     _gps.reset();
     _cpu.reset();
@@ -109,11 +116,13 @@ int CAppConnMgr::InitInstance() {
     _db->LoadData();
     // 3. A round trip through the cells table.
     CheckCellRoundTrip();
-    // 4. The managers, in their fixed order (data connections join as they come).
+    // 4. The managers, in their fixed order.
     _phone->Initialize();
     _messages->Initialize();
     _wifi->Initialize();
     _wifi->RefreshStatus(1);
+    _connections->SetCurrentFrame(this);
+    _connections->Initialize();
     _cpu->Initialize();
     _band->Initialize();
     _forward->Initialize();
@@ -133,6 +142,7 @@ int CAppConnMgr::InitInstance() {
     // 8. Time-notification listeners, in their fixed order.
     _mainWindow->AddTimeNotificationListener(_phone.get());
     _mainWindow->AddTimeNotificationListener(_wifi.get());
+    _mainWindow->AddTimeNotificationListener(_connections.get());
     _mainWindow->AddTimeNotificationListener(_band.get());
     _mainWindow->AddTimeNotificationListener(_speaker.get());
     _mainWindow->AddTimeNotificationListener(_ril.get());
@@ -156,6 +166,15 @@ int CAppConnMgr::InitInstance() {
     _startupMs.store(platform::MillisecondsSinceProcessStart());
     SetInitiated(result != 0);
     return result;
+}
+
+bool CAppConnMgr::GetCurrentFrame(CStrPeriod& period) {
+    CStrPlace place;
+    if (!_ril || !_ril->GetCurrentPlace(place)) {
+        return false;
+    }
+    const SYSTEMTIME now = platform::Services::get().clock().localTime();
+    return CScheduleEngine::GetInstance()->GetCurrentFrame(period, place.GetId(), now) != 0;
 }
 
 void CAppConnMgr::CheckCellRoundTrip() {
@@ -288,6 +307,9 @@ void CAppConnMgr::RegisterControlCommands() {
             out += "gps_sats=" + std::to_string(gps->GetNumSatellites()) + "\n";
             out += "gps_lat=" + gps->GetLatitud() + "\n";
             out += "gps_lon=" + gps->GetLongitud() + "\n";
+        }
+        if (CConnectionsMgr* connections = _connections.get()) {
+            out += connections->DescribeState();
         }
         out += DescribeLocation();
         out += CScheduleEngine::GetInstance()->DescribeState();

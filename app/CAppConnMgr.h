@@ -5,6 +5,7 @@
 
 #include "app/CApp.h"
 #include "core/CConfigurationZentrova.h"
+#include "managers/ICurrentFrame.h"
 
 class CWindowMain;
 class CWifiOssVcsMgr;
@@ -17,6 +18,7 @@ class CMessageMgr;
 class CCPUMgr;
 class CGPSMgr;
 class CBandMgr;
+class CConnectionsMgr;
 class CSpeakerMgr;
 class CBeamMgr;
 class CCallForwardMgr;
@@ -25,7 +27,7 @@ class CBackLightMgr;
 // The application of this product: owns the main window and the configuration store (and, as
 // they come, the database, the managers, the notification broker and the location engine), makes
 // them in a fixed order at start and tears them down in reverse.
-class CAppConnMgr : public CApp {
+class CAppConnMgr : public CApp, public ICurrentFrame {
   public:
     CAppConnMgr();
     ~CAppConnMgr() override;
@@ -38,6 +40,10 @@ class CAppConnMgr : public CApp {
     CDB* GetDB() const { return _db.get(); }
     CMobilePhoneMgr* GetPhoneMgr() const { return _phone.get(); }
     CRilMgr* GetRilMgr() const { return _ril.get(); }
+    CConnectionsMgr* GetConnectionsMgr() const { return _connections.get(); }
+
+    // ICurrentFrame: the frame of the place the location engine is in, at the phone's time now.
+    bool GetCurrentFrame(CStrPeriod& period) override;
 
 
   protected:
@@ -63,6 +69,7 @@ class CAppConnMgr : public CApp {
     std::unique_ptr<CGPSMgr> _gps;
     std::unique_ptr<CMobilePhoneMgr> _phone;
     std::unique_ptr<CWifiOssVcsMgr> _wifi;
+    std::unique_ptr<CConnectionsMgr> _connections;
     std::unique_ptr<CBandMgr> _band;
     std::unique_ptr<CSpeakerMgr> _speaker;
     std::unique_ptr<CNotificationBroker> _broker;

@@ -52,6 +52,10 @@ const std::vector<CConfigDefaults::Entry>& CConfigDefaults::All() {
         num("seconds_idle", 300),
         num("size_traffic", 1024),
         text("current_version", "0.1.0"),
+        // The data-connections manager: the address whose network ConnectInternet connects, and the
+        // update server's base address (the update check asks for "<url_update>/Zentrova/zentrova").
+        text("url_probe", "http://127.0.0.1:8080/"),
+        text("url_update", "http://127.0.0.1:8080"),
         text("resolution", "vga"),
         num("intelligent_bt", 0),
         num("backlight_mode", 0),

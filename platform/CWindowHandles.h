@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "platform/WindowMessages.h"
 
@@ -28,11 +29,15 @@ class CWindowHandles {
     static bool PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // 0 when the handle is unknown.
     static LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The message number registered for `name` in this process (0xC000 to 0xFFFF): the same name,
+    // in any case, gives the same number; 0 when every number is taken or the name is empty.
+    static UINT RegisterWindowMessageW(const std::string& name);
 
   private:
     static std::mutex _lock;
     static std::map<HWND, Receiver> _windows;
     static HWND _next;
+    static std::map<std::string, UINT> _registeredMessages;
 };
 
 }  // namespace platform

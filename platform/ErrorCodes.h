@@ -40,5 +40,9 @@ inline constexpr Result ERROR_NOT_READY = 21;
 inline constexpr Result ERROR_GEN_FAILURE = 31;
 inline constexpr Result ERROR_SERVICE_NOT_ACTIVE = 1062;
 inline constexpr Result ERROR_CONNECTION_REFUSED = 1225;
+// Remote access: the caller's room for entries or connections is too small.
+inline constexpr Result ERROR_BUFFER_TOO_SMALL = 603;
+// The general failure of the component services (the connection manager's only mapping failure).
+inline constexpr Result E_FAIL = static_cast<int32_t>(0x80004005u);
 
 }  // namespace platform

@@ -22,6 +22,7 @@ Services::~Services() {
     _parts.controlCommands = nullptr;
     _parts.serialPorts.reset();
     _parts.http.reset();
+    _parts.connectionManager.reset();
     _parts.messageStores.reset();
     _parts.sms.reset();
     _parts.controlPanel.reset();
@@ -120,6 +121,10 @@ IMessageStores& Services::messageStores() {
 
 ISerialPorts& Services::serialPorts() {
     return part(_parts.serialPorts, "serial ports");
+}
+
+IConnectionManager& Services::connectionManager() {
+    return part(_parts.connectionManager, "connection manager");
 }
 
 IHttp& Services::http() {

@@ -8,6 +8,7 @@
 #include "platform/CHome.h"
 #include "platform/IBluetoothStack.h"
 #include "platform/IClock.h"
+#include "platform/IConnectionManager.h"
 #include "platform/IControlPanel.h"
 #include "platform/IDatabaseVolume.h"
 #include "platform/IDeviceDrivers.h"
@@ -73,6 +74,8 @@ class Services {
         // Messaging: the SMS library and the message stores.
         std::unique_ptr<ISms> sms;
         std::unique_ptr<IMessageStores> messageStores;
+        // The data connections: remote-access entries and the connection manager.
+        std::unique_ptr<IConnectionManager> connectionManager;
         // HTTP GET requests (real on every backend).
         std::unique_ptr<IHttp> http;
         // The serial ports (real lines of the machine; the simulated phone adds its GPS receiver).
@@ -117,6 +120,7 @@ class Services {
     IControlPanel& controlPanel();
     ISms& sms();
     IMessageStores& messageStores();
+    IConnectionManager& connectionManager();
     IHttp& http();
     ISerialPorts& serialPorts();
 

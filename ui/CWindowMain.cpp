@@ -22,6 +22,7 @@
 #include "core/TimerLine.h"
 #include "core/Utf16.h"
 #include "managers/CBTMgr.h"
+#include "managers/CConnectionsMgr.h"
 #include "managers/CMgr.h"
 #include "platform/CControlServer.h"
 #include "platform/CProcessLauncher.h"
@@ -90,6 +91,14 @@ CWindowMain::CWindowMain(int background, int /*baseWindow*/) : _background(backg
 }
 
 CWindowMain::~CWindowMain() {
+    if (_connMgrSubscribed.exchange(false)) {
+        try {
+            platform::Services::get().connectionManager().registerForStatusChangeNotification(false,
+                                                                                              GetHandle());
+        } catch (const std::exception& e) {
+            LogFormateado(1, "%s", e.what());
+        }
+    }
     if (_logListening.exchange(false)) {
         CLogMgr::GetInstance()->RemoveLogListener(this);
     }
@@ -123,6 +132,7 @@ int CWindowMain::InitGUI(uintptr_t, const std::string&, int) {
     RegisterControlCommands();
     CLogMgr::GetInstance()->AddLogListener(this);
     _logListening = true;
+    SubscribeToConnectionEvents();
     UpdateNotificationsDebugInfo();
     show();
     raise();
@@ -130,6 +140,28 @@ int CWindowMain::InitGUI(uintptr_t, const std::string&, int) {
     _shown = 1;
     _ready = true;
     return 1;
+}
+
+void CWindowMain::SubscribeToConnectionEvents() {
+    UINT message = platform::CWindowHandles::RegisterWindowMessageW(platform::kConnMgrStatusChangeMessage);
+    if (message == 0) {
+        LogFormateado(1, "Error creando mensaje de conexiones");
+        return;
+    }
+    _connMgrMessage = message;
+    platform::Result r = platform::ERROR_NOT_SUPPORTED;
+    try {
+        r = platform::Services::get().connectionManager().registerForStatusChangeNotification(true,
+                                                                                              GetHandle());
+    } catch (const std::exception& e) {
+        LogFormateado(1, "%s", e.what());
+    }
+    if (r != platform::ERROR_SUCCESS) {
+        ProcesarError("Error suscribiendose a notificaciones de conexiones. %d", static_cast<int>(r));
+        return;
+    }
+    _connMgrSubscribed = true;
+    LogFormateado(1, "Suscripcion satisfactoria a eventos de conexiones.");
 }
 
 void CWindowMain::RegisterControlCommands() {
@@ -225,6 +257,13 @@ LRESULT CWindowMain::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CWindowMain::ProcessMsgChild(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != 0 && message == _connMgrMessage.load()) {
+        // A data connection changed: the manager reads its connections again on this thread.
+        if (CConnectionsMgr* connections = CConnectionsMgr::GetInstance()) {
+            connections->NewEvent();
+        }
+        return 0;
+    }
     switch (message) {
         case WM_COPYDATA:
             return OnCopyDataNotification(wParam, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
@@ -429,8 +468,10 @@ void CWindowMain::JoinFinishedThreads() {
 }
 
 void CWindowMain::OnIdleNotification() {
-    // The data-connections manager takes it once it exists.
     ++_idleNotifications;
+    if (CConnectionsMgr* connections = CConnectionsMgr::GetInstance()) {
+        connections->OnIdleNotification();
+    }
 }
 
 void CWindowMain::UpdateNotificationsDebugInfo() {

@@ -101,6 +101,8 @@ class CWindowMain : public CBaseWindow, public ILogListener, public IMainPanel {
   private:
     void RegisterControlCommands();
     void JoinFinishedThreads();
+    // Registers the connection manager's status-change message and asks for it.
+    void SubscribeToConnectionEvents();
 
     int _background;
     std::atomic<int> _closing{0};
@@ -112,6 +114,8 @@ class CWindowMain : public CBaseWindow, public ILogListener, public IMainPanel {
     std::atomic<int> _timerLinesRefused{0};  // forwarded lines with a field out of range
     std::atomic<uint32_t> _lastCopyDataBytes{0};
     std::atomic<HWND> _todayWindow{0};
+    std::atomic<UINT> _connMgrMessage{0};
+    std::atomic<bool> _connMgrSubscribed{false};
 
     mutable std::mutex _lock;  // guards what follows
     std::vector<ITimeNotificationListener*> _timeListeners;

@@ -1,6 +1,7 @@
 #include "platform/sim/CSimPhone.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ constexpr const char* kOutboxSchema =
     "CREATE TABLE IF NOT EXISTS outbox(id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, "
     "kind TEXT NOT NULL, store TEXT NOT NULL, recipients TEXT NOT NULL, subject TEXT NOT NULL, "
     "text TEXT NOT NULL, transport TEXT NOT NULL)";
+constexpr const char* kConnectionsSchema =
+    "CREATE TABLE IF NOT EXISTS connections(position INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, "
+    "network TEXT NOT NULL, connected INTEGER NOT NULL, sent INTEGER NOT NULL, received INTEGER NOT NULL)";
 
 const char* onOff(bool on) {
     return on ? "on" : "off";
@@ -270,6 +274,22 @@ CSimPhone::State readState(CSqliteConnection& db, bool* complete = nullptr) {
             s.osMinor = static_cast<uint32_t>(minor);
         }
     }
+    // A file written before the phone had data connections has no table for them.
+    CSqliteStatement table(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'connections'");
+    if (table.step()) {
+        CSqliteStatement st(
+            db, "SELECT name, network, connected, sent, received FROM connections ORDER BY position");
+        while (st.step()) {
+            CSimPhone::Connection c;
+            c.name = st.columnText(0);
+            c.network = st.columnText(1);
+            // A connection is up only while the radio is.
+            c.connected = st.columnInt(2) != 0 && s.radio;
+            c.sent = c.connected ? static_cast<uint32_t>(st.columnInt(3)) : 0;
+            c.received = c.connected ? static_cast<uint32_t>(st.columnInt(4)) : 0;
+            s.connections.push_back(std::move(c));
+        }
+    }
     return s;
 }
 
@@ -278,6 +298,17 @@ void writeState(CSqliteConnection& db, const CSimPhone::State& s) {
     for (const auto& [key, value] : rowsOf(s)) {
         st.reset();
         st.bind(1, key).bind(2, value).run();
+    }
+    CSqliteStatement row(
+        db,
+        "INSERT OR REPLACE INTO connections(position, name, network, connected, sent, received) "
+        "VALUES(?, ?, ?, ?, ?, ?)");
+    for (size_t i = 0; i < s.connections.size(); ++i) {
+        const CSimPhone::Connection& c = s.connections[i];
+        row.reset();
+        row.bind(1, static_cast<long long>(i)).bind(2, c.name).bind(3, c.network);
+        row.bind(4, static_cast<long long>(c.connected ? 1 : 0)).bind(5, static_cast<long long>(c.sent));
+        row.bind(6, static_cast<long long>(c.received)).run();
     }
 }
 
@@ -292,6 +323,7 @@ std::unique_ptr<CSqliteConnection> openStateFile(const CHome& home) {
     db->exec(kSchema);
     db->exec(kSettingsSchema);
     db->exec(kOutboxSchema);
+    db->exec(kConnectionsSchema);
     return db;
 }
 
@@ -517,7 +549,118 @@ Result CSimPhone::writeRegistry(const State& s, bool onlyMissing) {
             result = r;
         }
     }
+    // The provider key of each data connection: its network is the phone's; whether the
+    // connection manager may use it and keeps it always on are the user's (created when missing).
+    for (const Connection& c : s.connections) {
+        const std::string key = connectionKey(c.name);
+        std::string network;
+        Result r = ERROR_SUCCESS;
+        if (_registry.getString(RegRoot::LocalMachine, key, kConnectionNetworkValue, network) !=
+                ERROR_SUCCESS ||
+            network != c.network) {
+            r = _registry.setString(RegRoot::LocalMachine, key, kConnectionNetworkValue, c.network);
+        }
+        for (const auto& [name, initial] :
+             {std::pair{kConnectionEnabledValue, 1u}, std::pair{kConnectionAlwaysOnValue, 0u}}) {
+            uint32_t existing = 0;
+            if (r == ERROR_SUCCESS &&
+                _registry.getDword(RegRoot::LocalMachine, key, name, existing) == ERROR_FILE_NOT_FOUND) {
+                r = _registry.setDword(RegRoot::LocalMachine, key, name, initial);
+            }
+        }
+        if (r != ERROR_SUCCESS && result == ERROR_SUCCESS) {
+            result = r;
+        }
+    }
     return result;
+}
+
+bool CSimPhone::validConnectionName(const std::string& name) {
+    return !name.empty() && name.size() <= kMaxConnectionName &&
+           std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '_' || c == '-';
+           });
+}
+
+std::string CSimPhone::connectionKey(const std::string& name) {
+    return std::string(kPacketDataProviderKey) + "\\" + name;
+}
+
+std::string CSimPhone::connectionNetwork(size_t position) {
+    char text[48];
+    std::snprintf(text, sizeof text, "{5A1D0C0E-0000-4000-8000-%012llX}",
+                  static_cast<unsigned long long>(position + 1));
+    return text;
+}
+
+Result CSimPhone::addConnection(const std::string& name) {
+    if (!validConnectionName(name)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return change([&name](State& s) {
+        for (const Connection& c : s.connections) {
+            if (strcasecmp(c.name.c_str(), name.c_str()) == 0) {
+                return ERROR_ALREADY_EXISTS;
+            }
+        }
+        Connection c;
+        c.name = name;
+        c.network = connectionNetwork(s.connections.size());
+        s.connections.push_back(std::move(c));
+        return ERROR_SUCCESS;
+    });
+}
+
+Result CSimPhone::setConnectionUp(const std::string& name, bool up) {
+    return change([&name, up](State& s) {
+        for (Connection& c : s.connections) {
+            if (c.name != name) {
+                continue;
+            }
+            if (up && !s.radio) {
+                return ERROR_NOT_READY;
+            }
+            if (up != c.connected) {
+                c.connected = up;
+                c.sent = c.received = 0;
+            }
+            return ERROR_SUCCESS;
+        }
+        return ERROR_NOT_FOUND;
+    });
+}
+
+Result CSimPhone::addConnectionTraffic(const std::string& name, uint32_t bytes) {
+    return change([&name, bytes](State& s) {
+        for (Connection& c : s.connections) {
+            if (c.name != name) {
+                continue;
+            }
+            if (!c.connected) {
+                return ERROR_NOT_READY;
+            }
+            c.received += bytes;  // a 32-bit counter: it wraps
+            return ERROR_SUCCESS;
+        }
+        return ERROR_NOT_FOUND;
+    });
+}
+
+std::string CSimPhone::describeConnections(const State& state, IRegistry& registry) {
+    std::string text;
+    for (const Connection& c : state.connections) {
+        auto flag = [&](const char* value) {
+            uint32_t v = 0;
+            return registry.getDword(RegRoot::LocalMachine, connectionKey(c.name), value, v) == ERROR_SUCCESS
+                       ? std::to_string(v)
+                       : std::string("-1");
+        };
+        text += "connection=" + c.name + " enabled=" + flag(kConnectionEnabledValue) +
+                " always_on=" + flag(kConnectionAlwaysOnValue) + " connected=" + (c.connected ? "1" : "0") +
+                " bytes=" + std::to_string(static_cast<uint32_t>(c.sent + c.received)) + "\n";
+    }
+    return text;
 }
 
 Result CSimPhone::setWifi(bool on) {
@@ -567,6 +710,11 @@ Result CSimPhone::setRadio(bool on) {
         }
         s.radio = on;
         if (!on) {
+            // No data connection outlives the radio.
+            for (Connection& c : s.connections) {
+                c.connected = false;
+                c.sent = c.received = 0;
+            }
             s.registered = false;
         }
         return ERROR_SUCCESS;
@@ -1224,8 +1372,61 @@ void CSimPhone::registerControlCommands(const std::weak_ptr<CSimPhone>& phone, C
         if (!args.empty()) {
             throw Error("phone takes no arguments");
         }
-        return describe(live()->state());
+        std::shared_ptr<CSimPhone> p = live();
+        State s = p->state();
+        return describe(s) + describeConnections(s, p->_registry);
     });
+    control.on("connection", [=](const Words& args) { return connectionCommand(*live(), args); });
+}
+
+std::string CSimPhone::connectionCommand(CSimPhone& phone, const std::vector<std::string>& args) {
+    using BadArguments = CControlServer::BadArguments;
+    using Error = CControlServer::ControlError;
+    const bool known = args.size() >= 2 &&
+                       (args[0] == "add" || args[0] == "up" || args[0] == "down" || args[0] == "traffic");
+    if (!known || (args[0] == "traffic" ? args.size() != 3 : args.size() != 2)) {
+        throw BadArguments("connection: expected add NAME, up NAME, down NAME or traffic NAME BYTES");
+    }
+    const std::string& name = args[1];
+    if (!validConnectionName(name)) {
+        throw BadArguments("connection: a NAME is 1 to " + std::to_string(kMaxConnectionName) +
+                           " letters, digits, '.', '_' or '-'");
+    }
+    Result r;
+    if (args[0] == "add") {
+        r = phone.addConnection(name);
+    } else if (args[0] == "traffic") {
+        int64_t bytes = 0;
+        if (!parseNumber(args[2], 0, UINT32_MAX, bytes)) {
+            throw BadArguments("connection traffic: BYTES is a whole number from 0 to " +
+                               std::to_string(UINT32_MAX));
+        }
+        r = phone.addConnectionTraffic(name, static_cast<uint32_t>(bytes));
+    } else {
+        r = phone.setConnectionUp(name, args[0] == "up");
+    }
+    switch (r) {
+        case ERROR_SUCCESS:
+            break;
+        case ERROR_ALREADY_EXISTS:
+            throw Error("connection: there is already an entry named " + name);
+        case ERROR_NOT_FOUND:
+            throw Error("connection: no entry is named " + name);
+        case ERROR_NOT_READY:
+            throw Error(args[0] == "up" ? "connection: the phone radio is off"
+                                        : "connection: " + name + " is not connected");
+        default:
+            throw Error("connection: the phone could not make the change (error " + std::to_string(r) + ")");
+    }
+    State s = phone.state();
+    for (const Connection& c : s.connections) {
+        if (c.name == name) {
+            State one;
+            one.connections.push_back(c);
+            return describeConnections(one, phone._registry);
+        }
+    }
+    return std::string();
 }
 
 }  // namespace platform::sim

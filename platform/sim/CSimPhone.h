@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/CHome.h"
 #include "platform/ErrorCodes.h"
@@ -44,6 +45,18 @@ class CSimPhone {
     // The GPS receiver on the phone's serial port: unplugged (no data), sending without a fix, or
     // sending a position.
     enum class Gps : uint32_t { Off = 0, NoFix = 1, Fix = 2 };
+
+    // A phone-book entry of the remote-access service (a packet-data connection) and its link.
+    struct Connection {
+        std::string name;
+        // The destination network it serves (the provider key's "ConnectionGUID").
+        std::string network;
+        bool connected = false;
+        // Bytes over the link since it came up (32-bit counters that wrap, as the phone's do).
+        uint32_t sent = 0;
+        uint32_t received = 0;
+        bool operator==(const Connection&) const = default;
+    };
 
     struct State {
         bool wifi = false;
@@ -105,6 +118,8 @@ class CSimPhone {
         double gpsLatitude = 0;
         double gpsLongitude = 0;
         uint32_t gpsSatellites = 0;
+        // The data connections, in the order they were added; one is up only while the radio is.
+        std::vector<Connection> connections;
         bool operator==(const State&) const = default;
     };
 
@@ -181,6 +196,20 @@ class CSimPhone {
     static constexpr uint32_t kMaxBacklight = 10;
     static constexpr size_t kMaxModelLength = 49;
     static constexpr uint32_t kMaxGpsSatellites = 24;
+    // Where the phone keeps the connection manager's key of each data connection: below the
+    // providers' key, in the packet-data provider's "Connections" key, a key named after the entry.
+    static constexpr const char* kPacketDataProviderKey =
+        "\\Comm\\ConnMgr\\Providers\\{8B3E6C12-4A7D-4F0B-9C21-5D6E7F801A2B}\\Connections";
+    static constexpr const char* kConnectionEnabledValue = "enabled";
+    static constexpr const char* kConnectionAlwaysOnValue = "AlwaysOn";
+    static constexpr const char* kConnectionNetworkValue = "ConnectionGUID";
+    // An entry name: 1 to kMaxConnectionName letters, digits, '.', '_' or '-'.
+    static constexpr size_t kMaxConnectionName = 20;
+    static bool validConnectionName(const std::string& name);
+    // The provider key of an entry (under HKEY_LOCAL_MACHINE).
+    static std::string connectionKey(const std::string& name);
+    // The destination network of the entry at `position` (0 for the first added).
+    static std::string connectionNetwork(size_t position);
 
     // Opens the state file, creating it with the default state when missing. With
     // `ownsRegistry` (the running program) every registry value is written from the state;
@@ -252,6 +281,19 @@ class CSimPhone {
     // Takes the backlight levels from the registry values the driver reads.
     Result loadBacklightSettings();
 
+    // Data connections. A new entry gets its provider key (enabled, not always on) and a
+    // destination network of its own: ERROR_INVALID_PARAMETER for a name that is not valid,
+    // ERROR_ALREADY_EXISTS for one in use. Up: ERROR_NOT_READY while the phone radio is off (the
+    // radio going off takes every connection down); a connection that comes up starts its
+    // counters at 0. ERROR_NOT_FOUND for a name no entry has.
+    Result addConnection(const std::string& name);
+    Result setConnectionUp(const std::string& name, bool up);
+    // Adds `bytes` received to an up connection's link; ERROR_NOT_READY when it is not up.
+    Result addConnectionTraffic(const std::string& name, uint32_t bytes);
+    // One line per data connection: "connection=NAME enabled=E always_on=A connected=C bytes=B",
+    // the first two from the entry's provider key (-1 when unreadable).
+    static std::string describeConnections(const State& state, IRegistry& registry);
+
     // Adds a message to the outbox (its id and the order are the outbox's). ERROR_WRITE_FAULT when
     // it cannot be stored.
     Result addToOutbox(const OutboxEntry& entry);
@@ -282,7 +324,7 @@ class CSimPhone {
     // The stored state, read without changing anything (the default state when there is no file
     // yet). Throws PlatformError when the file is not a state file.
     static State load(const CHome& home);
-    // Every item of the state as key=value lines: wifi, wifi_power, bt, radio,
+    // Every item of the state but the data connections as key=value lines: wifi, wifi_power, bt, radio,
     // registered, bt_stack, band, vendor_band, forwarding, sim, sim_pin, pin_prompt, cell, lac, signal,
     // signal_min, signal_max, battery, current, ac, call, power, sound, sound_file, volume,
     // backlight (battery-ac), brightness, beam, gps (off, nofix, fix), gps_lat, gps_lon, gps_sats,
@@ -300,11 +342,15 @@ class CSimPhone {
     // "signal DBM [MIN MAX]", "battery PERCENT [--current MA] [--ac|--no-ac]",
     // "sim locked|unlocked", "sim pin PIN", "call start|end", "power on|idle|suspend",
     // "bt stack up|down", "model NAME", "sound on|vibrate|none|file",
-    // "gps fix LAT LON [--sats N]|nofix [--sats N]|off|on"; and "phone" (the state as
-    // key=value lines). Each change answers with the changed key=value lines. The handlers hold the phone
-    // weakly: once it is gone they refuse. The control server must stop before the registry the
-    // phone writes goes.
+    // "gps fix LAT LON [--sats N]|nofix [--sats N]|off|on", "connection add|up|down NAME",
+    // "connection traffic NAME BYTES"; and "phone" (the state as key=value lines). Each change
+    // answers with the changed key=value lines. The handlers hold the phone weakly: once it is gone
+    // they refuse. The control server must stop before the registry the phone writes goes.
     static void registerControlCommands(const std::weak_ptr<CSimPhone>& phone, CControlServer& control);
+    // The "connection" verb on `phone`: its answer lines; throws CControlServer::ControlError
+    // (BadArguments for words that make no command) when refused. zentrova-device uses it on the
+    // phone's files when no program runs.
+    static std::string connectionCommand(CSimPhone& phone, const std::vector<std::string>& args);
 
   private:
     // Runs `modify` on the stored state in one transaction. `modify` returns ERROR_SUCCESS to

@@ -8,6 +8,7 @@
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimBluetoothStack.h"
 #include "platform/sim/CSimClock.h"
+#include "platform/sim/CSimConnectionManager.h"
 #include "platform/sim/CSimControlPanel.h"
 #include "platform/sim/CSimDatabaseVolume.h"
 #include "platform/sim/CSimDeviceDrivers.h"
@@ -76,6 +77,7 @@ std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root
     parts.controlPanel = std::make_unique<CSimControlPanel>(phone, *registry, *clock);
     parts.sms = std::make_unique<CSimSms>(phone, *clock);
     parts.messageStores = std::make_unique<CSimMessageStores>(phone, *registry, *clock);
+    parts.connectionManager = std::make_unique<CSimConnectionManager>(phone, *registry, *clock);
     parts.http = std::make_unique<CCurlHttp>();
     parts.serialPorts = std::make_unique<CSimSerialPorts>(
         *registry, gpsReceiver ? std::make_unique<CSimGpsReceiver>(phone, *registry, *clock) : nullptr);

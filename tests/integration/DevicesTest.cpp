@@ -95,11 +95,17 @@ TEST_F(DevicesTest, IncludedPlacesDoWhatTheirNamesSay) {
     ok({"sound", "vibrate"});
     ok({"lock", "Full sound"});
     ASSERT_TRUE(statusShows({"sound=on", "volume=52428"})) << log();
-    // Data connections come with their manager: until then these places say their action was not run.
+    // This phone has no data connection: the data-connections manager takes both changes and has
+    // nothing to switch.
     ok({"lock", "No connections"});
-    ASSERT_TRUE(WaitUntil([&] { return count(log(), "WARNING. Action 4 not run.") == 1; })) << log();
+    ASSERT_TRUE(WaitUntil([&] { return count(log(), "INFO. Switching Data connections to disabled.") == 1; }))
+        << log();
     ok({"lock", "Connected"});
-    ASSERT_TRUE(WaitUntil([&] { return count(log(), "WARNING. Action 4 not run.") == 2; })) << log();
+    ASSERT_TRUE(WaitUntil([&] {
+        return count(log(), "INFO. Switching Data connections to connected.") == 1;
+    })) << log();
+    EXPECT_EQ(count(log(), "Action 4 not run"), 0u);
+    EXPECT_EQ(value("mgr4"), "0");
 }
 
 // The program reads the simulated receiver through its serial port: a frame's GPS action opens

@@ -17,6 +17,7 @@
 #include "core/DateTime.h"
 #include "core/Utf16.h"
 #include "platform/CControlClient.h"
+#include "platform/CControlServer.h"
 #include "platform/ControlProtocol.h"
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimClock.h"
@@ -122,6 +123,7 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _p
     _local["log"] = [this](const auto& a) { return log(a); };
     _local["db"] = [this](const auto& a) { return db(a); };
     _local["outbox"] = [this](const auto& a) { return outbox(a); };
+    _local["connection"] = [this](const auto& a) { return connection(a); };
     _profiles.Register(_local, [this](const auto& words) { return forward(words); });
     _local["scenario"] = [this](const auto& a) {
         return CScenario(_services, [this](const auto& words) { return Run(words); }).Run(a);
@@ -149,6 +151,9 @@ void CDeviceTool::Usage(FILE* out) {
                  "  cell CELL LAC | signal DBM [MIN MAX] | call start|end\n"
                  "  battery PERCENT [--current MA] [--ac|--no-ac]\n"
                  "  sim locked|unlocked | sim pin PIN\n"
+                 "  connection add NAME | connection up|down NAME | connection traffic NAME BYTES\n"
+                 "                              a data connection of the phone: a new entry, a link\n"
+                 "                              up or down, bytes over the link\n"
                  "  gps fix LAT LON [--sats N] | gps nofix [--sats N] | gps off | gps on\n"
                  "                              a change of the phone made outside the program\n"
                  "  phone                       the running phone's devices as key=value lines\n"
@@ -211,6 +216,7 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
     std::printf("clock=%s\nspeed=%g\n%sprogram=%s\n", DT_Format(c.localTime()).c_str(), c.speed(),
                 platform::sim::CSimPhone::describe(phone).c_str(),
                 platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
+    std::fputs(platform::sim::CSimPhone::describeConnections(phone, _services.registry()).c_str(), stdout);
     // What the shell and the Today panel keep: empty when never set.
     std::map<std::string, std::string> kept = platform::sim::CSimPhone::loadSettings(_services.home());
     for (const char* name : {platform::sim::CSimShell::kLastOpened, platform::sim::CSimShell::kRingTone,
@@ -218,6 +224,23 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
         std::printf("%s=%s\n", name, kept[name].c_str());
     }
     return kOk;
+}
+
+int CDeviceTool::connection(const std::vector<std::string>& args) {
+    std::vector<std::string> words{"connection"};
+    words.insert(words.end(), args.begin(), args.end());
+    if (platform::CControlClient(_services.home()).isRunning()) {
+        return forward(words);
+    }
+    try {
+        platform::sim::CSimPhone phone(_services.home(), _services.registry(), false);
+        std::fputs(platform::sim::CSimPhone::connectionCommand(phone, args).c_str(), stdout);
+        return kOk;
+    } catch (const platform::CControlServer::BadArguments& e) {
+        return usageError(e.what());
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
 }
 
 int CDeviceTool::outbox(const std::vector<std::string>& args) {

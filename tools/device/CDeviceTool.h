@@ -30,6 +30,9 @@ class CDeviceTool {
     int log(const std::vector<std::string>& args);
     int db(const std::vector<std::string>& args);
     int outbox(const std::vector<std::string>& args);
+    // The phone's data connections: through the running program when there is one (so that it
+    // hears of the change), else on the phone's files.
+    int connection(const std::vector<std::string>& args);
     int forward(const std::vector<std::string>& words);
 
     platform::Services& _services;
