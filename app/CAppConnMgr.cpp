@@ -20,6 +20,7 @@
 #include "core/IMainPanel.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
+#include "location/CUploadedData.h"
 #include "managers/CBTMgr.h"
 #include "managers/CBackLightMgr.h"
 #include "managers/CBandMgr.h"
@@ -63,7 +64,8 @@ CAppConnMgr::CAppConnMgr()
       _ril(std::make_unique<CRilMgr>()),
       _beam(std::make_unique<CBeamMgr>()),
       _forward(std::make_unique<CCallForwardMgr>()),
-      _backlight(std::make_unique<CBackLightMgr>()) {
+      _backlight(std::make_unique<CBackLightMgr>()),
+      _upload(std::make_unique<CUploadedData>()) {
     // A damaged database file is put aside at start, and the backup or a new one used instead.
     _db->SetRecoversDamagedVolume(true);
     _wifi = std::make_unique<CWifiOssVcsMgr>();
@@ -81,10 +83,20 @@ CAppConnMgr::~CAppConnMgr() {
         _ril->RemoveStatusListener(engine);
     }
     engine->Stop();
-    // The connections manager asks the engines for the current frame: no more from here on.
+    // The connections manager and the upload ask the engines for the current frame: no more from
+    // here on.
     if (_connections) {
         _connections->SetCurrentFrame(nullptr);
     }
+    // The upload uses the location engine, the connections and the GPS receiver: it goes first. A
+    // closed receiver ends an attempt that waits for a position.
+    if (_ril && _upload) {
+        _ril->RemoveStatusListener(_upload.get());
+    }
+    if (_gps) {
+        _gps->CloseGPSAsync();
+    }
+    _upload.reset();
     // The main window first, then the engine, the Wi-Fi manager, then the members in reverse
     // order of construction.
     IMainPanel::Uninstall(_mainWindow.get());
@@ -160,7 +172,10 @@ int CAppConnMgr::InitInstance() {
     CheckNewInstallation();
     // 12. The database is opened again by whoever needs it.
     _db->CloseDB(0);
-    // 13. The location upload comes with its part.
+    // 13. The location upload follows the location engine, and tries once now.
+    _upload->SetCurrentFrame(this);
+    _ril->AddStatusListener(_upload.get());
+    _upload->Initialize();
     RegisterControlCommands();
     // 14. Start-up is complete.
     _startupMs.store(platform::MillisecondsSinceProcessStart());
@@ -310,6 +325,11 @@ void CAppConnMgr::RegisterControlCommands() {
         }
         if (CConnectionsMgr* connections = _connections.get()) {
             out += connections->DescribeState();
+        }
+        if (CUploadedData* upload = _upload.get()) {
+            out += "upload_ok=" + std::to_string(upload->GetCounterUploadOK()) + "\n";
+            out += "upload_ko=" + std::to_string(upload->GetCounterUploadKO()) + "\n";
+            out += "upload_last_cell=" + std::to_string(upload->GetLastCell()) + "\n";
         }
         out += DescribeLocation();
         out += CScheduleEngine::GetInstance()->DescribeState();

@@ -19,6 +19,7 @@ class CCPUMgr;
 class CGPSMgr;
 class CBandMgr;
 class CConnectionsMgr;
+class CUploadedData;
 class CSpeakerMgr;
 class CBeamMgr;
 class CCallForwardMgr;
@@ -44,7 +45,6 @@ class CAppConnMgr : public CApp, public ICurrentFrame {
 
     // ICurrentFrame: the frame of the place the location engine is in, at the phone's time now.
     bool GetCurrentFrame(CStrPeriod& period) override;
-
 
   protected:
     // Creates the places included with the program on a database that has no place of the
@@ -77,5 +77,6 @@ class CAppConnMgr : public CApp, public ICurrentFrame {
     std::unique_ptr<CBeamMgr> _beam;
     std::unique_ptr<CCallForwardMgr> _forward;
     std::unique_ptr<CBackLightMgr> _backlight;
+    std::unique_ptr<CUploadedData> _upload;
     CConfigurationZentrova _configuration;
 };
