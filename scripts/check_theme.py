@@ -338,11 +338,11 @@ def check_theme(c, theme, extra_files):
             for where, want in s.images.get(name, []):
                 if want is not None and tuple(want) != tuple(size):
                     c.fault(where, f"draws {name} at {want[0]}x{want[1]} but the file is {size[0]}x{size[1]}")
-        # place images are offered side by side: one size per folder
+        # every place_*.png is offered as a place image, side by side: square, one size per folder
         places = sorted(glob.glob(os.path.join(s.folder, "place_*.png")))
-        sizes = {image_size(p) for p in places if not os.path.basename(p).startswith("place_panel")}
-        if len(sizes) > 1:
-            c.fault(res, f"place images differ in size: {sorted(sizes)}")
+        sizes = {image_size(p) for p in places}
+        if len(sizes) > 1 or any(w != h for w, h in sizes if sizes and None not in sizes):
+            c.fault(res, f"place images are not all square of one size: {sorted(map(str, sizes))}")
 
 
 def main():

@@ -77,7 +77,7 @@ def image(path, x, y, w=None, h=None):
 
 def contact_sheet(folder, out_png):
     files = sorted(os.listdir(folder))
-    places = ["unknown"] + sorted(f[:-4] for f in files if f.startswith("place_") and f.endswith(".png") and f != "place_panel.png" and "panel" not in f)
+    places = ["unknown"] + sorted(f[:-4] for f in files if f.startswith("place_") and f.endswith(".png"))
     small = any(f.startswith("small_") for f in files)
     cell_w = 112
     parts, y = [], 36
