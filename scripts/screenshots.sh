@@ -38,9 +38,6 @@ for size in 240x320 480x640 640x480 240x240; do
     home=$work/home-$size
     device() { "$build/bin/zentrova-device" --home "$home" "$@" >/dev/null; }
     "$build/bin/zentrova" --home "$home" --install >/dev/null
-    device place add "Office"
-    device frame add "Office" all 00:00 23:59 --name "Working hours"
-    device lock "Office"
     "$build/bin/zentrova" --home "$home" --screen "$size" >"$work/zentrova-$size.out" 2>&1 &
     pid=$!
     for _ in $(seq 1 300); do
@@ -49,6 +46,9 @@ for size in 240x320 480x640 640x480 240x240; do
         fi
         sleep 0.1
     done
+    device place add "Office"
+    device frame add "Office" all 00:00 23:59 --name "Working hours"
+    device lock "Office"
     device battery 60 --no-ac
     device signal -65 -110 -50
     device command 112   # refresh, as the button would
