@@ -818,7 +818,6 @@ void CWindowMain::OnDestroy() {
 void CWindowMain::OnActivate(bool active) {
     if (active) {
         _shown = 1;
-        ++_activations;
         if (QWidget* popup = GetDialogShowed()) {
             popup->activateWindow();
         }
