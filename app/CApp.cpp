@@ -84,7 +84,7 @@ int CApp::WinMain(uintptr_t hInstance, uintptr_t hPrevInstance, const std::strin
     try {
         if (!InitInstance()) {
             restoreCursor();
-            return 1;
+            return _startFailureCode;
         }
         restoreCursor();
         // Qt's loop dispatches the window messages; modeless dialogs get their keyboard handling

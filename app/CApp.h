@@ -57,8 +57,12 @@ class CApp : public IApplication {
   protected:
     CApp();
     void SetInitiated(bool initiated) { _initiated.store(initiated); }
+    // The exit code of a start-up that failed (1 unless the failure was already explained to the
+    // user and ends the program normally, 0).
+    void SetStartFailureCode(int code) { _startFailureCode = code; }
 
   private:
+    int _startFailureCode = 1;
     void ScheduleRelaunch();
 
     static std::atomic<CApp*> _me;

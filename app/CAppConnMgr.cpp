@@ -146,6 +146,11 @@ int CAppConnMgr::InitInstance() {
     // 5. The main window.
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
+    if (!result && _mainWindow->IsSkinMissing()) {
+        // The user has been told which skin file is missing or broken: the program ends normally.
+        SetStartFailureCode(0);
+        return 0;
+    }
     IMainPanel::Install(_mainWindow.get());
     // 6. Bluetooth, whose stack events go to the main window.
     _bt->Initialize();

@@ -225,7 +225,11 @@ int runApplication(const Options& o, platform::Services& services,
     bool offscreen = !hasDisplay();
     if (offscreen) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::printf("zentrova: no display found; running with Qt's offscreen platform\n");
+        std::printf(
+            "zentrova: no display found; running with Qt's offscreen platform\n"
+            "zentrova: to see the panel, start it with QT_QPA_PLATFORM=vnc:size=480x640:port=5900 and "
+            "connect\n"
+            "          a VNC viewer to localhost:5900 (another port: change 5900)\n");
         std::fflush(stdout);
     }
     int qargc = 1;

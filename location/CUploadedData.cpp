@@ -117,9 +117,11 @@ void CUploadedData::LocationChanged() {
         return;
     }
     int cell = ril->GetCellID();
-    if (cell == lastCell.load() && !forced.load()) {
+    // A forced upload (the test menu, the settings' test) counts for this one attempt.
+    if (cell == lastCell.load() && !forced.exchange(false)) {
         return;
     }
+    forced.store(false);
     lastCell.store(cell);
     CConnectionsMgr* connections = CConnectionsMgr::GetInstance();
     if (connections == nullptr || !connections->ConnectInternet()) {

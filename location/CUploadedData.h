@@ -48,6 +48,7 @@ class CUploadedData : public WorkerThread, public IStatusListener {
     int GetLastCell() const { return lastCell.load(); }
     int GetCounterUploadOK() const { return counterUploadOK.load(); }
     int GetCounterUploadKO() const { return counterUploadKO.load(); }
+    // A forced upload is sent even when the cell has not changed; the next attempt uses it up.
     bool IsForced() const { return forced.load(); }
     void SetForced(bool value) { forced.store(value); }
 

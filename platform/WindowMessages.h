@@ -11,9 +11,12 @@ using LPARAM = intptr_t;
 using LRESULT = intptr_t;
 
 inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_ACTIVATE = 0x0006;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_COPYDATA = 0x004A;
+inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;

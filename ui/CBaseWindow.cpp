@@ -2,10 +2,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QThread>
 #include <map>
 
 #include "platform/CWindowHandles.h"
+#include "ui/CButtonOwnDrawImage.h"
+#include "ui/CSkinMgr.h"
 #include "ui/CWindowMessageEvent.h"
 
 namespace {
@@ -89,6 +93,12 @@ LRESULT CBaseWindow::ProcessMsg(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_COMMAND:
             return OnCommand(wParam, lParam);
+        case WM_KEYUP:
+            OnKeyUp(static_cast<int>(wParam));
+            return 0;
+        case WM_ACTIVATE:
+            OnActivate((wParam & 0xFFFF) != 0);
+            return 0;
         default:
             return ProcessMsgChild(message, wParam, lParam);
     }
@@ -133,4 +143,181 @@ void CBaseWindow::customEvent(QEvent* event) {
     if (message->reply) {
         message->reply->set_value(result);
     }
+}
+
+void CBaseWindow::RegisterOwnerButton(CButtonOwnDrawImage* button) {
+    if (!button) {
+        return;
+    }
+    _buttons.push_back(button);
+    _buttonsById[button->GetId()] = button;
+}
+
+void CBaseWindow::OnEnterButton() {
+    for (CButtonOwnDrawImage* button : _buttons) {
+        if (button->hasFocus() && button->isEnabled()) {
+            button->click();
+            return;
+        }
+    }
+}
+
+void CBaseWindow::OnCreate() {
+    _orientation = kNoOrientation;
+}
+
+void CBaseWindow::OnSize(int width, int height) {
+    CSkinMgr::SetScreenSize(width, height);
+    CSkinMgr* skin = CSkinMgr::GetInstance();
+    skin->RefreshCaps();
+    if (height > width) {
+        _resolution = height == 640 ? 2 : 1;
+        _buttonWidth = 60;
+        _buttonHeight = 65;
+    } else if (width > height) {
+        _resolution = height == 480 ? 2 : 1;
+        _buttonWidth = height == 480 ? 60 : 40;
+        _buttonHeight = height == 480 ? 65 : 45;
+    } else {
+        _buttonWidth = 40;
+        _buttonHeight = 45;
+    }
+    const int orientation = skin->GetOrientation();
+    if (orientation == _orientation) {
+        return;
+    }
+    _orientation = orientation;
+    Reorder(1);
+    update();
+}
+
+void CBaseWindow::Reorder(int) {
+    ReorderShell();
+}
+
+void CBaseWindow::ReorderShell() {
+    const QRect client = ClientRect();
+    int baseline = client.bottom() + 1 - (_resolution == 2 ? 50 : 25);
+    int x = client.left();
+    CButtonOwnDrawImage* currentLocation = GetCurrentLocationButton();
+    for (CButtonOwnDrawImage* button : _buttons) {
+        const CRectConfig& skin = button->GetConfig().position;
+        if (button == currentLocation) {
+            // Its own place and size; where the skin gives none, the top of the panel.
+            const int w = skin.cx > 0 ? skin.cx : client.width();
+            const int h = skin.cy > 0 ? skin.cy : _buttonHeight * 2;
+            button->setGeometry(skin.x >= 0 ? skin.x : client.left(), skin.y >= 0 ? skin.y : client.top(), w,
+                                h);
+            continue;
+        }
+        const bool flow = button->GetReorder() != 0;
+        const int w = flow || skin.cx <= 0 ? _buttonWidth : skin.cx;
+        const int h = flow || skin.cy <= 0 ? _buttonHeight : skin.cy;
+        if (x > client.right() + 1 - _buttonWidth) {
+            baseline -= _buttonHeight;
+            x = client.left();
+        }
+        if (flow || skin.x < 0 || skin.y < 0) {
+            button->setGeometry(x, baseline - h, w, h);
+        } else {
+            button->setGeometry(skin.x, skin.y, w, h);
+        }
+        x += _buttonWidth;
+    }
+    _rowsTop = baseline - _buttonHeight;
+    ++_layouts;
+    ReorderShellChild();
+}
+
+void CBaseWindow::OnPaint(QPainter&) {}
+
+void CBaseWindow::MoveFocus(int step) {
+    const int n = static_cast<int>(_buttons.size());
+    if (n == 0) {
+        return;
+    }
+    int current = -1;
+    for (int i = 0; i < n; ++i) {
+        if (_buttons[static_cast<size_t>(i)]->hasFocus()) {
+            current = i;
+        }
+    }
+    int i = current < 0 ? (step > 0 ? -1 : n) : current;
+    for (int tries = 0; tries < n; ++tries) {
+        i = (i + step + n) % n;
+        CButtonOwnDrawImage* candidate = _buttons[static_cast<size_t>(i)];
+        if (candidate->isEnabled()) {
+            candidate->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void CBaseWindow::OnKeyUp(int key) {
+    switch (key) {
+        case kKeyDown:
+        case kKeyTab:
+        case kKeyRight:
+            MoveFocus(1);
+            break;
+        case kKeyUp:
+        case kKeyLeft:
+            MoveFocus(-1);
+            break;
+        case kKeyAction:
+            OnEnterButton();
+            break;
+        default:
+            break;
+    }
+}
+
+void CBaseWindow::OnActivate(bool) {}
+
+void CBaseWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    OnSize(width(), height());
+}
+
+void CBaseWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    OnPaint(painter);
+}
+
+void CBaseWindow::keyReleaseEvent(QKeyEvent* event) {
+    // The keypad's codes: arrows, tab and the action key.
+    int key = 0;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            key = kKeyLeft;
+            break;
+        case Qt::Key_Up:
+            key = kKeyUp;
+            break;
+        case Qt::Key_Right:
+            key = kKeyRight;
+            break;
+        case Qt::Key_Down:
+            key = kKeyDown;
+            break;
+        case Qt::Key_Tab:
+            key = kKeyTab;
+            break;
+        case Qt::Key_F6:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            key = kKeyAction;
+            break;
+        default:
+            QWidget::keyReleaseEvent(event);
+            return;
+    }
+    OnKeyUp(key);
+}
+
+void CBaseWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange) {
+        OnActivate(isActiveWindow());
+    }
+    QWidget::changeEvent(event);
 }

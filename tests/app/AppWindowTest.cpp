@@ -13,6 +13,7 @@
 #include "platform/CWindowHandles.h"
 #include "support/ChildProcess.h"
 #include "support/TempHome.h"
+#include "support/TestSkin.h"
 #include "ui/CQtApplication.h"
 #include "ui/CWindowMain.h"
 
@@ -54,6 +55,7 @@ class AppWindowTest : public ::testing::Test {
     AppWindowTest() {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         CInstaller(home.services().home()).Install();
+        test_skin::Install(home.services().home().programDir());
         static int argc = 1;
         static char name[] = "test";
         static char* argv[] = {name, nullptr};

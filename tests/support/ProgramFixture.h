@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/ChildProcess.h"
+#include "support/TestSkin.h"
 
 // A temporary home for the real programs: starts zentrova on it, runs zentrova-device against it,
 // and stops the program and removes the home at the end.
@@ -24,7 +25,8 @@ class ProgramFixture : public ::testing::Test {
         env = {{"ZENTROVA_HOME", home.string()},
                {"QT_QPA_PLATFORM", "offscreen"},
                {"ZENTROVA_BOX_ANSWER", "no"},
-               {"ZENTROVA_CLOCK_SPEED", clockSpeed}};
+               {"ZENTROVA_CLOCK_SPEED", clockSpeed},
+               {"ZENTROVA_RESOURCES", test_skin::ResourcesWithSkin(base).string()}};
     }
     ~ProgramFixture() override {
         program.reset();

@@ -1,0 +1,326 @@
+#include "ui/CSkinMgr.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "core/CBaseException.h"
+#include "core/CConfigurationZentrova.h"
+#include "core/CTextsMgr.h"
+#include "core/DebugTrace.h"
+#include "core/MemoryState.h"
+#include "core/MessageBoxes.h"
+#include "core/ProgramFolder.h"
+#include "core/SafeFormat.h"
+#include "ui/CBarConfigXML.h"
+#include "ui/CButtonOwnDrawImage.h"
+
+std::unique_ptr<CSkinMgr> CSkinMgr::_me;
+
+namespace {
+
+std::atomic<int> g_screenWidth{480};
+std::atomic<int> g_screenHeight{640};
+
+// The formatted window path is at most this long.
+constexpr size_t kMaxPathChars = 200;
+
+}  // namespace
+
+CSkinMgr* CSkinMgr::GetInstance() {
+    if (!_me) {
+        _me.reset(new CSkinMgr());
+    }
+    return _me.get();
+}
+
+void CSkinMgr::DestroyInstance() {
+    _me.reset();
+}
+
+void CSkinMgr::SetScreenSize(int width, int height) {
+    g_screenWidth.store(width);
+    g_screenHeight.store(height);
+}
+
+CSkinMgr::CSkinMgr() {
+    RefreshCaps();
+    _loaded = 0;
+}
+
+CSkinMgr::~CSkinMgr() = default;
+
+void CSkinMgr::RefreshCaps() {
+    const int width = g_screenWidth.load();
+    const int height = g_screenHeight.load();
+    _orientation = width > height ? kLandscape : (width < height ? kPortrait : kSquare);
+    if ((width == 240 && height == 320) || (width == 320 && height == 240)) {
+        _resolution = kResolutionQvga;
+    } else if (width == height) {
+        _resolution = kResolutionSquare;
+    } else if (width > 320 || height > 320) {
+        _resolution = kResolutionVga;
+    } else {
+        // A small screen that is neither square nor 240 x 320: the quarter-VGA skin is the
+        // nearest in size.
+        _resolution = kResolutionQvga;
+    }
+}
+
+const char* CSkinMgr::OrientationId(int orientation) {
+    switch (orientation) {
+        case kLandscape:
+            return "landscape";
+        case kSquare:
+            return "square";
+        default:
+            return "portrait";
+    }
+}
+
+const char* CSkinMgr::ResolutionId(int resolution) {
+    switch (resolution) {
+        case kResolutionSquare:
+            return "square";
+        case kResolutionQvga:
+            return "qvga";
+        default:
+            return "vga";
+    }
+}
+
+const char* CSkinMgr::ResolutionFolder(int resolution) {
+    return ResolutionId(resolution);
+}
+
+std::vector<int> CSkinMgr::OrientationsToRead(int orientation) {
+    if (orientation == kSquare) {
+        return {kSquare};
+    }
+    return {kPortrait, kLandscape};
+}
+
+std::string CSkinMgr::GetSkinPath() {
+    std::string directory;
+    return GetImageDirectory(directory) + "skin.xml";
+}
+
+std::string& CSkinMgr::GetImageDirectory(std::string& directory) {
+    std::string theme;
+    try {
+        CConfigurationZentrova::GetInstance()->GetStringParameter("theme", theme);
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "CSkinMgr: %s", e.GetMessageW());
+    }
+    directory = GetCurrentDirectory() + "/themes/" + theme + "/" + ResolutionFolder(_resolution) + "/";
+    return directory;
+}
+
+int CSkinMgr::Initialize() {
+    uint32_t memory = LogMemoryState("CSkinMgr::Initialize()", 0);
+    RefreshCaps();
+    const std::string path = GetSkinPath();
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        ErrorBox("%s", SafeSprintf(texts->GetText("ERROR LOCATING SKIN"), path));
+        return 0;
+    }
+    auto document = std::make_unique<pugi::xml_document>();
+    pugi::xml_parse_result result = document->load_file(path.c_str());
+    if (!result || !document->child("zentrova")) {
+        LogFormateado(1, "CSkinMgr: %s: %s at %d", path, result.description(),
+                      static_cast<int>(result.offset));
+        ErrorBox("%s", SafeSprintf(texts->GetText("ERROR READING SKIN"), path));
+        return 0;
+    }
+    _document = std::move(document);
+    _loaded = 1;
+    // The version check reports the screen class the program runs in.
+    try {
+        CConfigurationZentrova::GetInstance()->SetRegistryParameter("resolution", ResolutionId(_resolution));
+    } catch (const CBaseException& e) {
+        LogFormateado(1, "CSkinMgr: %s", e.GetMessageW());
+    }
+    CButtonOwnDrawImage::FillCache();
+    LogMemoryState("CSkinMgr::-Initialize()", memory);
+    return 1;
+}
+
+void CSkinMgr::UnloadXML() {
+    LogFormateado(1, "CSkinMgr::UnloadXML()");
+    _document.reset();
+    _loaded = 0;
+    LogFormateado(1, "CSkinMgr::-UnloadXML()");
+}
+
+void CSkinMgr::SetResolutionAndOrientation(std::string& path, int orientation) {
+    if (orientation < 0) {
+        orientation = _orientation;
+    }
+    path = SafeSprintf("/zentrova/resolution[@id='%s']/orientation[@id='%s']", ResolutionId(_resolution),
+                       OrientationId(orientation));
+    if (path.size() > kMaxPathChars) {
+        path.resize(kMaxPathChars);
+    }
+}
+
+pugi::xml_node CSkinMgr::Select(pugi::xml_node node, const char* path) {
+    if (!node) {
+        return {};
+    }
+    try {
+        return node.select_node(path).node();
+    } catch (const pugi::xpath_exception& e) {
+        LogFormateado(1, "CSkinMgr: bad path %s: %s", path, e.what());
+        return {};
+    }
+}
+
+pugi::xml_node CSkinMgr::GetWindowConfig(int orientation) {
+    if (!_document) {
+        return {};
+    }
+    std::string path;
+    SetResolutionAndOrientation(path, orientation);
+    return Select(*_document, path.c_str());
+}
+
+pugi::xml_node CSkinMgr::GetWindowConfig() {
+    return GetWindowConfig(_orientation);
+}
+
+// Ids come from the program, never from outside, but a quote in one would end the predicate: such
+// an id finds nothing.
+static bool isPlainId(const std::string& id) {
+    return id.find('\'') == std::string::npos;
+}
+
+pugi::xml_node CSkinMgr::GetButtonConfig(const std::string& id, int orientation) {
+    pugi::xml_node window = GetWindowConfig(orientation);
+    if (!window || !isPlainId(id)) {
+        return {};
+    }
+    return Select(window, ("./button[@id='" + id + "']").c_str());
+}
+
+pugi::xml_node CSkinMgr::GetButtonConfig(const std::string& id) {
+    return GetButtonConfig(id, _orientation);
+}
+
+void CSkinMgr::LoadBarConfig(CBarConfigXML* bar, const std::string& id, int orientation) {
+    if (!bar) {
+        return;
+    }
+    pugi::xml_node window = GetWindowConfig(orientation);
+    pugi::xml_node element;
+    if (window && isPlainId(id)) {
+        element = Select(window, ("./bar[@id='" + id + "']").c_str());
+    }
+    bar->Initialize(element, id);
+}
+
+void CSkinMgr::LoadBarConfig(CBarConfigXML* bar, const std::string& id) {
+    LoadBarConfig(bar, id, _orientation);
+}
+
+int CSkinMgr::ReadNumber(const char* text) {
+    if (!text) {
+        return 0;
+    }
+    errno = 0;
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (end == text) {
+        return 0;
+    }
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+static void readOptional(pugi::xml_node node, const char* name, int& into) {
+    if (pugi::xml_attribute a = node.attribute(name)) {
+        into = CSkinMgr::ReadNumber(a.value());
+    }
+}
+
+void CSkinMgr::FillPosition(CRectConfig* rect, pugi::xml_node node) {
+    if (!rect || !node) {
+        return;
+    }
+    readOptional(node, "x", rect->x);
+    readOptional(node, "y", rect->y);
+    readOptional(node, "cx", rect->cx);
+    readOptional(node, "cy", rect->cy);
+}
+
+void CSkinMgr::FillRGB(CRGBConfig* rgb, pugi::xml_node node) {
+    if (!rgb || !node) {
+        return;
+    }
+    pugi::xml_attribute r = node.attribute("r");
+    pugi::xml_attribute g = node.attribute("g");
+    pugi::xml_attribute b = node.attribute("b");
+    // A colour needs all three components; components outside 0-255 are brought into range.
+    if (!r || !g || !b) {
+        return;
+    }
+    auto component = [](pugi::xml_attribute a) { return std::clamp(ReadNumber(a.value()), 0, 255); };
+    rgb->r = component(r);
+    rgb->g = component(g);
+    rgb->b = component(b);
+}
+
+void CSkinMgr::FillFont(CFontConfig* font, pugi::xml_node node) {
+    if (!font || !node) {
+        return;
+    }
+    if (pugi::xml_attribute a = node.attribute("family")) {
+        font->family = a.value();
+    }
+    readOptional(node, "fontsize", font->fontSize);
+    readOptional(node, "fontbold", font->weight);
+    FillRGB(&font->color, Select(node, "./rgb"));
+}
+
+void CSkinMgr::FillImage(CImageConfig* image, pugi::xml_node node) {
+    if (!image || !node) {
+        return;
+    }
+    std::string file = node.child_value();
+    const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+    file.erase(file.begin(), std::find_if_not(file.begin(), file.end(), blank));
+    file.erase(std::find_if_not(file.rbegin(), file.rend(), blank).base(), file.end());
+    image->file = file;
+    FillPosition(&image->rect, node);
+    FillRGB(&image->color, node);
+}
+
+void CSkinMgr::FillText(CDownTextConfig* text, pugi::xml_node node) {
+    if (!text || !node) {
+        return;
+    }
+    FillPosition(&text->position, Select(node, "./position"));
+    FillFont(&text->font, Select(node, "./font"));
+}
+
+void CSkinMgr::FillButtonText(CButtonTextConfig* text, pugi::xml_node node) {
+    if (!text || !node) {
+        return;
+    }
+    if (pugi::xml_attribute a = node.attribute("id")) {
+        text->id = a.value();
+    }
+    FillPosition(&text->position, Select(node, "./position"));
+    FillFont(&text->font, Select(node, "./font"));
+}
