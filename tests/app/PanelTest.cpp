@@ -136,7 +136,7 @@ class PanelTest : public ::testing::Test {
     PanelTest() {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         CInstaller(home.services().home()).Install();
-        test_skin::Install(home.services().home().programDir());
+        test_skin::Install(home.services().home().programDir(), true);
         CSkinMgr::DestroyInstance();
         CButtonOwnDrawImage::ClearBitmapList();
         static int argc = 1;

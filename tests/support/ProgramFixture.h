@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/ChildProcess.h"
@@ -30,7 +31,17 @@ class ProgramFixture : public ::testing::Test {
     }
     ~ProgramFixture() override {
         program.reset();
-        std::filesystem::remove_all(base);
+        // A runner the program handed its pending wake-ups to may still write into the home for
+        // a moment; it ends once it sees the home gone. Removing again until nothing is left
+        // waits for it, and never throws out of the destructor.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::error_code error;
+            std::filesystem::remove_all(base, error);
+            if (!std::filesystem::exists(base, error)) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
 
     // Starts zentrova and waits until it has started up.

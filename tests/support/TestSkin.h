@@ -11,12 +11,15 @@ inline std::filesystem::path Folder() {
     return std::filesystem::path(ZENTROVA_TEST_DATA) / "skins" / "default";
 }
 
-// Copies the test skin into `programDir`/themes/default for each class that has no skin there.
-inline void Install(const std::filesystem::path& programDir) {
+// Copies the test skin into `programDir`/themes/default for each class that has no skin there,
+// or, with `replace`, in place of the installed one (tests that check the test skin's pixels).
+inline void Install(const std::filesystem::path& programDir, bool replace = false) {
     namespace fs = std::filesystem;
     for (const char* resolution : {"vga", "qvga", "square"}) {
         const fs::path target = programDir / "themes" / "default" / resolution;
-        if (fs::exists(target / "skin.xml")) {
+        if (replace) {
+            fs::remove_all(target);
+        } else if (fs::exists(target / "skin.xml")) {
             continue;
         }
         fs::create_directories(target);

@@ -140,6 +140,7 @@ TEST_F(SkinTest, AMissingOrBrokenSkinIsReportedWithItsPath) {
     CTextsMgr* texts = CTextsMgr::GetInstance();
     CSkinMgr::SetScreenSize(240, 320);
     const std::string path = (skinFolder("qvga") / "skin.xml").string();
+    std::filesystem::remove(path);  // the installed theme's, if any
     EXPECT_EQ(CSkinMgr::GetInstance()->Initialize(), 0);
     test_skin::Install(home.services().home().programDir());
     std::string whole;
