@@ -5,7 +5,9 @@
 #include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
 #include "core/DeviceId.h"
+#include "core/OwnerName.h"
 #include "core/SafeFormat.h"
+#include "core/TextBuffer.h"
 #include "location/CRilMgr.h"
 #include "managers/CConnectionsMgr.h"
 #include "managers/CGPSMgr.h"
@@ -24,9 +26,7 @@ namespace {
 constexpr const char* kPhoneStateKey = "System\\State\\Phone";
 constexpr const char* kOperatorValue = "Current Operator Name";
 constexpr size_t kOperatorChars = 100;
-constexpr const char* kOwnerKey = "ControlPanel\\Owner";
-constexpr const char* kOwnerValue = "Name";
-constexpr size_t kOwnerChars = 99;
+constexpr size_t kOwnerChars = 100;
 
 bool Switch(const char* name) {
     return CConfigurationZentrova::GetLongOr(name, 0) != 0;
@@ -61,7 +61,7 @@ bool ReadRegistryText(platform::RegRoot root, const char* key, const char* name,
     if (platform::Services::get().registry().getString(root, key, name, value) != platform::ERROR_SUCCESS) {
         return false;
     }
-    out = Cut(value, chars);
+    out = FitBuffer(value, chars + 1);
     return true;
 }
 
@@ -180,8 +180,7 @@ std::string CUploadedData::BuildAddress() {
                                                       kOperatorValue, kOperatorChars, text)) {
         fields.push_back(Field("operator", text));
     }
-    if (Switch("upload_owner") &&
-        ReadRegistryText(platform::RegRoot::CurrentUser, kOwnerKey, kOwnerValue, kOwnerChars, text)) {
+    if (Switch("upload_owner") && ReadOwnerName(kOwnerChars, text)) {
         fields.push_back(Field("user", text));
     }
     if (Switch("upload_profile") && ril != nullptr) {

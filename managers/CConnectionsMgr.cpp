@@ -12,6 +12,7 @@
 #include "core/DebugTrace.h"
 #include "core/IMainPanel.h"
 #include "core/MessageBoxes.h"
+#include "core/OwnerName.h"
 #include "core/SafeFormat.h"
 #include "core/TextBuffer.h"
 #include "core/Utf16.h"
@@ -882,29 +883,8 @@ void CConnectionsMgr::WaitVersionCheck() {
 }
 
 std::string CConnectionsMgr::OwnerName() {
-    platform::RegValue value;
-    if (platform::Services::get().registry().getValue(platform::RegRoot::CurrentUser, kOwnerKey, kOwnerValue,
-                                                      value) != platform::ERROR_SUCCESS) {
-        return std::string();
-    }
     std::string name;
-    if (value.type == platform::RegType::Sz) {
-        name.assign(value.data.begin(), value.data.end());
-    } else if (value.type == platform::RegType::Binary) {
-        // The owner record starts with the name, UTF-16 up to its terminator.
-        std::string bytes(value.data.begin(), value.data.end());
-        for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
-            if (bytes[at] == '\0' && bytes[at + 1] == '\0') {
-                bytes.resize(at);
-                break;
-            }
-        }
-        name = Utf16LeToUtf8(bytes);
-    }
-    if (auto zero = name.find('\0'); zero != std::string::npos) {
-        name.resize(zero);
-    }
-    return FitBuffer(name, kMaxOwnerName);
+    return ReadOwnerName(kMaxOwnerName, name) ? name : std::string();
 }
 
 std::string CConnectionsMgr::BuildVersionUrl() {

@@ -52,8 +52,6 @@ class CConnectionsMgr : public CMgr, public IStatusListener {
     // A message of the update server waits this long (phone milliseconds) before it is shown.
     static constexpr uint32_t kMessageDelayMs = 2000;
     static constexpr size_t kMaxOwnerName = 200;
-    static constexpr const char* kOwnerKey = "ControlPanel\\Owner";
-    static constexpr const char* kOwnerValue = "Owner";
 
     CConnectionsMgr();
     ~CConnectionsMgr() override;

@@ -37,7 +37,7 @@ TEST_F(UploadTest, OneUploadPerCellChangeWithEveryFieldEncoded) {
         setting(name, "dword", "0");
     }
     ok({"reg", "set", "HKLM\\System\\State\\Phone", "Current Operator Name", "sz", "Mobi & Co"});
-    ok({"reg", "set", "HKCU\\ControlPanel\\Owner", "Name", "sz", "Ana María"});
+    ok({"reg", "set", "HKCU\\ControlPanel\\Owner", "Owner", "sz", "Ana María"});
     startProgram();
     // One attempt at start, for the cell the phone is in.
     ASSERT_TRUE(WaitUntil([&] { return server.requests().size() == 1; }, std::chrono::seconds(30))) << log();

@@ -187,8 +187,8 @@ TEST_F(ConnectionsMgrTest, UpdateCheckAsksWithEncodedFieldsAndStoresOnlyARealAns
     HttpServer server(home.root());
     config->SetRegistryParameter("url_update", server.url() + "/");
     config->SetRegistryParameter("current_version", "1.0 beta");
-    home.services().registry().setString(platform::RegRoot::CurrentUser, CConnectionsMgr::kOwnerKey,
-                                         CConnectionsMgr::kOwnerValue, "Jürgen & Co=1");
+    home.services().registry().setString(platform::RegRoot::CurrentUser, "ControlPanel\\Owner", "Owner",
+                                         "Jürgen & Co=1");
     CConnectionsMgr mgr;
     mgr.SetVersionTimeoutMs(500);
 
