@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 build=build
 opts=()
 case "${ZENTROVA_SANITIZE:-}" in
-    thread) build=build-tsan; opts=(-DZENTROVA_TSAN=ON -DZENTROVA_BENCH=OFF) ;;
+    thread) build=build-tsan; opts=(-DZENTROVA_TSAN=ON -DZENTROVA_BENCH=OFF)
+            export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp ${TSAN_OPTIONS:-}" ;;
     address) build=build-asan; opts=(-DZENTROVA_ASAN=ON -DZENTROVA_BENCH=OFF) ;;
     "") ;;
     *) echo "ZENTROVA_SANITIZE must be thread or address" >&2; exit 2 ;;
