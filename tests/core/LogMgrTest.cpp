@@ -251,6 +251,14 @@ TEST_F(LogMgrTest, AWriteThatWouldPassTheMaximumSizeMovesTheFileToItsBackupFirst
     EXPECT_EQ(fs::file_size(logPath()), lineBytes);
     EXPECT_EQ(mgr->GetFileSize(), lineBytes);
     EXPECT_EQ(mgr->GetCount(), static_cast<int>(fits + 1));
+    // A second rotation moves the second full file, not the first, to the backup.
+    for (size_t i = 1; i < fits; ++i) {
+        mgr->LogAsync(makeEvent("ab", "cd"));
+    }
+    std::string second = readFile(logPath());
+    mgr->LogAsync(makeEvent("ab", "cd"));
+    EXPECT_EQ(readFile(backupPath()), second);
+    EXPECT_EQ(fs::file_size(logPath()), lineBytes);
 }
 
 TEST_F(LogMgrTest, AnEmptyPathBecomesLogTxtInTheProgramFolderAndIsStoredBack) {
