@@ -1,5 +1,7 @@
 #include "ui/CWindowMain.h"
 
+#include <fmt/format.h>
+
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
@@ -1729,6 +1731,8 @@ std::string CWindowMain::DescribeState() const {
     out += "timer_lines_refused=" + std::to_string(_timerLinesRefused.load()) + "\n";
     out += "last_copydata_bytes=" + std::to_string(_lastCopyDataBytes.load()) + "\n";
     out += "paints=" + std::to_string(_OnPaintExecuted.load()) + "\n";
+    out += "paint_longest_ms=" + fmt::format("{:.3f}", _OnPaintMajorTimeExecution.load()) + "\n";
+    out += "paint_shortest_ms=" + fmt::format("{:.3f}", _OnPaintMinorTimeExecution.load()) + "\n";
     std::lock_guard lock(_lock);
     out += "time_listeners=" + std::to_string(_timeListeners.size()) + "\n";
     out += "shown_place=" + _placeName + "\n";
