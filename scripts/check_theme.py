@@ -101,7 +101,8 @@ def flow_slots(orient, width, height):
         bw, bh = (60, 65) if high else (40, 45)
     else:
         bw, bh, high = 40, 45, False
-    baseline, x, slots = height - (50 if high else 25), 0, {}
+    # The soft-key bar (26 px) takes the bottom of the screen; rows are counted from above it.
+    baseline, x, slots = height - 26 - (50 if high else 25), 0, {}
     for bid in FLOW:
         if x > width - bw:
             baseline -= bh
