@@ -108,7 +108,8 @@ std::string CUploadedData::FrameName() {
 
 void CUploadedData::LocationChanged() {
     CRilMgr* ril = CRilMgr::GetInstance();
-    if (!Switch("upload_enabled") || ril == nullptr || ril->GetCellID() < 1) {
+    const int cell = ril != nullptr ? ril->GetCellID() : 0;
+    if (!Switch("upload_enabled") || cell < 1) {
         return;
     }
     CMgr* phone = CMgr::GetMgr(CMgr::MGR_PHONE);
@@ -116,7 +117,6 @@ void CUploadedData::LocationChanged() {
         LogFormateado(2, "The phone was off. Dont upload data");
         return;
     }
-    int cell = ril->GetCellID();
     // A forced upload (the test menu, the settings' test) counts for this one attempt.
     if (cell == lastCell.load() && !forced.exchange(false)) {
         return;

@@ -141,9 +141,15 @@ int CSkinMgr::Initialize() {
     }
     _document = std::move(document);
     _loaded = 1;
-    // The version check reports the screen class the program runs in.
+    // The version check reports the screen class the program runs in. Written only when it
+    // changed: a start on the same screen writes nothing.
     try {
-        CConfigurationZentrova::GetInstance()->SetRegistryParameter("resolution", ResolutionId(_resolution));
+        CConfigurationZentrova* config = CConfigurationZentrova::GetInstance();
+        std::string stored;
+        const std::string current = ResolutionId(_resolution);
+        if (config->GetStringParameter("resolution", stored) != current) {
+            config->SetRegistryParameter("resolution", current);
+        }
     } catch (const CBaseException& e) {
         LogFormateado(1, "CSkinMgr: %s", e.GetMessageW());
     }
