@@ -55,13 +55,14 @@ std::string Field(const std::string& name, const std::string& value) {
     return field;
 }
 
-bool ReadRegistryText(platform::RegRoot root, const char* key, const char* name, size_t chars,
-                      std::string& out) {
+// The operator's name as the phone publishes it, at most kOperatorChars characters.
+bool ReadOperatorName(std::string& out) {
     std::string value;
-    if (platform::Services::get().registry().getString(root, key, name, value) != platform::ERROR_SUCCESS) {
+    if (platform::Services::get().registry().getString(platform::RegRoot::LocalMachine, kPhoneStateKey,
+                                                       kOperatorValue, value) != platform::ERROR_SUCCESS) {
         return false;
     }
-    out = FitBuffer(value, chars + 1);
+    out = FitBuffer(value, kOperatorChars + 1);
     return true;
 }
 
@@ -176,8 +177,7 @@ std::string CUploadedData::BuildAddress() {
                          Field("lac", std::to_string(ril->GetAreaCode())));
     }
     std::string text;
-    if (Switch("upload_operator") && ReadRegistryText(platform::RegRoot::LocalMachine, kPhoneStateKey,
-                                                      kOperatorValue, kOperatorChars, text)) {
+    if (Switch("upload_operator") && ReadOperatorName(text)) {
         fields.push_back(Field("operator", text));
     }
     if (Switch("upload_owner") && ReadOwnerName(kOwnerChars, text)) {
