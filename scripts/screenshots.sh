@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes PNG screenshots of the main window at 240x320, 480x640, 640x480 and 240x240 into
-# docs/screenshots/, with the simulated phone in a typical state: a place and its time frame,
-# battery at 60 %, a good signal. Each size runs on a fresh temporary home, offscreen. The shipped
+# docs/screenshots/, with the simulated phone in a typical state: a place found by its location
+# area and its time frame, battery at 60 %, a good signal; then the Wi-Fi button's popup and the
+# time-limit popup over it, as a user opens them. Each size runs on a fresh temporary home, offscreen. The shipped
 # theme is used where it has a skin for the size, else the test skin of tests/data/skins.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,12 +49,32 @@ for size in 240x320 480x640 640x480 240x240; do
     done
     device place add "Office"
     device frame add "Office" all 00:00 23:59 --name "Working hours"
-    device lock "Office"
+    device cell assign 1001 "Office"
+    device cell 1001 101
     device battery 60 --no-ac
     device signal -65 -110 -50
     device command 112   # refresh, as the button would
     sleep 1
     device screenshot "$out/main_window_$size.png"
+    # Wait for a popup of the given class to be open.
+    popup() {
+        for _ in $(seq 1 100); do
+            if "$build/bin/zentrova-device" --home "$home" app 2>/dev/null | grep -qx "popup=$1"; then
+                return 0
+            fi
+            sleep 0.1
+        done
+        echo "no popup $1 at $size" >&2
+        return 1
+    }
+    device click 105     # the Wi-Fi button
+    popup "Options Window"
+    device screenshot "$out/popup_wifi_$size.png"
+    device click 1       # on: asks for how long
+    popup "Options Window limit"
+    device screenshot "$out/popup_time_limit_$size.png"
+    device click 109
+    echo "wrote docs/screenshots/popup_wifi_$size.png and popup_time_limit_$size.png"
     kill "$pid"
     wait "$pid" 2>/dev/null || true
     pid=

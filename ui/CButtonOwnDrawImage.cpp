@@ -1,9 +1,15 @@
 #include "ui/CButtonOwnDrawImage.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <set>
 
+#include "core/CBaseException.h"
+#include "core/CTextsMgr.h"
+#include "core/DebugTrace.h"
+#include "ui/CBitmapContainer.h"
 #include "managers/CMgr.h"
 #include "platform/CWindowHandles.h"
 #include "ui/CBaseWindow.h"
@@ -14,7 +20,13 @@ namespace {
 std::mutex g_cacheLock;  // both caches below
 std::map<std::string, CButtonOwnDrawImage::ConfigSet> g_configCache;
 std::map<std::string, QImage> g_images;
-std::map<std::tuple<std::string, int, int>, QImage> g_scaledImages;
+std::set<CBitmapContainer> g_scaledImages;
+std::map<std::string, QImage> g_keyedImages;  // by name and transparent colour
+int g_loaded = 0;                             // images read from disk
+
+QColor toColor(const CRGBConfig& c) {
+    return QColor(std::clamp(c.r, 0, 255), std::clamp(c.g, 0, 255), std::clamp(c.b, 0, 255));
+}
 
 int flag(pugi::xml_node element, const char* name, int current) {
     pugi::xml_attribute a = element.attribute(name);
@@ -114,16 +126,184 @@ void CButtonOwnDrawImage::StatusChanged(int, int mgrId, int) {
     if (!_mgr || mgrId != _mgr->GetMgrId()) {
         return;
     }
-    _status = _mgr->GetStatus();
+    const int status = _mgr->GetStatus();
+    const int previous = _status.exchange(status);
     ++_repaintsRequested;
     // Enabling and painting happen on the window's thread; Qt drops the call when the button is gone.
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            setEnabled(_status.load() != -1);
+        [this, status, previous] {
+            if (status == -1) {
+                setEnabled(false);
+            } else if (previous == -1 || !isEnabled()) {
+                setEnabled(true);
+            }
+            StatusChangedChild();
             update();
         },
         Qt::QueuedConnection);
+}
+
+void CButtonOwnDrawImage::Create() {
+    try {
+        for (const std::string* file : {&_defaults.off, &_defaults.on, &_defaults.disabled, &_defaults.overlay}) {
+            LoadForCreate(*file);
+        }
+        const CXMLConfig& config = GetConfig();
+        for (const CImageConfig* image : {&config.offUnpressed, &config.offPressed, &config.onUnpressed,
+                                          &config.disabled, &config.overlay, &config.onPressed}) {
+            LoadForCreate(image->file);
+        }
+        CreateChild();
+    } catch (const CBaseException&) {
+        LogFormateado(1, "Error al invocar en CButtonOwnDrawImage::Create()");
+        throw;
+    }
+    if (!_parent) {
+        throw CBaseException(CTextsMgr::GetInstance()->GetText("ERROR REGISTERING BUTTON"));
+    }
+    _parent->RegisterOwnerButton(this);
+}
+
+void CButtonOwnDrawImage::LoadForCreate(const std::string& file) {
+    if (!file.empty() && GetBitmap(file).isNull()) {
+        throw CBaseException(CTextsMgr::GetInstance()->GetText("ERROR LOADING") + " " + file);
+    }
+}
+
+CButtonOwnDrawImage::Bitmap CButtonOwnDrawImage::ImageOf(const CImageConfig& record, const std::string& defaultFile) {
+    Bitmap bitmap;
+    bitmap.record = record;
+    bitmap.file = record.file.empty() ? defaultFile : record.file;
+    bitmap.image = GetBitmap(bitmap.file);
+    return bitmap;
+}
+
+CButtonOwnDrawImage::Bitmap CButtonOwnDrawImage::ImageForKind(ImageKind kind) {
+    const CXMLConfig& config = GetConfig();
+    switch (kind) {
+        case kOffUnpressed:
+            return ImageOf(config.offUnpressed, _defaults.off);
+        case kOffPressed:
+            return ImageOf(config.offPressed, _defaults.off);
+        case kOnUnpressed:
+            return ImageOf(config.onUnpressed, _defaults.on);
+        case kOnPressed:
+            return ImageOf(config.onPressed, _defaults.on);
+        case kOverlay:
+            return ImageOf(config.overlay, _defaults.overlay);
+        case kDisabled:
+        default:
+            return ImageOf(config.disabled, _defaults.disabled);
+    }
+}
+
+CButtonOwnDrawImage::Bitmap CButtonOwnDrawImage::GetCurrentBitmapWithStatusFixed(int status, bool pressed) {
+    if (status == -1 || status == -2) {
+        return ImageForKind(kDisabled);
+    }
+    return OnOrOff(status != 0, pressed);
+}
+
+void CButtonOwnDrawImage::GetTextStatus(std::string& text) {
+    const int status = GetStatus();
+    text = status == -1 || status == -2 ? CTextsMgr::GetInstance()->GetText("DISABLED") : std::string();
+}
+
+void CButtonOwnDrawImage::paintEvent(QPaintEvent*) {
+    ++_paints;
+    QPainter painter(this);
+    Draw(painter);
+}
+
+void CButtonOwnDrawImage::DrawFrame(QPainter& painter) {
+    const CXMLConfig& config = GetConfig();
+    const bool focused = hasFocus();
+    const bool pressed = isDown();
+    QPen pen;
+    QBrush brush = Qt::NoBrush;
+    if (config.focusedPressed.borderWidth >= 0) {
+        const CXMLConfig::Style& style = focused ? (pressed ? config.focusedPressed : config.focusedUnpressed)
+                                                 : (pressed ? config.notFocusedPressed : config.notFocusedUnpressed);
+        // A width of 0 is the thinnest line, as the phone's pens draw it.
+        pen = style.borderColor.IsSet() ? QPen(toColor(style.borderColor), std::max(style.borderWidth, 1))
+                                        : QPen(Qt::NoPen);
+        if (style.brushColor.IsSet()) {
+            brush = QBrush(toColor(style.brushColor));
+        }
+    } else {
+        pen = focused ? QPen(QColor(29, 185, 226), 3) : QPen(QColor(100, 100, 200), 1);
+        if (!config.transparent) {
+            // The default look of an opaque button: light, darker while pressed.
+            brush = QBrush(pressed ? (focused ? QColor(100, 100, 150) : QColor(150, 150, 255)) : QColor(200, 255, 255));
+        }
+    }
+    painter.setBrush(brush);
+    painter.setPen(Qt::NoPen);
+    painter.drawRect(rect());
+    if (config.border && pen.style() != Qt::NoPen) {
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        const int inset = pen.width() / 2;
+        painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+    }
+}
+
+void CButtonOwnDrawImage::DrawImage(QPainter& painter, const QRect& area, const Bitmap& bitmap, bool transparent) {
+    if (bitmap.image.isNull()) {
+        return;
+    }
+    const CRectConfig& r = bitmap.record.rect;
+    QSize size = r.cx > 0 && r.cy > 0 ? QSize(r.cx, r.cy) : bitmap.image.size();
+    size = size.boundedTo(area.size());
+    const int x = r.x >= 0 ? r.x : (area.width() - size.width()) / 2;
+    const int y = r.y >= 0 ? r.y : (area.height() - size.height()) / 2;
+    const QRect target(area.left() + x, area.top() + y, size.width(), size.height());
+    const CRGBConfig& key = bitmap.record.color;
+    if (transparent && key.IsSet()) {
+        painter.drawImage(target, GetKeyedBitmap(bitmap.file, key.r, key.g, key.b));
+    } else {
+        painter.drawImage(target, GetBitmap(bitmap.file, size.width(), size.height()));
+    }
+}
+
+void CButtonOwnDrawImage::WriteUpperStatus(QPainter& painter, const QRect& button, const CDownTextConfig& topText,
+                                           const std::string& text, Qt::Alignment align) {
+    if (text.empty()) {
+        return;
+    }
+    const CFontConfig& f = topText.font;
+    QFont font(f.IsSet() ? QString::fromStdString(f.family) : QStringLiteral("Tahoma"));
+    font.setPixelSize(f.fontSize > 0 ? f.fontSize : 10);
+    font.setBold(f.weight < 0 ? true : f.weight >= 600);
+    painter.setFont(font);
+    painter.setPen(f.color.IsSet() ? toColor(f.color) : QColor(Qt::black));
+    const CRectConfig& p = topText.position;
+    QRect area(button.left() + std::max(p.x, 0), button.top() + std::max(p.y, 0),
+               p.cx > 0 ? p.cx : button.width(), p.cy > 0 ? p.cy : font.pixelSize() + 4);
+    const QString shown = painter.fontMetrics().elidedText(QString::fromStdString(text), Qt::ElideRight, area.width());
+    painter.drawText(area, align, shown);
+}
+
+void CButtonOwnDrawImage::Draw(QPainter& painter) {
+    const CXMLConfig& config = GetConfig();
+    DrawFrame(painter);
+    DrawImage(painter, rect(), GetCurrentBitmap(isDown()), config.transparent != 0);
+    if (hasFocus()) {
+        Bitmap overlay = ImageForKind(kOverlay);
+        DrawImage(painter, rect(), overlay, true);
+    }
+    std::string status;
+    GetTextStatus(status);
+    WriteUpperStatus(painter, rect(), config.topText, status);
+    if (config.text && !_caption.empty()) {
+        QFont font(config.font.IsSet() ? QString::fromStdString(config.font.family) : QStringLiteral("Tahoma"));
+        font.setPixelSize(config.font.fontSize > 0 ? config.font.fontSize : 10);
+        painter.setFont(font);
+        painter.setPen(config.font.color.IsSet() ? toColor(config.font.color) : QColor(Qt::black));
+        painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignBottom, QString::fromStdString(_caption));
+    }
 }
 
 CButtonOwnDrawImage::CXMLConfig& CButtonOwnDrawImage::GetConfig() {
@@ -132,26 +312,29 @@ CButtonOwnDrawImage::CXMLConfig& CButtonOwnDrawImage::GetConfig() {
 }
 
 void CButtonOwnDrawImage::GetConfigFromXML() {
-    if (const ConfigSet* cached = GetCachedConfig(_skinId)) {
+    const ConfigSet* cached = _useCache ? GetCachedConfig(_skinId) : nullptr;
+    CSkinMgr* skin = CSkinMgr::GetInstance();
+    if (!cached && !skin->GetStatusXML()) {
+        // The skin was read and released already: the cache is all there is.
+        cached = GetCachedConfig(_skinId);
+    }
+    if (cached) {
         for (size_t i = 0; i < _config.size(); ++i) {
-            const int transparent = _config[i].transparent;
-            _config[i] = (*cached)[i];
             if ((*cached)[i].orientation < 0) {
-                // Not in the skin for that orientation: the constructor's values stay.
-                _config[i].orientation = static_cast<int>(i);
-                _config[i].transparent = transparent;
+                continue;  // not in the skin for that orientation: the constructor's values stay
             }
+            _config[i] = (*cached)[i];
         }
         return;
     }
-    CSkinMgr* skin = CSkinMgr::GetInstance();
     for (int orientation : CSkinMgr::OrientationsToRead(skin->GetOrientation())) {
         FillConfig(&_config[static_cast<size_t>(orientation)], skin->GetButtonConfig(_skinId, orientation),
-                   orientation);
+                   orientation, this);
     }
 }
 
-void CButtonOwnDrawImage::FillConfig(CXMLConfig* config, pugi::xml_node element, int orientation) {
+void CButtonOwnDrawImage::FillConfig(CXMLConfig* config, pugi::xml_node element, int orientation,
+                                     CButtonOwnDrawImage* button) {
     if (!config || !element) {
         return;
     }
@@ -174,6 +357,9 @@ void CButtonOwnDrawImage::FillConfig(CXMLConfig* config, pugi::xml_node element,
     config->text = flag(element, "text", config->text);
     config->autolocate = flag(element, "autolocate", config->autolocate);
     config->transparent = flag(element, "transparent", config->transparent);
+    if (button) {
+        button->GetConfigFromXMLChild(element, orientation);
+    }
 }
 
 void CButtonOwnDrawImage::FillCache() {
@@ -222,76 +408,66 @@ QImage CButtonOwnDrawImage::GetBitmap(const std::string& name) {
         return {};
     }
     std::lock_guard lock(g_cacheLock);
+    ++g_loaded;
     return g_images.emplace(name, image).first->second;
 }
 
 QImage CButtonOwnDrawImage::GetBitmap(const std::string& name, int cx, int cy) {
-    auto key = std::make_tuple(name, cx, cy);
+    CBitmapContainer wanted(name, cx, cy);
     {
         std::lock_guard lock(g_cacheLock);
-        if (auto it = g_scaledImages.find(key); it != g_scaledImages.end()) {
-            return it->second;
+        if (auto it = g_scaledImages.find(wanted); it != g_scaledImages.end()) {
+            return it->GetBitmap();
         }
     }
     QImage image = GetBitmap(name);
     if (image.isNull() || cx <= 0 || cy <= 0 || (image.width() == cx && image.height() == cy)) {
-        return image;
+        return image;  // nothing to scale: nothing kept
     }
-    QImage scaled = image.scaled(cx, cy, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QImage scaled = image.scaled(cx, cy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     std::lock_guard lock(g_cacheLock);
-    return g_scaledImages.emplace(key, scaled).first->second;
+    return g_scaledImages.emplace(name, cx, cy, scaled).first->GetBitmap();
+}
+
+QImage CButtonOwnDrawImage::GetKeyedBitmap(const std::string& name, int r, int g, int b) {
+    const std::string key = name + "#" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b);
+    {
+        std::lock_guard lock(g_cacheLock);
+        if (auto it = g_keyedImages.find(key); it != g_keyedImages.end()) {
+            return it->second;
+        }
+    }
+    QImage image = GetBitmap(name);
+    if (!image.isNull()) {
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        const QRgb transparent = qRgb(r, g, b) & 0x00FFFFFF;
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if ((line[x] & 0x00FFFFFF) == transparent) {
+                    line[x] = 0;
+                }
+            }
+        }
+    }
+    std::lock_guard lock(g_cacheLock);
+    return g_keyedImages.emplace(key, image).first->second;
 }
 
 void CButtonOwnDrawImage::ClearBitmapList() {
     std::lock_guard lock(g_cacheLock);
     g_images.clear();
     g_scaledImages.clear();
+    g_keyedImages.clear();
+    g_loaded = 0;
 }
 
-const CImageConfig& CButtonOwnDrawImage::CurrentImage(std::string& file) {
-    CXMLConfig& config = GetConfig();
-    const int status = _status.load();
-    const bool pressed = isDown();
-    const CImageConfig* image = nullptr;
-    if (status == -1 || status == -2) {
-        image = &config.disabled;
-        file = _defaults.disabled;
-    } else if (status == 0) {
-        image = pressed ? &config.offPressed : &config.offUnpressed;
-        file = _defaults.off;
-    } else {
-        image = pressed ? &config.onPressed : &config.onUnpressed;
-        file = _defaults.on;
-    }
-    if (!image->file.empty()) {
-        file = image->file;
-    }
-    return *image;
+int CButtonOwnDrawImage::GetLoadedBitmapCount() {
+    std::lock_guard lock(g_cacheLock);
+    return g_loaded;
 }
 
-void CButtonOwnDrawImage::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    std::string file;
-    const CImageConfig& record = CurrentImage(file);
-    QImage image = GetBitmap(file);
-    if (!image.isNull()) {
-        QRect target = image.rect();
-        const CRectConfig& r = record.rect;
-        if (r.cx > 0 && r.cy > 0) {
-            target.setSize(QSize(r.cx, r.cy));
-        }
-        target.setSize(target.size().boundedTo(size()));
-        target.moveLeft(r.x >= 0 ? r.x : (width() - target.width()) / 2);
-        target.moveTop(r.y >= 0 ? r.y : (height() - target.height()) / 2);
-        painter.drawImage(target, image);
-    } else {
-        painter.setPen(QColor(100, 100, 150));
-        painter.drawText(rect(), Qt::AlignCenter, QString::fromStdString(_caption));
-    }
-    if (GetConfig().border) {
-        const bool focused = hasFocus();
-        painter.setPen(focused ? QPen(QColor(29, 185, 226), 3) : QPen(QColor(100, 100, 200), 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
+int CButtonOwnDrawImage::GetScaledBitmapCount() {
+    std::lock_guard lock(g_cacheLock);
+    return static_cast<int>(g_scaledImages.size());
 }

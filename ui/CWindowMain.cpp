@@ -47,7 +47,21 @@
 #include "platform/Services.h"
 #include "schedule/CScheduleEngine.h"
 #include "store/CDB.h"
+#include "store/CTableCell.h"
+#include "store/CTableLAC.h"
+#include "store/CTablePlaces.h"
+#include "ui/CButtonBT.h"
+#include "ui/CButtonBand.h"
+#include "ui/CButtonConnections.h"
+#include "ui/CButtonMobilePhone.h"
+#include "ui/CButtonOwnCurrentLocation.h"
 #include "ui/CButtonOwnDrawImage.h"
+#include "ui/CButtonOwnFixed.h"
+#include "ui/CButtonSpeaker.h"
+#include "ui/CButtonWifi.h"
+#include "ui/COptionDialog.h"
+#include "ui/COptionDialogAssignPlace.h"
+#include "ui/COptionDialogTimeLimit.h"
 #include "ui/CSkinMgr.h"
 
 const char* const CWindowMain::szClassName = "MainWindow";
@@ -94,6 +108,17 @@ constexpr int kTemplateRingTone = 165;
 constexpr int kTemplateCallForward = 170;
 constexpr int kTemplateTextFile = 180;
 // The default bar images, which every skin must have.
+constexpr int kTemplateSoundLevel = 166;
+
+// Popup choices of their own.
+constexpr int kChoiceSoundLevel = 40127;
+constexpr int kChoiceAssignPlace = 40231;
+
+// Settings applets of the phone.
+constexpr const char* kCommManagerProgram = "\\Windows\\CommManager.exe";
+constexpr const char* kControlPanelProgram = "ctlpnl.exe";
+constexpr const char* kBluetoothApplet = "cplmain.cpl,23";
+
 constexpr const char* kBatteryImage = "battery.png";
 constexpr const char* kSignalImage = "signal.png";
 constexpr const char* kDatabaseFile = "comm_mgr.db";
@@ -300,71 +325,93 @@ void CWindowMain::LoadConfigXML() {
 
 void CWindowMain::CreateButtons() {
     using Images = CButtonOwnDrawImage::DefaultImages;
+    enum class Kind { Plain, Connections, Band, Wifi, BT, Speaker, Phone };
     struct Made {
+        Kind kind;
         int id;
         const char* skinId;
         Images images;
-        const char* caption;
         int mgrId;  // -1: none
     };
+    // In this order: the flow of the panel starts with the connections button.
     const std::vector<Made> buttons = {
-        {static_cast<int>(CMD_CURRENT_PLACE),
-         "place",
-         {"unknown.png", "unknown.png", "unknown.png", ""},
-         "",
-         -1},
-        {static_cast<int>(CMD_CONNECTIONS),
+        {Kind::Connections,
+         static_cast<int>(CMD_CONNECTIONS),
          "connections",
-         {"connection_des.png", "connection.png", "connection_dis.png", ""},
-         "CONNECTIONS",
+         {"connection_des.png", "connection.png", "connection_dis.png", "", ""},
          kConnectionsMgrId},
-        {static_cast<int>(CMD_BAND),
-         "band",
-         {"2g.png", "3g.png", "2g_dis.png", "auto.png"},
-         "BAND",
-         kBandMgrId},
-        {static_cast<int>(CMD_HIDE), "hide", {"hide.png", "hide.png", "hide.png", ""}, "HIDE", -1},
-        {static_cast<int>(CMD_REFRESH),
+        {Kind::Band, static_cast<int>(CMD_BAND), "band", {"2g.png", "3g.png", "2g_dis.png", "auto.png", ""}, kBandMgrId},
+        {Kind::Plain, static_cast<int>(CMD_HIDE), "hide", {"hide.png", "hide.png", "hide.png", "", ""}, -1},
+        {Kind::Plain,
+         static_cast<int>(CMD_REFRESH),
          "refresh",
-         {"refresh.png", "refresh.png", "refresh.png", ""},
-         "REFRESH",
+         {"refresh.png", "refresh.png", "refresh.png", "", ""},
          -1},
-        {static_cast<int>(CMD_WIFI),
-         "wifi",
-         {"wifi_des.png", "wifi.png", "wifi_dis.png", ""},
-         "WIFI",
-         kWifiMgrId},
-        {static_cast<int>(CMD_BT),
+        {Kind::Wifi, static_cast<int>(CMD_WIFI), "wifi", {"wifi_des.png", "wifi.png", "wifi_dis.png", "", ""}, kWifiMgrId},
+        {Kind::BT,
+         static_cast<int>(CMD_BT),
          "bt",
-         {"bluetooth_des.png", "bluetooth.png", "bluetooth_dis.png", "bluetooth_discoverable.png"},
-         "BLUETOOTH",
+         {"bluetooth_des.png", "bluetooth.png", "bluetooth_dis.png", "bluetooth_discoverable.png", ""},
          kBTMgrId},
-        {static_cast<int>(CMD_SPEAKER),
+        {Kind::Speaker,
+         static_cast<int>(CMD_SPEAKER),
          "speaker",
-         {"speaker_des.png", "speaker.png", "speaker_dis.png", "speaker_vibrate.png"},
-         "SPEAKER",
+         {"speaker_des.png", "speaker.png", "speaker_dis.png", "speaker_vibrate.png", ""},
          kSpeakerMgrId},
-        {static_cast<int>(CMD_PHONE),
+        {Kind::Phone,
+         static_cast<int>(CMD_PHONE),
          "phone",
-         {"mobilephone_des.png", "mobilephone.png", "mobilephone_dis.png", ""},
-         "PHONE",
+         {"mobilephone_des.png", "mobilephone.png", "mobilephone_dis.png", "", ""},
          kPhoneMgrId},
     };
-    for (const Made& made : buttons) {
-        CMgr* mgr = made.mgrId >= 0 ? CMgr::GetMgr(made.mgrId) : nullptr;
-        // A button whose manager does not exist (yet) shows as disabled.
-        const bool needsMgr = made.mgrId >= 0;
-        auto* button = new CButtonOwnDrawImage(this, made.id, made.skinId, made.images,
-                                               *made.caption ? made.skinId : "", mgr, 0);
-        if (needsMgr && !mgr) {
-            button->setEnabled(false);
+    try {
+        _currentLocation = new CButtonOwnCurrentLocation(this, static_cast<int>(CMD_CURRENT_PLACE),
+                                                         {"unknown.png", "unknown.png", "unknown.png", "", ""},
+                                                         CRilMgr::GetInstance());
+        _currentLocation->GetConfigFromXML();
+        _currentLocation->Create();
+        _currentLocation->RefreshStrPlace();
+        for (const Made& made : buttons) {
+            CMgr* mgr = made.mgrId >= 0 ? CMgr::GetMgr(made.mgrId) : nullptr;
+            CButtonOwnDrawImage* button = nullptr;
+            switch (made.kind) {
+                case Kind::Connections:
+                    button = new CButtonConnections(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+                case Kind::Band:
+                    button = new CButtonBand(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+                case Kind::Wifi:
+                    button = new CButtonWifi(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+                case Kind::BT:
+                    button = new CButtonBT(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+                case Kind::Speaker:
+                    button = new CButtonSpeaker(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+                case Kind::Phone:
+                    button = new CButtonMobilePhone(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+                case Kind::Plain:
+                    button = new CButtonOwnDrawImage(this, made.id, made.skinId, made.images, "", mgr, 0);
+                    break;
+            }
+            // A button whose manager does not exist shows as disabled.
+            if (made.mgrId >= 0 && !mgr) {
+                button->SetStatus(-1);
+                button->setEnabled(false);
+            }
+            button->GetConfigFromXML();
+            button->Create();  // owned by the window from here on
         }
-        button->GetConfigFromXML();
-        RegisterOwnerButton(button);
-        if (made.id == static_cast<int>(CMD_CURRENT_PLACE)) {
-            _currentLocation = button;
-        }
+    } catch (const CBaseException& e) {
+        ErrorBox("%s", e.GetMessageW());
     }
+}
+
+CButtonOwnDrawImage* CWindowMain::GetCurrentLocationButton() const {
+    return _currentLocation;
 }
 
 QRect CWindowMain::ClientRect() const {
@@ -732,6 +779,34 @@ void CWindowMain::RegisterControlCommands() {
         }
         return std::string();
     });
+    control.on("click", [this](const std::vector<std::string>& args) {
+        if (args.size() != 1) {
+            throw platform::CControlServer::ControlError("click takes one button id");
+        }
+        const long id = parseNumber(args[0]);
+        bool clicked = false;
+        // A tap on the button of that id: in the open popup when there is one, else on the panel.
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, &clicked] {
+                QAbstractButton* button = nullptr;
+                if (COptionDialog* popup = COptionDialog::GetOpen(this)) {
+                    button = popup->FindButton(static_cast<int>(id));
+                } else if (auto it = GetMapButtonsOwner().find(static_cast<int>(id));
+                           it != GetMapButtonsOwner().end()) {
+                    button = it->second;
+                }
+                if (button && button->isEnabled() && button->isVisible()) {
+                    button->click();
+                    clicked = true;
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        if (!clicked) {
+            throw platform::CControlServer::ControlError("no button " + args[0] + " to click");
+        }
+        return std::string();
+    });
     control.on("command", [self](const std::vector<std::string>& args) {
         if (args.size() != 1) {
             throw platform::CControlServer::ControlError("command takes one command id");
@@ -875,65 +950,130 @@ void CWindowMain::OnRefresh() {
     UpdateNotificationsDebugInfo();
     CMgr::RefreshAll();
     if (_currentLocation) {
-        _currentLocation->update();
+        _currentLocation->RefreshStrPlace();
     }
     update();
 }
 
-// Status buttons: each offers its states and hands the choice to its manager.
+// The factories of the dialog library, by their arguments.
+using FactoryOwner = IModalDialog*(QWidget*);
+using FactoryTemplate = IModalDialog*(QWidget*, int);
+using FactoryKind = IModalDialog*(QWidget*, int, int);
+using FactoryAddPlace = IModalDialog*(QWidget*, int, CStrPlace*, int, int*);
+using FactoryTextFile = IModalDialog*(QWidget*, int, const char*, const char*);
 
-void CWindowMain::ForceChoice(CMgr* mgr, int choice) {
+// Status buttons: each offers its states in a popup and hands the choice to its manager.
+
+void CWindowMain::ApplyChoice(CMgr* mgr, int choice, int onStatus) {
     if (!mgr || choice == static_cast<int>(CMD_CANCEL) || choice < 0) {
         return;
     }
-    // Queued to the manager's worker; returns at once.
-    mgr->ForceStatus(choice, 0, 0, 0);
+    if (choice != onStatus) {
+        // Queued to the manager's worker; returns at once.
+        mgr->ForceStatus(choice, 0, 0, 0);
+        return;
+    }
+    const int limit = ShowTimeLimit();
+    if (limit == static_cast<int>(CMD_CANCEL) || limit <= 0) {
+        return;
+    }
+    if (limit == COptionDialogTimeLimit::kNoLimit) {
+        mgr->ForceStatus(choice, 0, 0, 0);
+    } else {
+        // When the time is up the device goes back to what it is now.
+        mgr->ForceStatus(choice, limit, mgr->GetStatus(), 0);
+    }
+}
+
+void CWindowMain::StartApplet(const std::string& program, const std::string& arguments, const char* errorKey) {
+    platform::Result r = platform::ERROR_NOT_SUPPORTED;
+    try {
+        r = platform::Services::get().controlPanel().startApplet(program, arguments);
+    } catch (const std::exception& e) {
+        LogFormateado(1, "%s", e.what());
+    }
+    if (r != platform::ERROR_SUCCESS) {
+        TextBox(SafeSprintf(CTextsMgr::GetInstance()->GetText(errorKey), static_cast<int>(r)));
+    }
 }
 
 void CWindowMain::OnWifi() {
-    int choice = ShowOptions("SELECT OPTION", {{"ON", 1}, {"OFF", 0}});
-    ForceChoice(CMgr::GetMgr(kWifiMgrId), choice);
+    const int wifi = static_cast<int>(CMD_WIFI);
+    const int choice = ShowOptions({{"ON", 1, wifi, 1, "wifi"},
+                                    {"OFF", 0, wifi, 0, "wifi"},
+                                    {"SETTINGS", static_cast<int>(CMD_PLACES), -1, 0, "settings"}});
+    if (choice == static_cast<int>(CMD_PLACES)) {
+        // The phone's own manager of wireless devices.
+        StartApplet(kCommManagerProgram, "", "ERROR APPLET WIFI");
+        return;
+    }
+    ApplyChoice(CMgr::GetMgr(kWifiMgrId), choice, 1);
 }
 
 void CWindowMain::OnBT() {
-    int choice = ShowOptions("SELECT OPTION", {{"BT ON", 1}, {"BT DISCOVERABLE", 2}, {"BT OFF", 0}});
-    ForceChoice(CMgr::GetMgr(kBTMgrId), choice);
+    const int bt = static_cast<int>(CMD_BT);
+    const int choice = ShowOptions({{"BT ON", 1, bt, 1, "bt"},
+                                    {"BT DISCOVERABLE", 2, bt, 2, "bt"},
+                                    {"BT OFF", 0, bt, 0, "bt"},
+                                    {"SETTINGS", static_cast<int>(CMD_PLACES), -1, 0, "settings"}});
+    if (choice == static_cast<int>(CMD_PLACES)) {
+        StartApplet(kControlPanelProgram, kBluetoothApplet, "ERROR APPLET BT");
+        return;
+    }
+    ApplyChoice(CMgr::GetMgr(kBTMgrId), choice, 1);
 }
 
 void CWindowMain::OnBand() {
-    int choice = ShowOptions("SELECT OPTION", {{"BAND AUTO", 0}, {"BAND 2G", 1}, {"BAND 3G", 2}});
-    ForceChoice(CMgr::GetMgr(kBandMgrId), choice);
+    const int band = static_cast<int>(CMD_BAND);
+    const int choice = ShowOptions(
+        {{"BAND AUTO", 0, band, 0, "band"}, {"BAND 2G", 1, band, 1, "band"}, {"BAND 3G", 2, band, 2, "band"}});
+    ApplyChoice(CMgr::GetMgr(kBandMgrId), choice, 2);
 }
 
 void CWindowMain::OnSpeaker() {
-    int choice = ShowOptions("SELECT OPTION", {{"ON", 2}, {"MUTE", 0}, {"VIBRATE", 1}});
-    ForceChoice(CMgr::GetMgr(kSpeakerMgrId), choice);
+    const int speaker = static_cast<int>(CMD_SPEAKER);
+    const int choice = ShowOptions({{"ON", 2, speaker, 2, "speaker"},
+                                    {"MUTE", 0, speaker, 0, "speaker"},
+                                    {"VIBRATE", 1, speaker, 1, "speaker"},
+                                    {"VOLUME_LEVEL", kChoiceSoundLevel, -1, 0, "settings"}});
+    if (choice == kChoiceSoundLevel) {
+        RunDialog<FactoryTemplate>("New_CDialogSoundLevel", static_cast<QWidget*>(this), kTemplateSoundLevel);
+        return;
+    }
+    ApplyChoice(CMgr::GetMgr(kSpeakerMgrId), choice, 2);
 }
 
 void CWindowMain::OnMobilePhone() {
     // The phone manager's status is inverted: 0 is radio on.
-    int choice = ShowOptions("SELECT OPTION", {{"ON", 0}, {"OFF", 1}});
-    ForceChoice(CMgr::GetMgr(kPhoneMgrId), choice);
+    const int phone = static_cast<int>(CMD_PHONE);
+    const int choice = ShowOptions({{"ON", 0, phone, 0, "phone"}, {"OFF", 1, phone, 1, "phone"}});
+    ApplyChoice(CMgr::GetMgr(kPhoneMgrId), choice, 0);
 }
 
 void CWindowMain::OnConnections() {
-    int choice = ShowOptions("SELECT OPTION",
-                             {{"DISABLE", 0}, {"DISCONNECTED", 1}, {"CONNECTED", 2}, {"MANAGE", 40021}});
+    const int connections = static_cast<int>(CMD_CONNECTIONS);
+    const int choice = ShowOptions({{"DISABLE", 0, connections, 0, "connections"},
+                                    {"DISCONNECTED", 1, connections, 1, "connections"},
+                                    {"CONNECTED", 2, connections, 2, "connections"},
+                                    {"MANAGE", static_cast<int>(CMD_PLACES), -1, 0, "settings"}});
     if (choice == static_cast<int>(CMD_PLACES)) {
         OnOptions();
         return;
     }
-    ForceChoice(CMgr::GetMgr(kConnectionsMgrId), choice);
+    ApplyChoice(CMgr::GetMgr(kConnectionsMgrId), choice, 2);
 }
 
 void CWindowMain::OnCurrentPlace() {
     CScheduleEngine* engine = CScheduleEngine::GetInstance();
     const bool locked = engine && engine->GetLockedMode() != 0;
-    std::vector<std::pair<std::string, int>> choices = {
-        {"PLACES", 40021}, {"SCHEDULE", 40016}, {"ACTIONS", 40041}, {"ADD PLACE", 40025}};
-    choices.push_back(locked ? std::pair<std::string, int>{"UNBLOCK PROFILE", 40056}
-                             : std::pair<std::string, int>{"BLOCK PROFILE", 40055});
-    switch (ShowOptions("SELECT OPTION", choices)) {
+    std::vector<Choice> choices = {{"PLACES", 40021, -1, 0, "places"},
+                                   {"SCHEDULE", 40016, -1, 0, "schedule"},
+                                   {"ACTIONS", 40041, -1, 0, "actions"},
+                                   {"ADD PLACE", 40025, -1, 0, "add_place"},
+                                   {"ASSIGN TO PLACE", kChoiceAssignPlace, -1, 0, "assign_place"}};
+    choices.push_back(locked ? Choice{"UNBLOCK PROFILE", 40056, -1, 0, "unlock"}
+                             : Choice{"BLOCK PROFILE", 40055, -1, 0, "lock"});
+    switch (ShowOptions(choices)) {
         case 40021:
             OnCurrentPlace_Settings();
             break;
@@ -943,6 +1083,9 @@ void CWindowMain::OnCurrentPlace() {
             break;
         case 40025:
             OnCurrentPlace_AddProfile();
+            break;
+        case kChoiceAssignPlace:
+            AssignCurrentLocation();
             break;
         case 40055:
             OnCurrentPlace_SelectProfile();
@@ -955,34 +1098,33 @@ void CWindowMain::OnCurrentPlace() {
     }
 }
 
-int CWindowMain::ShowOptions(const std::string& titleKey,
-                             const std::vector<std::pair<std::string, int>>& choices) {
-    if (!CanAskUser()) {
-        return static_cast<int>(CMD_CANCEL);
-    }
+int CWindowMain::ShowOptions(const std::vector<Choice>& choices) {
     CTextsMgr* texts = CTextsMgr::GetInstance();
-    QMenu popup(this);
-    popup.setTitle(QString::fromStdString(texts->GetText(titleKey)));
-    popup.addSection(QString::fromStdString(texts->GetText(titleKey)));
-    for (const auto& [key, id] : choices) {
-        popup.addAction(QString::fromStdString(texts->GetText(key)))->setData(id);
+    COptionDialog popup(texts->GetText("SELECT OPTION"), 0, 0, 0, 0, this, this);
+    for (const Choice& choice : choices) {
+        auto it = GetMapButtonsOwner().find(choice.imagesOf);
+        if (it != GetMapButtonsOwner().end()) {
+            popup.AddButton(choice.id, texts->GetText(choice.captionKey), it->second, choice.status);
+        } else {
+            popup.AddButton(choice.id, choice.skinId, texts->GetText(choice.captionKey), choice.skinId + ".png");
+        }
     }
-    popup.addSeparator();
-    popup.addAction(QString::fromStdString(texts->GetText("CANCEL")))->setData(static_cast<int>(CMD_CANCEL));
-    SetDialogShowed(&popup);
-    QAction* chosen = popup.exec(mapToGlobal(QPoint(width() / 4, height() / 4)));
-    SetDialogShowed(nullptr);
+    const int chosen = popup.ShowModal();
     LogFormateado(1, "MainWindow activado");
-    return chosen ? chosen->data().toInt() : static_cast<int>(CMD_CANCEL);
+    return chosen;
+}
+
+int CWindowMain::ShowTimeLimit() {
+    COptionDialogTimeLimit popup(CTextsMgr::GetInstance()->GetText("TIME LIMIT"), std::max(width() / 2 - 100, 0),
+                                 25, 200, 200, this, this);
+    const int chosen = popup.ShowModal();
+    show();
+    raise();
+    return chosen;
 }
 
 // Dialogs of the dialog library.
 
-using FactoryOwner = IModalDialog*(QWidget*);
-using FactoryTemplate = IModalDialog*(QWidget*, int);
-using FactoryKind = IModalDialog*(QWidget*, int, int);
-using FactoryAddPlace = IModalDialog*(QWidget*, int, CStrPlace*, int, int*);
-using FactoryTextFile = IModalDialog*(QWidget*, int, const char*, const char*);
 
 int CWindowMain::RunDialogObject(IModalDialog* dialog, bool disablesWindow) {
     if (!dialog) {
@@ -1000,7 +1142,7 @@ int CWindowMain::RunDialogObject(IModalDialog* dialog, bool disablesWindow) {
         setEnabled(true);
         _dialogOpen = 0;
         if (_currentLocation) {
-            _currentLocation->update();
+            _currentLocation->RefreshStrPlace();
             _currentLocation->setFocus();
         }
     }
@@ -1038,22 +1180,73 @@ void CWindowMain::OnCurrentPlace_AssignToProfile() {
                                kTemplateChooseImage);
 }
 
+std::vector<CStrPlace> CWindowMain::AllPlaces() {
+    try {
+        if (CDB* db = CDB::GetOpened()) {
+            return db->GetTablePlaces()->GetAllRecordsCopy();
+        }
+    } catch (const CBaseException& e) {
+        ReportError(e.GetMessageW());
+    }
+    return {};
+}
+
 void CWindowMain::OnCurrentPlace_SelectProfile() {
     CScheduleEngine* engine = CScheduleEngine::GetInstance();
-    CDB* db = CDB::GetOpened();
-    if (!engine || !db) {
+    if (!engine) {
         return;
     }
-    std::vector<CStrPlace> places = db->GetTablePlaces()->GetAllRecordsCopy();
-    std::vector<std::pair<std::string, int>> choices;
-    for (const CStrPlace& place : places) {
-        choices.push_back({place.GetName(), place.GetId()});
+    COptionDialogAssignPlace popup(this, this, AllPlaces());
+    popup.ShowModal();
+    CStrPlace place;
+    if (popup.GetPlaceSelected(place)) {
+        engine->SetLockedPlace(place);
     }
-    const int chosen = ShowOptions("Choose Place", choices);
-    for (const CStrPlace& place : places) {
-        if (place.GetId() == chosen) {
-            engine->SetLockedPlace(place);
+}
+
+void CWindowMain::AssignCurrentLocation() {
+    CRilMgr* ril = CRilMgr::GetInstance();
+    const bool areaMode = CRilMgr::GetLocationModeSetting() == 0;
+    const int location = ril ? (areaMode ? ril->GetAreaCode() : ril->GetCellID()) : 0;
+    if (location <= 0) {
+        TextBox(CTextsMgr::GetInstance()->GetText("NO LOCATION TO ASSIGN"));
+        return;
+    }
+    COptionDialogAssignPlace popup(this, this, AllPlaces());
+    popup.ShowModal();
+    CStrPlace place;
+    if (!popup.GetPlaceSelected(place)) {
+        return;
+    }
+    try {
+        CDB* db = CDB::GetOpened();
+        if (!db) {
+            return;
         }
+        if (areaMode) {
+            CTableLAC* lacs = db->GetTableLAC();
+            CStrLAC lac(location, place.GetId());
+            CStrLAC known(location, 0);
+            if (lacs->FindAndFill(known)) {
+                lacs->Update(lac);  // a known area moves to the new place
+            } else {
+                lacs->Add(lac);
+            }
+        } else {
+            CStrCell cell(location, place.GetId());
+            db->GetTableCell()->Add(cell);  // a known cell moves to the new place
+        }
+        LogFormateado(1, "CWindowMain: location %d assigned to place %d", location, place.GetId());
+    } catch (const CBaseException& e) {
+        ReportError(e.GetMessageW());
+        return;
+    }
+    // The engine finds the place of the current location again.
+    if (CScheduleEngine* engine = CScheduleEngine::GetInstance()) {
+        engine->ChangeInDB();
+    }
+    if (_currentLocation) {
+        _currentLocation->RefreshStrPlace();
     }
 }
 
@@ -1118,23 +1311,8 @@ void CWindowMain::OnHelp() {
     ShowHelp();
 }
 
-bool CWindowMain::GetFilePath(const std::string& language, const std::string& name, std::string& path) {
-    path = GetCurrentDirectory() + "/traductions/" + language + "_" + name + ".txt";
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
-}
-
 void CWindowMain::ShowHelp() {
-    std::string language;
-    try {
-        CConfigurationZentrova::GetInstance()->GetStringParameter("language", language);
-    } catch (const CBaseException& e) {
-        LogFormateado(1, "%s", e.GetMessageW());
-    }
-    std::string path;
-    if (!GetFilePath(language, GetTxtFile(), path) && !GetFilePath("en", GetTxtFile(), path)) {
-        GetFilePath(language, "no_help", path);
-    }
+    const std::string path = FindHelpFile();
     const std::string title = CTextsMgr::GetInstance()->GetText("DIALOG_HELP_TITLE");
     RunDialog<FactoryTextFile>("New_CDialogModalTextFile", static_cast<QWidget*>(this), kTemplateTextFile,
                                title.c_str(), path.c_str());
@@ -1709,7 +1887,7 @@ void CWindowMain::InvalidatePanel(Area area) {
                 case Area::Location:
                     update(_textRect.isValid() ? _textRect : rect());
                     if (_currentLocation) {
-                        _currentLocation->update();
+                        _currentLocation->RefreshStrPlace();
                     }
                     break;
                 default:
@@ -1745,6 +1923,17 @@ std::string CWindowMain::DescribeState() const {
     for (const std::string& n : _notificationsDebug) {
         out += "pending_notification=" + n + "\n";
     }
+    // What each button shows: its status text and image file.
+    for (CButtonOwnDrawImage* button : GetListButtonsOwner()) {
+        std::string text;
+        button->GetTextStatus(text);
+        const std::string id = std::to_string(button->GetId());
+        out += "button" + id + "_text=" + text + "\n";
+        if (button != _currentLocation) {
+            out += "button" + id + "_image=" + button->GetCurrentBitmap(false).file + "\n";
+        }
+    }
+    out += COptionDialog::DescribeOpen();
     return out;
 }
 
@@ -1760,28 +1949,6 @@ int CWindowMain::GetSignalLevelShown() const {
     return ril ? ril->GetSignalLevel() : 0;
 }
 
-QImage CWindowMain::KeyedImage(const std::string& name, int r, int g, int b) {
-    const std::string key = name + SafeSprintf("#%d,%d,%d", r, g, b);
-    if (auto it = _keyedImages.find(key); it != _keyedImages.end()) {
-        return it->second;
-    }
-    QImage image = CButtonOwnDrawImage::GetBitmap(name);
-    if (!image.isNull()) {
-        image = image.convertToFormat(QImage::Format_ARGB32);
-        const QRgb transparent = qRgb(r, g, b);
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                if ((line[x] & 0x00FFFFFF) == (transparent & 0x00FFFFFF)) {
-                    line[x] = 0;
-                }
-            }
-        }
-    }
-    _keyedImages[key] = image;
-    return image;
-}
-
 static QColor toColor(const CRGBConfig& c, int r, int g, int b) {
     return QColor(c.r >= 0 ? c.r : r, c.g >= 0 ? c.g : g, c.b >= 0 ? c.b : b);
 }
@@ -1793,7 +1960,7 @@ QRect CWindowMain::PaintBar(QPainter& painter, const CBarConfigXML& bar, const C
     // The symbol (battery, plug or antenna), white being transparent.
     symbolRect = QRect();
     if (!symbol.file.empty()) {
-        QImage image = KeyedImage(symbol.file, 255, 255, 255);
+        QImage image = CButtonOwnDrawImage::GetKeyedBitmap(symbol.file, 255, 255, 255);
         if (!image.isNull()) {
             const CRectConfig& r = symbol.rect;
             if (r.x < 0) {

@@ -16,14 +16,17 @@
 #include "managers/IStatusListener.h"
 #include "managers/ITimeNotificationListener.h"
 #include "platform/SystemTime.h"
+#include "store/CStrPlace.h"
 #include "ui/CBarBatteryConfigXML.h"
 #include "ui/CBarSignalConfigXML.h"
 #include "ui/CBaseWindow.h"
+#include "ui/CPageWithHelp.h"
 #include "ui/CDownTextConfig.h"
 #include "ui/CImageConfig.h"
 
 struct COPYDATASTRUCT;
 class CButtonOwnDrawImage;
+class CButtonOwnCurrentLocation;
 class CMgr;
 class IModalDialog;
 class QMenu;
@@ -33,7 +36,7 @@ class QSystemTrayIcon;
 // The program's full-screen panel: background, battery and signal bars, the place line, the
 // status buttons and the soft-key menu; the hub through which commands reach the managers (menu,
 // buttons, tray icon, the Today-screen companion, forwarded timer lines).
-class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListener {
+class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListener, public CPageWithHelp {
   public:
     static const char* const szClassName;  // "MainWindow"
 
@@ -170,10 +173,8 @@ class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListene
     virtual void OnTestCellChange(WPARAM command);
     virtual void OnClickTrayIcon(LPARAM lParam);
     virtual void ShowTrayIcon(bool show);
-    virtual void ShowHelp();
-    virtual std::string GetTxtFile() const { return "main_window"; }
-    // The help file of a language and page; false when it does not exist.
-    static bool GetFilePath(const std::string& language, const std::string& name, std::string& path);
+    void ShowHelp() override;
+    std::string GetTxtFile() const override { return "main_window"; }
 
     // Today-screen companion.
     virtual void OnRegisterToday(HWND companion);
@@ -212,7 +213,8 @@ class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListene
         return _signal[static_cast<size_t>(orientation)];
     }
     QMenu* GetMenu() const { return _menu; }
-    CButtonOwnDrawImage* GetCurrentLocationButton() const override { return _currentLocation; }
+    CButtonOwnDrawImage* GetCurrentLocationButton() const override;
+    CButtonOwnCurrentLocation* GetCurrentLocation() const { return _currentLocation; }
 
     // Runs a factory of the dialog library: loads it, makes the dialog with `make`, runs it,
     // deletes it and unloads the library. -1 (after telling the user) when the library or the
@@ -225,10 +227,28 @@ class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListene
     virtual int GetBatteryLevelShown() const;
     virtual int GetSignalLevelShown() const;
     virtual bool IsOnAC() const { return _onAC.load(); }
-    // Offers the choices of a status button; the chosen id, or 109 (cancel). With nobody to
-    // answer (no display) it cancels.
-    virtual int ShowOptions(const std::string& titleKey,
-                            const std::vector<std::pair<std::string, int>>& choices);
+    // One choice of a status button's popup: its caption key and command id, and the image it
+    // shows: the image the button `imagesOf` shows for `status`, else the skin id's own.
+    struct Choice {
+        std::string captionKey;
+        int id;
+        int imagesOf = -1;  // control id of a panel button, -1 for none
+        int status = 0;
+        std::string skinId = "settings";
+    };
+    // Offers the choices of a status button in a popup; the chosen id, or 109 (cancel).
+    virtual int ShowOptions(const std::vector<Choice>& choices);
+    // Asks for how long a change lasts: 999 (no limit), the minutes, or 109 (cancel).
+    virtual int ShowTimeLimit();
+    // After a choice of a device's popup: the "on" state asks for a time limit and is then forced
+    // for that long, coming back to the present status; any other state is forced at once.
+    void ApplyChoice(CMgr* mgr, int choice, int onStatus);
+    // Assigns the current cell (or area, by the tracking mode) to a place the user picks.
+    virtual void AssignCurrentLocation();
+    // Every place of the device database (empty, after telling the user, when it cannot be read).
+    std::vector<CStrPlace> AllPlaces();
+    // Starts a settings applet of the phone; a failure shows `errorKey` with the error code.
+    void StartApplet(const std::string& program, const std::string& arguments, const char* errorKey);
     // A file chosen by the user: ZENTROVA_FILE_ANSWER when set (empty cancels), else a file
     // dialog; empty when cancelled or when nobody can answer.
     virtual std::string AskFile(bool save, const std::string& title, const std::string& defaultName);
@@ -246,10 +266,8 @@ class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListene
     void CreateButtons();
     void CreateMenu();
     void TranslateMenu(QMenu* menu);
-    void ForceChoice(CMgr* mgr, int choice);
     int RunDialogObject(IModalDialog* dialog, bool disablesWindow);
     // A skin image with white (or the given colour) made transparent.
-    QImage KeyedImage(const std::string& name, int r, int g, int b);
     QRect PaintBar(QPainter& painter, const CBarConfigXML& bar, const CImageConfig& symbol,
                    const std::string& defaultImage, int level, bool rightSide, QRect& symbolRect);
     void ReadPowerLine();
@@ -281,10 +299,9 @@ class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListene
     QImage _defaultBatteryImage;
     QImage _defaultSignalImage;
     QImage _backgroundFile;
-    std::map<std::string, QImage> _keyedImages;
 
     // Widgets, owned by the window.
-    CButtonOwnDrawImage* _currentLocation = nullptr;
+    CButtonOwnCurrentLocation* _currentLocation = nullptr;
     QWidget* _softKeys = nullptr;
     QMenu* _menu = nullptr;
     QSystemTrayIcon* _trayIcon = nullptr;

@@ -1,0 +1,39 @@
+#include "ui/CButtonBT.h"
+
+#include "core/CTextsMgr.h"
+#include "ui/CSkinMgr.h"
+
+CButtonOwnDrawImage::Bitmap CButtonBT::GetCurrentBitmapWithStatusFixed(int status, bool pressed) {
+    switch (status) {
+        case 0:
+            return OnOrOff(false, pressed);
+        case 1:
+            return OnOrOff(true, pressed);
+        case 2:
+            return ThirdState(pressed);
+        default:
+            return ImageForKind(kDisabled);
+    }
+}
+
+void CButtonBT::GetTextStatus(std::string& text) {
+    static const char* const kTexts[] = {"OFF", "ON", "DISCOVERABLE"};
+    const int status = GetStatus();
+    const char* key = status >= 0 && status <= 2 ? kTexts[status] : (status < 0 ? "DISABLED" : "UNKNOWN");
+    text = CTextsMgr::GetInstance()->GetText(key);
+}
+
+void CButtonBT::CreateChild() {
+    const int orientation = CSkinMgr::GetInstance()->GetOrientation();
+    LoadForCreate(GetDefaults().third);
+    LoadForCreate(_third.Get(orientation, true).file);
+    LoadForCreate(_third.Get(orientation, false).file);
+}
+
+void CButtonBT::GetConfigFromXMLChild(pugi::xml_node element, int orientation) {
+    _third.Read(element, orientation);
+}
+
+CButtonOwnDrawImage::Bitmap CButtonBT::ThirdState(bool pressed) {
+    return ImageOf(_third.Get(CSkinMgr::GetInstance()->GetOrientation(), pressed), GetDefaults().third);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ui/CButtonOwnDrawImage.h"
+#include "ui/CThirdStateImages.h"
+
+// The Bluetooth button: off, on (connectable) and discoverable, its third state.
+class CButtonBT : public CButtonOwnDrawImage {
+  public:
+    using CButtonOwnDrawImage::CButtonOwnDrawImage;
+
+    Bitmap GetCurrentBitmapWithStatusFixed(int status, bool pressed) override;
+    void GetTextStatus(std::string& text) override;
+    void CreateChild() override;
+    void GetConfigFromXMLChild(pugi::xml_node element, int orientation) override;
+
+  private:
+    Bitmap ThirdState(bool pressed);
+
+    CThirdStateImages _third{"discoverable"};
+};
