@@ -56,8 +56,8 @@ bool areaWithoutPlace(int area) {
 
 }  // namespace
 
-CButtonOwnCurrentLocation::CButtonOwnCurrentLocation(CBaseWindow* parent, int controlId, const DefaultImages& images,
-                                                     CMgr* locationEngine)
+CButtonOwnCurrentLocation::CButtonOwnCurrentLocation(CBaseWindow* parent, int controlId,
+                                                     const DefaultImages& images, CMgr* locationEngine)
     : CButtonOwnDrawImage(parent, controlId, "place", images, "", locationEngine, 0) {
     SetStatus(1);
     setEnabled(true);
@@ -67,7 +67,8 @@ void CButtonOwnCurrentLocation::StatusChanged(int, int mgrId, int) {
     if (!GetMgr() || mgrId != GetMgr()->GetMgrId()) {
         return;
     }
-    QMetaObject::invokeMethod(this, [this] { RefreshStrPlace(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RefreshStrPlace(); }, Qt::QueuedConnection);
 }
 
 void CButtonOwnCurrentLocation::GetConfigFromXMLChild(pugi::xml_node element, int orientation) {
@@ -122,8 +123,8 @@ void CButtonOwnCurrentLocation::RefreshStrPlace() {
             } else {
                 const SYSTEMTIME& begin = period.GetInicio();
                 const SYSTEMTIME& end = period.GetFinal();
-                shown.place = SafeSprintf("%s(%02d:%02d-%02d:%02d)", place.GetName(), begin.wHour, begin.wMinute,
-                                          end.wHour, end.wMinute);
+                shown.place = SafeSprintf("%s(%02d:%02d-%02d:%02d)", place.GetName(), begin.wHour,
+                                          begin.wMinute, end.wHour, end.wMinute);
             }
         } else if (locked) {
             place = engine->GetLockedPlace();
@@ -179,8 +180,8 @@ void CButtonOwnCurrentLocation::Reorder() {
     update();
 }
 
-void CButtonOwnCurrentLocation::DrawText(QPainter& painter, const CButtonTextConfig& area, const QRect& fallback,
-                                         const std::string& text) {
+void CButtonOwnCurrentLocation::DrawText(QPainter& painter, const CButtonTextConfig& area,
+                                         const QRect& fallback, const std::string& text) {
     if (text.empty()) {
         return;
     }
@@ -192,8 +193,9 @@ void CButtonOwnCurrentLocation::DrawText(QPainter& painter, const CButtonTextCon
     font.setBold(f.weight >= 600);
     painter.setFont(font);
     painter.setPen(f.color.IsSet() ? QColor(f.color.r, f.color.g, f.color.b) : QColor(40, 40, 40));
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
-                     painter.fontMetrics().elidedText(QString::fromStdString(text), Qt::ElideRight, box.width()));
+    painter.drawText(
+        box, Qt::AlignLeft | Qt::AlignVCenter,
+        painter.fontMetrics().elidedText(QString::fromStdString(text), Qt::ElideRight, box.width()));
 }
 
 void CButtonOwnCurrentLocation::Draw(QPainter& painter) {
@@ -203,7 +205,7 @@ void CButtonOwnCurrentLocation::Draw(QPainter& painter) {
     DrawFrame(painter);
     // Background: the skin's own, else the button's image.
     Bitmap background = parts.background.file.empty() ? GetCurrentBitmap(isDown())
-                                                       : ImageOf(parts.background, parts.background.file);
+                                                      : ImageOf(parts.background, parts.background.file);
     DrawImage(painter, rect(), background, config.transparent != 0);
     // Without skin positions: the image at the left, the place line beside it, the four texts
     // in two columns under the line.

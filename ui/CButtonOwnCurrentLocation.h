@@ -13,7 +13,8 @@
 // location change and whenever the window tells it the place or frame changed.
 class CButtonOwnCurrentLocation : public CButtonOwnDrawImage {
   public:
-    CButtonOwnCurrentLocation(CBaseWindow* parent, int controlId, const DefaultImages& images, CMgr* locationEngine);
+    CButtonOwnCurrentLocation(CBaseWindow* parent, int controlId, const DefaultImages& images,
+                              CMgr* locationEngine);
 
     // A location change: the texts are composed again on the window's thread.
     void StatusChanged(int status, int mgrId, int code) override;
@@ -51,7 +52,8 @@ class CButtonOwnCurrentLocation : public CButtonOwnDrawImage {
         CButtonTextConfig lock;
     };
     Parts& CurrentParts();
-    void DrawText(QPainter& painter, const CButtonTextConfig& area, const QRect& fallback, const std::string& text);
+    void DrawText(QPainter& painter, const CButtonTextConfig& area, const QRect& fallback,
+                  const std::string& text);
 
     std::array<Parts, 3> _parts;
     mutable std::mutex _textsLock;

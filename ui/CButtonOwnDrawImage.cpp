@@ -9,10 +9,10 @@
 #include "core/CBaseException.h"
 #include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
-#include "ui/CBitmapContainer.h"
 #include "managers/CMgr.h"
 #include "platform/CWindowHandles.h"
 #include "ui/CBaseWindow.h"
+#include "ui/CBitmapContainer.h"
 #include "ui/CSkinMgr.h"
 
 namespace {
@@ -146,7 +146,8 @@ void CButtonOwnDrawImage::StatusChanged(int, int mgrId, int) {
 
 void CButtonOwnDrawImage::Create() {
     try {
-        for (const std::string* file : {&_defaults.off, &_defaults.on, &_defaults.disabled, &_defaults.overlay}) {
+        for (const std::string* file :
+             {&_defaults.off, &_defaults.on, &_defaults.disabled, &_defaults.overlay}) {
             LoadForCreate(*file);
         }
         const CXMLConfig& config = GetConfig();
@@ -171,7 +172,8 @@ void CButtonOwnDrawImage::LoadForCreate(const std::string& file) {
     }
 }
 
-CButtonOwnDrawImage::Bitmap CButtonOwnDrawImage::ImageOf(const CImageConfig& record, const std::string& defaultFile) {
+CButtonOwnDrawImage::Bitmap CButtonOwnDrawImage::ImageOf(const CImageConfig& record,
+                                                         const std::string& defaultFile) {
     Bitmap bitmap;
     bitmap.record = record;
     bitmap.file = record.file.empty() ? defaultFile : record.file;
@@ -223,8 +225,9 @@ void CButtonOwnDrawImage::DrawFrame(QPainter& painter) {
     QPen pen;
     QBrush brush = Qt::NoBrush;
     if (config.focusedPressed.borderWidth >= 0) {
-        const CXMLConfig::Style& style = focused ? (pressed ? config.focusedPressed : config.focusedUnpressed)
-                                                 : (pressed ? config.notFocusedPressed : config.notFocusedUnpressed);
+        const CXMLConfig::Style& style =
+            focused ? (pressed ? config.focusedPressed : config.focusedUnpressed)
+                    : (pressed ? config.notFocusedPressed : config.notFocusedUnpressed);
         // A width of 0 is the thinnest line, as the phone's pens draw it.
         pen = style.borderColor.IsSet() ? QPen(toColor(style.borderColor), std::max(style.borderWidth, 1))
                                         : QPen(Qt::NoPen);
@@ -235,7 +238,8 @@ void CButtonOwnDrawImage::DrawFrame(QPainter& painter) {
         pen = focused ? QPen(QColor(29, 185, 226), 3) : QPen(QColor(100, 100, 200), 1);
         if (!config.transparent) {
             // The default look of an opaque button: light, darker while pressed.
-            brush = QBrush(pressed ? (focused ? QColor(100, 100, 150) : QColor(150, 150, 255)) : QColor(200, 255, 255));
+            brush = QBrush(pressed ? (focused ? QColor(100, 100, 150) : QColor(150, 150, 255))
+                                   : QColor(200, 255, 255));
         }
     }
     painter.setBrush(brush);
@@ -250,7 +254,8 @@ void CButtonOwnDrawImage::DrawFrame(QPainter& painter) {
     }
 }
 
-void CButtonOwnDrawImage::DrawImage(QPainter& painter, const QRect& area, const Bitmap& bitmap, bool transparent) {
+void CButtonOwnDrawImage::DrawImage(QPainter& painter, const QRect& area, const Bitmap& bitmap,
+                                    bool transparent) {
     if (bitmap.image.isNull()) {
         return;
     }
@@ -268,8 +273,9 @@ void CButtonOwnDrawImage::DrawImage(QPainter& painter, const QRect& area, const 
     }
 }
 
-void CButtonOwnDrawImage::WriteUpperStatus(QPainter& painter, const QRect& button, const CDownTextConfig& topText,
-                                           const std::string& text, Qt::Alignment align) {
+void CButtonOwnDrawImage::WriteUpperStatus(QPainter& painter, const QRect& button,
+                                           const CDownTextConfig& topText, const std::string& text,
+                                           Qt::Alignment align) {
     if (text.empty()) {
         return;
     }
@@ -282,7 +288,8 @@ void CButtonOwnDrawImage::WriteUpperStatus(QPainter& painter, const QRect& butto
     const CRectConfig& p = topText.position;
     QRect area(button.left() + std::max(p.x, 0), button.top() + std::max(p.y, 0),
                p.cx > 0 ? p.cx : button.width(), p.cy > 0 ? p.cy : font.pixelSize() + 4);
-    const QString shown = painter.fontMetrics().elidedText(QString::fromStdString(text), Qt::ElideRight, area.width());
+    const QString shown =
+        painter.fontMetrics().elidedText(QString::fromStdString(text), Qt::ElideRight, area.width());
     painter.drawText(area, align, shown);
 }
 
@@ -298,7 +305,8 @@ void CButtonOwnDrawImage::Draw(QPainter& painter) {
     GetTextStatus(status);
     WriteUpperStatus(painter, rect(), config.topText, status);
     if (config.text && !_caption.empty()) {
-        QFont font(config.font.IsSet() ? QString::fromStdString(config.font.family) : QStringLiteral("Tahoma"));
+        QFont font(config.font.IsSet() ? QString::fromStdString(config.font.family)
+                                       : QStringLiteral("Tahoma"));
         font.setPixelSize(config.font.fontSize > 0 ? config.font.fontSize : 10);
         painter.setFont(font);
         painter.setPen(config.font.color.IsSet() ? toColor(config.font.color) : QColor(Qt::black));
@@ -430,7 +438,8 @@ QImage CButtonOwnDrawImage::GetBitmap(const std::string& name, int cx, int cy) {
 }
 
 QImage CButtonOwnDrawImage::GetKeyedBitmap(const std::string& name, int r, int g, int b) {
-    const std::string key = name + "#" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b);
+    const std::string key =
+        name + "#" + std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b);
     {
         std::lock_guard lock(g_cacheLock);
         if (auto it = g_keyedImages.find(key); it != g_keyedImages.end()) {

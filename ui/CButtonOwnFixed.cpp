@@ -4,13 +4,13 @@
 
 CButtonOwnFixed::CButtonOwnFixed(CBaseWindow* parent, int controlId, const std::string& skinId,
                                  const std::string& caption, const std::string& fileImage)
-    : CButtonOwnDrawImage(parent, controlId, skinId, DefaultImages{fileImage, fileImage, fileImage, "", ""}, caption,
-                          nullptr, 1),
+    : CButtonOwnDrawImage(parent, controlId, skinId, DefaultImages{fileImage, fileImage, fileImage, "", ""},
+                          caption, nullptr, 1),
       _fileImage(fileImage) {
     SetUseCachedConfig(true);
     GetConfigFromXML();
-    const CRectConfig& position = GetConfig().position;
-    resize(position.cx > 0 ? position.cx : kWidth, position.cy > 0 ? position.cy : kHeight);
+    // Every choice has the same size, whatever size the skin gives its device's own button.
+    resize(kWidth, kHeight);
 }
 
 void CButtonOwnFixed::SetButtonForGettingImages(CButtonOwnDrawImage* button, int status) {

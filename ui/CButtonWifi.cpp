@@ -12,6 +12,9 @@ CButtonOwnDrawImage::Bitmap CButtonWifi::GetCurrentBitmapWithStatusFixed(int sta
 
 void CButtonWifi::GetTextStatus(std::string& text) {
     const int status = GetStatus();
-    const char* key = status == 0 ? "OFF" : status == 1 ? "ON" : (status == -1 || status == -2) ? "DISABLED" : "UNKNOWN";
+    const char* key = status == 0                      ? "OFF"
+                      : status == 1                    ? "ON"
+                      : (status == -1 || status == -2) ? "DISABLED"
+                                                       : "UNKNOWN";
     text = CTextsMgr::GetInstance()->GetText(key);
 }

@@ -16,14 +16,14 @@
 
 namespace {
 
-constexpr int kTop = 20;      // the title band above the buttons
-constexpr int kMargin = 3;    // left and right of a row
-constexpr int kRowGap = 2;    // between rows
-constexpr int kBottom = 15;   // below the last row
+constexpr int kTop = 20;     // the title band above the buttons
+constexpr int kMargin = 3;   // left and right of a row
+constexpr int kRowGap = 2;   // between rows
+constexpr int kBottom = 15;  // below the last row
 constexpr int kDefaultY = 30;
 
 std::mutex g_openLock;
-std::map<CBaseWindow*, COptionDialog*> g_open;  // by owner
+std::map<CBaseWindow*, COptionDialog*> g_open;   // by owner
 std::map<CBaseWindow*, std::string> g_openText;  // what DescribeOpen tells of each
 
 // Swallows every input the owner would get while a popup is open; a tap on it cancels the popup.
@@ -51,8 +51,8 @@ class Shield : public QObject {
 
 }  // namespace
 
-COptionDialog::COptionDialog(const std::string& title, int x, int y, int width, int height, QWidget* ownerWindow,
-                             CBaseWindow* owner)
+COptionDialog::COptionDialog(const std::string& title, int x, int y, int width, int height,
+                             QWidget* ownerWindow, CBaseWindow* owner)
     : _title(title), _x(x), _y(y), _width(width), _height(height), _ownerWindow(ownerWindow), _owner(owner) {
     setObjectName(kClassName);
     if (ownerWindow) {
@@ -120,8 +120,8 @@ int COptionDialog::InitGUI(uintptr_t, const std::string&, int) {
         return 1;
     }
     _created = true;
-    _cancel = new CButtonOwnFixed(this, kCancel, GetCancelSkinId(), CTextsMgr::GetInstance()->GetText("CANCEL"),
-                                  "cancel.png");
+    _cancel = new CButtonOwnFixed(this, kCancel, GetCancelSkinId(),
+                                  CTextsMgr::GetInstance()->GetText("CANCEL"), "cancel.png");
     if (!CButtonOwnDrawImage::GetCachedConfig(GetCancelSkinId())) {
         // A skin without the small cancel button: the usual one.
         _cancel->SetSkinName("cancel");
@@ -136,7 +136,8 @@ int COptionDialog::InitGUI(uintptr_t, const std::string&, int) {
 
     QWidget* owner = _ownerWindow.data();
     CBaseWindow* ownerBase = dynamic_cast<CBaseWindow*>(owner);
-    const QRect client = ownerBase ? ownerBase->ClientRect() : (owner ? owner->rect() : QRect(0, 0, 240, 320));
+    const QRect client =
+        ownerBase ? ownerBase->ClientRect() : (owner ? owner->rect() : QRect(0, 0, 240, 320));
     const int ownerWidth = std::max(client.width(), 1);
     int total = 0;
     int buttonHeight = _cancel->height();
@@ -230,7 +231,8 @@ int COptionDialog::ShowModal() {
         _owner->SetDialogShowed(this);
     }
     {
-        std::string text = std::string("popup=") + GetClassName() + "\npopup_title=" + _title + "\npopup_ids=";
+        std::string text =
+            std::string("popup=") + GetClassName() + "\npopup_title=" + _title + "\npopup_ids=";
         for (CButtonOwnFixed* button : _choices) {
             text += std::to_string(button->GetId()) + ",";
         }
@@ -295,8 +297,9 @@ void COptionDialog::OnPaint(QPainter& painter) {
     painter.setFont(font);
     painter.setPen(Qt::black);
     const QRect band(4, 5, width() - 8, 15);
-    painter.drawText(band, Qt::AlignCenter,
-                     painter.fontMetrics().elidedText(QString::fromStdString(_title), Qt::ElideRight, band.width()));
+    painter.drawText(
+        band, Qt::AlignCenter,
+        painter.fontMetrics().elidedText(QString::fromStdString(_title), Qt::ElideRight, band.width()));
 }
 
 void COptionDialog::keyReleaseEvent(QKeyEvent* event) {

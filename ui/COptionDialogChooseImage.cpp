@@ -7,14 +7,16 @@
 #include "ui/CButtonOwnFixed.h"
 #include "ui/CSkinMgr.h"
 
-COptionDialogChooseImage::COptionDialogChooseImage(QWidget* ownerWindow, CBaseWindow* owner, std::string& chosen)
+COptionDialogChooseImage::COptionDialogChooseImage(QWidget* ownerWindow, CBaseWindow* owner,
+                                                   std::string& chosen)
     : COptionDialog(CTextsMgr::GetInstance()->GetText("Choose Image"), 0, 0, 0, 0, ownerWindow, owner),
       _chosen(chosen),
       _files(ListPlaceImages()) {
     for (size_t i = 0; i < _files.size(); ++i) {
         // The caption is the name without "place_" and ".png".
         const std::string& file = _files[i];
-        CButtonOwnFixed* button = AddButton(kFirstImage + static_cast<int>(i), "places", file.substr(6, file.size() - 10));
+        CButtonOwnFixed* button =
+            AddButton(kFirstImage + static_cast<int>(i), "places", file.substr(6, file.size() - 10));
         button->SetFixedImage(file);
     }
 }

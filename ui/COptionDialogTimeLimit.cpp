@@ -56,7 +56,8 @@ int COptionDialogTimeLimit::AskCustomTime() {
             dialog.reset();  // before the library that holds its code goes
             return minutes;
         }
-        LogFormateado(1, "COptionDialogTimeLimit: no custom-time dialog in the library: %s", library.GetError());
+        LogFormateado(1, "COptionDialogTimeLimit: no custom-time dialog in the library: %s",
+                      library.GetError());
     }
     CCustomTimeInput input(GetOwnerWindow());
     return input.AskMinutes();

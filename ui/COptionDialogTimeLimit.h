@@ -10,8 +10,8 @@ class COptionDialogTimeLimit : public COptionDialog {
     static constexpr int kCustom = 144;
     static constexpr const char* kClassName = "Options Window limit";
 
-    COptionDialogTimeLimit(const std::string& title, int x, int y, int width, int height, QWidget* ownerWindow,
-                           CBaseWindow* owner);
+    COptionDialogTimeLimit(const std::string& title, int x, int y, int width, int height,
+                           QWidget* ownerWindow, CBaseWindow* owner);
 
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam) override;
     const char* GetClassName() const override { return kClassName; }

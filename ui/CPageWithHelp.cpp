@@ -7,7 +7,8 @@
 #include "core/DebugTrace.h"
 #include "core/ProgramFolder.h"
 
-bool CPageWithHelp::GetFilePath(const std::string& language, const std::string& name, std::string& path) const {
+bool CPageWithHelp::GetFilePath(const std::string& language, const std::string& name,
+                                std::string& path) const {
     path = GetCurrentDirectory() + "/traductions/" + language + "_" + name + ".txt";
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);

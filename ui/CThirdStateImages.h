@@ -16,7 +16,8 @@ class CThirdStateImages {
 
     void Read(pugi::xml_node element, int orientation);
     const CImageConfig& Get(int orientation, bool pressed) const {
-        const Pair& pair = _records[static_cast<size_t>(orientation < 0 || orientation > 2 ? 0 : orientation)];
+        const Pair& pair =
+            _records[static_cast<size_t>(orientation < 0 || orientation > 2 ? 0 : orientation)];
         return pressed ? pair.pressed : pair.unpressed;
     }
 

@@ -340,14 +340,22 @@ void CWindowMain::CreateButtons() {
          "connections",
          {"connection_des.png", "connection.png", "connection_dis.png", "", ""},
          kConnectionsMgrId},
-        {Kind::Band, static_cast<int>(CMD_BAND), "band", {"2g.png", "3g.png", "2g_dis.png", "auto.png", ""}, kBandMgrId},
+        {Kind::Band,
+         static_cast<int>(CMD_BAND),
+         "band",
+         {"2g.png", "3g.png", "2g_dis.png", "auto.png", ""},
+         kBandMgrId},
         {Kind::Plain, static_cast<int>(CMD_HIDE), "hide", {"hide.png", "hide.png", "hide.png", "", ""}, -1},
         {Kind::Plain,
          static_cast<int>(CMD_REFRESH),
          "refresh",
          {"refresh.png", "refresh.png", "refresh.png", "", ""},
          -1},
-        {Kind::Wifi, static_cast<int>(CMD_WIFI), "wifi", {"wifi_des.png", "wifi.png", "wifi_dis.png", "", ""}, kWifiMgrId},
+        {Kind::Wifi,
+         static_cast<int>(CMD_WIFI),
+         "wifi",
+         {"wifi_des.png", "wifi.png", "wifi_dis.png", "", ""},
+         kWifiMgrId},
         {Kind::BT,
          static_cast<int>(CMD_BT),
          "bt",
@@ -365,9 +373,9 @@ void CWindowMain::CreateButtons() {
          kPhoneMgrId},
     };
     try {
-        _currentLocation = new CButtonOwnCurrentLocation(this, static_cast<int>(CMD_CURRENT_PLACE),
-                                                         {"unknown.png", "unknown.png", "unknown.png", "", ""},
-                                                         CRilMgr::GetInstance());
+        _currentLocation = new CButtonOwnCurrentLocation(
+            this, static_cast<int>(CMD_CURRENT_PLACE), {"unknown.png", "unknown.png", "unknown.png", "", ""},
+            CRilMgr::GetInstance());
         _currentLocation->GetConfigFromXML();
         _currentLocation->Create();
         _currentLocation->RefreshStrPlace();
@@ -985,7 +993,8 @@ void CWindowMain::ApplyChoice(CMgr* mgr, int choice, int onStatus) {
     }
 }
 
-void CWindowMain::StartApplet(const std::string& program, const std::string& arguments, const char* errorKey) {
+void CWindowMain::StartApplet(const std::string& program, const std::string& arguments,
+                              const char* errorKey) {
     platform::Result r = platform::ERROR_NOT_SUPPORTED;
     try {
         r = platform::Services::get().controlPanel().startApplet(program, arguments);
@@ -1025,8 +1034,9 @@ void CWindowMain::OnBT() {
 
 void CWindowMain::OnBand() {
     const int band = static_cast<int>(CMD_BAND);
-    const int choice = ShowOptions(
-        {{"BAND AUTO", 0, band, 0, "band"}, {"BAND 2G", 1, band, 1, "band"}, {"BAND 3G", 2, band, 2, "band"}});
+    const int choice = ShowOptions({{"BAND AUTO", 0, band, 0, "band"},
+                                    {"BAND 2G", 1, band, 1, "band"},
+                                    {"BAND 3G", 2, band, 2, "band"}});
     ApplyChoice(CMgr::GetMgr(kBandMgrId), choice, 2);
 }
 
@@ -1106,7 +1116,8 @@ int CWindowMain::ShowOptions(const std::vector<Choice>& choices) {
         if (it != GetMapButtonsOwner().end()) {
             popup.AddButton(choice.id, texts->GetText(choice.captionKey), it->second, choice.status);
         } else {
-            popup.AddButton(choice.id, choice.skinId, texts->GetText(choice.captionKey), choice.skinId + ".png");
+            popup.AddButton(choice.id, choice.skinId, texts->GetText(choice.captionKey),
+                            choice.skinId + ".png");
         }
     }
     const int chosen = popup.ShowModal();
@@ -1115,8 +1126,8 @@ int CWindowMain::ShowOptions(const std::vector<Choice>& choices) {
 }
 
 int CWindowMain::ShowTimeLimit() {
-    COptionDialogTimeLimit popup(CTextsMgr::GetInstance()->GetText("TIME LIMIT"), std::max(width() / 2 - 100, 0),
-                                 25, 200, 200, this, this);
+    COptionDialogTimeLimit popup(CTextsMgr::GetInstance()->GetText("TIME LIMIT"),
+                                 std::max(width() / 2 - 100, 0), 25, 200, 200, this, this);
     const int chosen = popup.ShowModal();
     show();
     raise();
@@ -1124,7 +1135,6 @@ int CWindowMain::ShowTimeLimit() {
 }
 
 // Dialogs of the dialog library.
-
 
 int CWindowMain::RunDialogObject(IModalDialog* dialog, bool disablesWindow) {
     if (!dialog) {

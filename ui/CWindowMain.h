@@ -20,9 +20,9 @@
 #include "ui/CBarBatteryConfigXML.h"
 #include "ui/CBarSignalConfigXML.h"
 #include "ui/CBaseWindow.h"
-#include "ui/CPageWithHelp.h"
 #include "ui/CDownTextConfig.h"
 #include "ui/CImageConfig.h"
+#include "ui/CPageWithHelp.h"
 
 struct COPYDATASTRUCT;
 class CButtonOwnDrawImage;

@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMenu>
+#include <QSpinBox>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -18,9 +20,12 @@
 #include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
 #include "store/CDB.h"
+#include "support/RecordingMgr.h"
 #include "support/TempHome.h"
 #include "support/TestSkin.h"
 #include "ui/CButtonOwnDrawImage.h"
+#include "ui/CButtonOwnFixed.h"
+#include "ui/COptionDialog.h"
 #include "ui/CQtApplication.h"
 #include "ui/CSkinMgr.h"
 #include "ui/CWindowMain.h"
@@ -351,6 +356,119 @@ TEST_F(PanelTest, EveryCommandOfTheTableReachesItsHandlerAndMenuIdsAreInTheMenu)
                   EXPECT_EQ(menu[40047]->text().toStdString(),
                             CTextsMgr::GetInstance()->GetText("MENU_DATA_BACKUP"));
                   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+              }),
+              7);
+}
+
+// Taps through the popups of the panel as a user would: each step waits for a popup of its window
+// class (or the custom-time dialog) and makes its choice there.
+struct Tap {
+    const char* popup;  // a popup's window class, or "custom" for the custom-time dialog
+    int id;             // the choice; for "custom", the hours
+    int minutes = 0;    // for "custom"
+};
+
+void tapThrough(TestPanel& w, std::vector<Tap> taps) {
+    auto pending = std::make_shared<std::vector<Tap>>(std::move(taps));
+    auto* timer = new QTimer(&w);  // owned by the panel
+    QObject::connect(timer, &QTimer::timeout, [&w, pending, timer] {
+        if (pending->empty()) {
+            timer->deleteLater();
+            return;
+        }
+        const Tap tap = pending->front();
+        if (std::string(tap.popup) == "custom") {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* hours = dialog ? dialog->findChild<QSpinBox*>("hours") : nullptr;
+            auto* minutes = dialog ? dialog->findChild<QSpinBox*>("minutes") : nullptr;
+            if (!hours || !minutes) {
+                return;
+            }
+            hours->setValue(tap.id);
+            minutes->setValue(tap.minutes);
+            static_cast<QDialog*>(dialog)->accept();
+        } else {
+            COptionDialog* popup = COptionDialog::GetOpen(&w);
+            if (!popup || std::string(popup->GetClassName()) != tap.popup || !popup->isVisible()) {
+                return;
+            }
+            ASSERT_NE(popup->FindButton(tap.id), nullptr) << tap.id;
+            popup->FindButton(tap.id)->click();
+        }
+        pending->erase(pending->begin());
+    });
+    timer->start(5);
+}
+
+TEST_F(PanelTest, ChoicesOfAButtonsPopupReachItsManagerWithTheTimeLimitAsked) {
+    using Call = RecordingMgr::Call;
+    struct Row {
+        const char* what;
+        int mgrId;
+        void (CWindowMain::*command)();
+        std::vector<Tap> taps;
+        std::vector<Call> expected;  // status, minutes, status to come back to, delay
+    };
+    const char* kChoice = "Options Window";
+    const char* kLimit = "Options Window limit";
+    const Row rows[] = {
+        {"Wi-Fi on for 60 minutes",
+         CMgr::MGR_WIFI,
+         &CWindowMain::OnWifi,
+         {{kChoice, 1}, {kLimit, 60}},
+         {{1, 60, 0, 0}}},
+        {"Wi-Fi on for a custom 1 h 30",
+         CMgr::MGR_WIFI,
+         &CWindowMain::OnWifi,
+         {{kChoice, 1}, {kLimit, 144}, {"custom", 1, 30}},
+         {{1, 90, 0, 0}}},
+        {"Wi-Fi on with no limit",
+         CMgr::MGR_WIFI,
+         &CWindowMain::OnWifi,
+         {{kChoice, 1}, {kLimit, 999}},
+         {{1, 0, 0, 0}}},
+        {"Wi-Fi off at once", CMgr::MGR_WIFI, &CWindowMain::OnWifi, {{kChoice, 0}}, {{0, 0, 0, 0}}},
+        {"Wi-Fi on, then cancel", CMgr::MGR_WIFI, &CWindowMain::OnWifi, {{kChoice, 1}, {kLimit, 109}}, {}},
+        {"Wi-Fi popup cancelled", CMgr::MGR_WIFI, &CWindowMain::OnWifi, {{kChoice, 109}}, {}},
+        {"speaker vibrate at once",
+         CMgr::MGR_SPEAKER,
+         &CWindowMain::OnSpeaker,
+         {{kChoice, 1}},
+         {{1, 0, 0, 0}}},
+        {"speaker on for 5 minutes",
+         CMgr::MGR_SPEAKER,
+         &CWindowMain::OnSpeaker,
+         {{kChoice, 2}, {kLimit, 5}},
+         {{2, 5, 0, 0}}},
+        {"Bluetooth discoverable at once", CMgr::MGR_BT, &CWindowMain::OnBT, {{kChoice, 2}}, {{2, 0, 0, 0}}},
+        {"3G for 10 minutes",
+         CMgr::MGR_BAND,
+         &CWindowMain::OnBand,
+         {{kChoice, 2}, {kLimit, 10}},
+         {{2, 10, 0, 0}}},
+        {"phone radio on (its 0) for 30 minutes, back to off",
+         CMgr::MGR_PHONE,
+         &CWindowMain::OnMobilePhone,
+         {{kChoice, 0}, {kLimit, 30}},
+         {{0, 30, 1, 0}}},
+        {"connected for 120 minutes",
+         CMgr::MGR_CONNECTIONS,
+         &CWindowMain::OnConnections,
+         {{kChoice, 2}, {kLimit, 120}},
+         {{2, 120, 0, 0}}},
+    };
+    ASSERT_EQ(run([&](TestPanel& w) {
+                  for (const Row& row : rows) {
+                      SCOPED_TRACE(row.what);
+                      RecordingMgr mgr(row.mgrId);
+                      // The phone radio's 1 is off; every other device starts at its 0.
+                      mgr.SetStatus(row.mgrId == CMgr::MGR_PHONE ? 1 : 0);
+                      tapThrough(w, row.taps);
+                      (w.*row.command)();
+                      EXPECT_EQ(COptionDialog::GetOpen(&w), nullptr);
+                      EXPECT_TRUE(w.isEnabled());
+                      EXPECT_EQ(mgr.calls, row.expected);
+                  }
               }),
               7);
 }

@@ -21,10 +21,11 @@ class RecordingMgr : public CMgr {
     void ForceStatusChild(int, int) override {}
     void SetMaxPower() override {}
     void HandleCommandChild(int, int) override {}
-    void ForceStatus(int status, int, int, int delay) override {
+    void ForceStatus(int status, int minutes, int restore, int delay) override {
         auto now = std::chrono::steady_clock::now();
         std::lock_guard lock(m);
         forced.emplace_back(status, delay);
+        calls.push_back({status, minutes, restore, delay});
         at = now;
         changed.notify_all();
     }
@@ -36,6 +37,11 @@ class RecordingMgr : public CMgr {
     std::mutex m;
     std::condition_variable changed;
     std::vector<std::pair<int, int>> forced;  // (status, delay)
+    struct Call {
+        int status, minutes, restore, delay;
+        bool operator==(const Call&) const = default;
+    };
+    std::vector<Call> calls;
     std::chrono::steady_clock::time_point at;
 
   private:
