@@ -226,6 +226,7 @@ TEST_F(ButtonsTest, DrawingUsesTheSkinsStyleAndKeysOutTheTransparentColour) {
     EXPECT_EQ(focused.pixelColor(0, 30), QColor(56, 189, 248));
     EXPECT_EQ(focused.pixelColor(1, 30), QColor(56, 189, 248));
     EXPECT_EQ(focused.pixelColor(3, 3), QColor(28, 42, 64));
+    delete wifi;  // it leaves its manager before the manager goes
 
     // The colour key: magenta goes, every other colour stays.
     std::string directory;
