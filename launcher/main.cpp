@@ -35,6 +35,7 @@
 #include "platform/Services.h"
 #include "platform/sim/CSimServices.h"
 #include "schedule/CScheduleEngine.h"
+#include "ui/CButtonOwnDrawImage.h"
 #include "ui/CQtApplication.h"
 #include "ui/CQtMessageBoxes.h"
 #include "ui/CWindowMain.h"
@@ -275,6 +276,8 @@ int runApplication(const Options& o, platform::Services& services,
 
 // Step 5: what is left to tidy once the application has ended (or never started).
 void finalCleanUp() {
+    // The skin images the buttons cached for the whole run.
+    CButtonOwnDrawImage::ClearBitmapList();
     if (platform::Services::isInstalled()) {
         try {
             CLogMgr::GetInstance()->vaciar();
