@@ -1933,8 +1933,10 @@ std::string CWindowMain::DescribeState() const {
     for (const std::string& n : _notificationsDebug) {
         out += "pending_notification=" + n + "\n";
     }
-    // What each button shows: its status text and image file.
-    for (CButtonOwnDrawImage* button : GetListButtonsOwner()) {
+    // What each button shows: its status text and image file (once the window is set up: the
+    // list of buttons does not change after that).
+    const std::vector<CButtonOwnDrawImage*> none;
+    for (CButtonOwnDrawImage* button : _ready.load() ? GetListButtonsOwner() : none) {
         std::string text;
         button->GetTextStatus(text);
         const std::string id = std::to_string(button->GetId());
