@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${BUILD_DIR:-build}
-if [[ ! -x $build/bin/zentrova || ! -x $build/bin/zentrova-device ]]; then
-    cmake --build "$build" -j2 --target zentrova zentrova-device ZentrovaDLL
+if [[ ! -x $build/bin/zentrova || ! -x $build/bin/zentrova-device || ! -x $build/bin/test_dialogs ]]; then
+    cmake --build "$build" -j2 --target zentrova zentrova-device ZentrovaDLL test_dialogs
 fi
 out=$root/docs/screenshots
 mkdir -p "$out"
@@ -80,3 +80,7 @@ for size in 240x320 480x640 640x480 240x240; do
     pid=
     echo "wrote docs/screenshots/main_window_$size.png"
 done
+
+# The settings sheet's pages and the dialogs, offscreen from their tests.
+ZENTROVA_SHOTS_DIR=$out "$build/bin/test_dialogs" >/dev/null
+echo "wrote the sheet's pages and the dialogs to docs/screenshots/"
