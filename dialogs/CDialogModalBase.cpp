@@ -37,15 +37,7 @@ void CDialogModalBase::Build() {
     }
     _built = true;
     // Full screen over the panel, as dialogs are on the phone.
-    if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr) {
-        setGeometry(owner->geometry());
-    } else {
-        resize(240, 320);
-    }
-    dialog_style::Apply(this);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
+    QVBoxLayout* outer = dialog_style::CoverOwner(this);
     _title = new QLabel(_titleIsText ? QString::fromStdString(_titleKey) : Text(_titleKey), this);
     _title->setObjectName("title");
     _title->setFont(dialog_style::Font(this, true));

@@ -62,15 +62,7 @@ void CPropertySheetDialogZentrova::Build() {
         return;
     }
     _built = true;
-    if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr) {
-        setGeometry(owner->geometry());
-    } else {
-        resize(240, 320);
-    }
-    dialog_style::Apply(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    QVBoxLayout* layout = dialog_style::CoverOwner(this);
     _tabs = new QTabWidget(this);
     _tabs->setObjectName("pages");
     _tabs->setUsesScrollButtons(true);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
@@ -44,6 +45,19 @@ void Apply(QWidget* widget) {
             .arg(kBackground.name(), kText.name(), kPanel.name(), QColor(71, 85, 105).name(), kAccent.name(),
                  kDimText.name());
     widget->setStyleSheet(sheet);
+}
+
+QVBoxLayout* CoverOwner(QWidget* dialog) {
+    if (QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr) {
+        dialog->setGeometry(owner->geometry());
+    } else {
+        dialog->resize(240, 320);
+    }
+    Apply(dialog);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
 }
 
 }  // namespace dialog_style

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 
+class QVBoxLayout;
 class QWidget;
 
 // The look of the dialog library on the phone's screen, in the colours of the panel's theme: a
@@ -16,6 +17,9 @@ int FontPixels(const QWidget* widget);
 QFont Font(const QWidget* widget, bool bold = false);
 // Applies the colours and fonts to `widget` and its children.
 void Apply(QWidget* widget);
+// Makes a dialog cover its owner's window (the phone's screen), styled, with an empty vertical
+// layout without margins for its parts, which it returns.
+QVBoxLayout* CoverOwner(QWidget* dialog);
 
 inline const QColor kBackground(22, 32, 51);
 inline const QColor kPanel(28, 42, 64);

@@ -1,20 +1,17 @@
 #pragma once
 
-#include "ui/CButtonOwnDrawImage.h"
-#include "ui/CThirdStateImages.h"
+#include "ui/CButtonStatusTable.h"
 
 // The network band button: automatic (its third state), 2G (shown as off) and 3G (shown as on).
-class CButtonBand : public CButtonOwnDrawImage {
+class CButtonBand : public CButtonStatusTable {
   public:
-    using CButtonOwnDrawImage::CButtonOwnDrawImage;
-
-    Bitmap GetCurrentBitmapWithStatusFixed(int status, bool pressed) override;
-    void GetTextStatus(std::string& text) override;
-    void CreateChild() override;
-    void GetConfigFromXMLChild(pugi::xml_node element, int orientation) override;
-
-  private:
-    Bitmap ThirdState(bool pressed);
-
-    CThirdStateImages _third{"auto"};
+    CButtonBand(CBaseWindow* parent, int controlId, const std::string& skinId, const DefaultImages& images,
+                const std::string& caption, CMgr* mgr, int transparent)
+        : CButtonStatusTable(parent, controlId, skinId, images, caption, mgr, transparent,
+                             {{-2, Look::Disabled, "DISABLED"},
+                              {-1, Look::Disabled, "DISABLED"},
+                              {0, Look::Third, "BAND AUTO"},
+                              {1, Look::Off, "BAND 2G"},
+                              {2, Look::On, "BAND 3G"}},
+                             "auto") {}
 };

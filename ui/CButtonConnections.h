@@ -1,14 +1,20 @@
 #pragma once
 
-#include "ui/CButtonOwnDrawImage.h"
+#include "ui/CButtonStatusTable.h"
 
-// The data connections button: disabled (0 or unknown), disconnected (1) and connected (2). Its
-// window stays usable while connections are disabled, so that they can be enabled again from it.
-class CButtonConnections : public CButtonOwnDrawImage {
+// The data connections button: disabled (0 or unknown), disconnected (1, the off image whether
+// pressed or not) and connected (2). Its window stays usable while connections are disabled, so
+// that they can be enabled again from it.
+class CButtonConnections : public CButtonStatusTable {
   public:
-    using CButtonOwnDrawImage::CButtonOwnDrawImage;
+    CButtonConnections(CBaseWindow* parent, int controlId, const std::string& skinId,
+                       const DefaultImages& images, const std::string& caption, CMgr* mgr, int transparent)
+        : CButtonStatusTable(parent, controlId, skinId, images, caption, mgr, transparent,
+                             {{-2, Look::Disabled, "DISABLED"},
+                              {-1, Look::Disabled, "DISABLED"},
+                              {0, Look::Disabled, "DISABLED"},
+                              {1, Look::OffUnpressed, "OFF"},
+                              {2, Look::On, "ON"}}) {}
 
-    Bitmap GetCurrentBitmapWithStatusFixed(int status, bool pressed) override;
-    void GetTextStatus(std::string& text) override;
     void StatusChangedChild() override;
 };

@@ -1,20 +1,17 @@
 #pragma once
 
-#include "ui/CButtonOwnDrawImage.h"
-#include "ui/CThirdStateImages.h"
+#include "ui/CButtonStatusTable.h"
 
 // The speaker button: off (mute), vibrate (its third state) and on.
-class CButtonSpeaker : public CButtonOwnDrawImage {
+class CButtonSpeaker : public CButtonStatusTable {
   public:
-    using CButtonOwnDrawImage::CButtonOwnDrawImage;
-
-    Bitmap GetCurrentBitmapWithStatusFixed(int status, bool pressed) override;
-    void GetTextStatus(std::string& text) override;
-    void CreateChild() override;
-    void GetConfigFromXMLChild(pugi::xml_node element, int orientation) override;
-
-  private:
-    Bitmap ThirdState(bool pressed);
-
-    CThirdStateImages _third{"vibrate"};
+    CButtonSpeaker(CBaseWindow* parent, int controlId, const std::string& skinId, const DefaultImages& images,
+                   const std::string& caption, CMgr* mgr, int transparent)
+        : CButtonStatusTable(parent, controlId, skinId, images, caption, mgr, transparent,
+                             {{-2, Look::Disabled, "DISABLED"},
+                              {-1, Look::Disabled, "DISABLED"},
+                              {0, Look::Off, "OFF"},
+                              {1, Look::Third, "VIBRATE"},
+                              {2, Look::On, "ON"}},
+                             "vibrate") {}
 };

@@ -15,6 +15,7 @@
 #include "core/CInstaller.h"
 #include "core/CTextsMgr.h"
 #include "store/CDB.h"
+#include "support/OffscreenApp.h"
 #include "support/TempHome.h"
 #include "ui/CButtonOwnDrawImage.h"
 #include "ui/CQtApplication.h"
@@ -26,13 +27,7 @@
 class DialogFixture : public ::testing::Test {
   protected:
     DialogFixture() {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) {
-            qt = std::make_unique<CQtApplication>(argc, argv);
-        }
+        qt = MakeOffscreenApp();
         CInstaller(home.services().home()).Install();
         config = std::make_unique<CConfigurationZentrova>();
         db = std::make_unique<CDB>();

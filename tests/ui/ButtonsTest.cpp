@@ -14,6 +14,7 @@
 #include "core/CInstaller.h"
 #include "core/CTextsMgr.h"
 #include "support/RecordingMgr.h"
+#include "support/OffscreenApp.h"
 #include "support/TempHome.h"
 #include "ui/CBaseWindow.h"
 #include "ui/CButtonBT.h"
@@ -49,13 +50,7 @@ class SettableMgr : public RecordingMgr {
 class ButtonsTest : public ::testing::Test {
   protected:
     ButtonsTest() {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) {
-            qt = std::make_unique<CQtApplication>(argc, argv);
-        }
+        qt = MakeOffscreenApp();
         CInstaller(home.services().home()).Install();
         CSkinMgr::DestroyInstance();
         CButtonOwnDrawImage::ClearBitmapList();

@@ -16,6 +16,7 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
 #include "core/CTextsMgr.h"
+#include "support/OffscreenApp.h"
 #include "support/TempHome.h"
 #include "ui/CBaseWindow.h"
 #include "ui/CButtonOwnDrawImage.h"
@@ -39,13 +40,7 @@ class OwnerWindow : public CBaseWindow {
 class OptionDialogTest : public ::testing::Test {
   protected:
     OptionDialogTest() {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) {
-            qt = std::make_unique<CQtApplication>(argc, argv);
-        }
+        qt = MakeOffscreenApp();
         CInstaller(home.services().home()).Install();
         CSkinMgr::DestroyInstance();
         CButtonOwnDrawImage::ClearBitmapList();
