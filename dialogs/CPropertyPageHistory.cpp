@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QShowEvent>
 #include <QVBoxLayout>
 #include <fstream>
 #include <system_error>
@@ -69,6 +70,13 @@ void CPropertyPageHistory::OnInitPage() {
     _state->setPalette(palette);
     Content()->addWidget(_state);
     Reload();
+}
+
+void CPropertyPageHistory::showEvent(QShowEvent* event) {
+    CPropertyPageBase::showEvent(event);
+    if (_graph && !event->spontaneous()) {
+        Reload();
+    }
 }
 
 void CPropertyPageHistory::FillMenu(QMenu* menu) {

@@ -53,6 +53,8 @@ class CPropertyPageHistory : public CPropertyPageBase {
 
   protected:
     void OnInitPage() override;
+    // Lines written while the page was hidden show when it comes back.
+    void showEvent(QShowEvent* event) override;
     void FillMenu(QMenu* menu) override;
     // The statistics of the samples shown, one line each.
     virtual std::vector<std::string> Statistics(const std::vector<CHistoryReader::Sample>& shown) const = 0;
