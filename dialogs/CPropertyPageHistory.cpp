@@ -61,10 +61,13 @@ void CPropertyPageHistory::OnInitPage() {
     _statistics = new QLabel(this);
     _statistics->setObjectName("statistics");
     _statistics->setWordWrap(true);
+    // The text size of the screen the sheet is shown on (known once the page is in it).
+    _statistics->setFont(dialog_style::Font(this));
     Content()->addWidget(_statistics);
     _state = new QLabel(this);
     _state->setObjectName("state");
     _state->setWordWrap(true);
+    _state->setFont(dialog_style::Font(this));
     QPalette palette = _state->palette();
     palette.setColor(QPalette::WindowText, dialog_style::kDimText);
     _state->setPalette(palette);

@@ -7,6 +7,7 @@
 #include <QImageReader>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "DialogFixture.h"
@@ -93,8 +94,8 @@ bool ColourNear(const QImage& image, QPointF at, const QColor& colour) {
 
 TEST_F(HistoryPagesTest, BatteryGraphDrawsTheHistoryAtItsPoints) {
     WriteHistory("log_battery.txt", kBattery);
-    CPropertySheetDialogZentrova sheet(owner.get());
-    auto* page = Open<CPropertyPageBattery>(sheet, kBatteryPage);
+    auto sheet = std::make_unique<CPropertySheetDialogZentrova>(owner.get());
+    auto* page = Open<CPropertyPageBattery>(*sheet, kBatteryPage);
     ASSERT_NE(page, nullptr);
     CHistoryGraph* graph = page->GetGraph();
     ASSERT_EQ(graph->GetHistory().size(), 5u);
@@ -134,7 +135,16 @@ TEST_F(HistoryPagesTest, BatteryGraphDrawsTheHistoryAtItsPoints) {
     EXPECT_NEAR(graph->ToPixel(At(14, 0), 0, size).x(), plot.right() + 1, 1.0);
     EXPECT_NEAR(graph->ToPixel(At(10, 0), 100, size).y(), plot.top(), 1.0);
 
-    Shot(&sheet, "page_battery_history_240x320");
+    ExpectFitsWidth(sheet.get());
+    Shot(sheet.get(), "page_battery_history_240x320");
+    sheet.reset();
+
+    // On a VGA screen the same page with larger text.
+    Screen(480, 640);
+    CPropertySheetDialogZentrova large(owner.get());
+    ASSERT_NE(Open<CPropertyPageBattery>(large, kBatteryPage), nullptr);
+    ExpectFitsWidth(&large);
+    Shot(&large, "page_battery_history_480x640");
 }
 
 TEST_F(HistoryPagesTest, ScalesOfTheMenuAndTheStatisticsOfEach) {
