@@ -196,6 +196,10 @@ bool CPropertyPageHistory::ExportHistory() {
     // The lines as the history writes them, in UTF-8: readable anywhere, and read back by the
     // compare command.
     const CHistoryReader::Result read = CHistoryReader::Read(HistoryPath(), _kind);
+    if (!read.opened) {
+        TextBox(SafeSprintf(CTextsMgr::Text("DIALOG_BATTERY_HISTORY_NOT_READ"), HistoryPath().string()));
+        return false;
+    }
     std::string text;
     for (const CHistoryReader::Sample& sample : read.samples) {
         text += CHistoryReader::FormatLine(sample, _kind) + "\r\n";
@@ -203,7 +207,7 @@ bool CPropertyPageHistory::ExportHistory() {
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    if (!read.opened || !out) {
+    if (!out) {
         TextBox(SafeSprintf(CTextsMgr::Text("DIALOG_BATTERY_EXPORT_FAILED"), target));
         return false;
     }
