@@ -25,6 +25,7 @@
 #include "support/TestSkin.h"
 #include "ui/CButtonOwnDrawImage.h"
 #include "ui/CButtonOwnFixed.h"
+#include "ui/CDialogLibrary.h"
 #include "ui/COptionDialog.h"
 #include "ui/CQtApplication.h"
 #include "ui/CSkinMgr.h"
@@ -411,6 +412,14 @@ TEST_F(PanelTest, ChoicesOfAButtonsPopupReachItsManagerWithTheTimeLimitAsked) {
     };
     const char* kChoice = "Options Window";
     const char* kLimit = "Options Window limit";
+    // This test binary holds its own static copy of the common library, so a dialog of the
+    // loaded dialog library would work on other singletons (settings, texts, phone) than the
+    // panel's. The popup's own custom-time input stands in for the library's dialog here; that
+    // dialog is tested with the library in test_dialogs.
+    struct NoDialogLibrary {
+        NoDialogLibrary() { CDialogLibrary::SetPathForTests("/nonexistent/libZentrovaDLL.so"); }
+        ~NoDialogLibrary() { CDialogLibrary::SetPathForTests(""); }
+    } noDialogLibrary;
     const Row rows[] = {
         {"Wi-Fi on for 60 minutes",
          CMgr::MGR_WIFI,
