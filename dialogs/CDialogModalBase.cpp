@@ -59,7 +59,14 @@ void CDialogModalBase::Build() {
     _keys->SetLeft(GetSaveKey(), [this] { Save(); });
     _keys->SetRight("CANCEL", [this] { reject(); });
     OnInitDialog();
-    _content->addStretch(1);
+    // Short forms keep their fields at the top; a control that stretches (a text) takes the room.
+    bool stretches = false;
+    for (int i = 0; i < _content->count(); ++i) {
+        stretches = stretches || _content->stretch(i) > 0;
+    }
+    if (!stretches) {
+        _content->addStretch(1);
+    }
 }
 
 void CDialogModalBase::Save() {
