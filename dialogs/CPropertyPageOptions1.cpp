@@ -64,7 +64,8 @@ void CPropertyPageOptions1::OnInitPage() {
     _manual = AddCheck(column, manual ? "DIALOG_OPTIONS1_MANUALLY" : "DIALOG_OPTIONS1_AUTOMATIC",
                        "profile_change_mode", manual);
     connect(_manual, &QCheckBox::toggled, this, [this](bool on) {
-        _manual->setText(Text(on ? "DIALOG_OPTIONS1_MANUALLY" : "DIALOG_OPTIONS1_AUTOMATIC"));
+        page_fields::SetCheckCaption(
+            _manual, page_fields::Text(on ? "DIALOG_OPTIONS1_MANUALLY" : "DIALOG_OPTIONS1_AUTOMATIC"));
     });
     _awake = AddCheck(column, "DIALOG_OPTIONS1_AWAKE_TO_REFRESH", "awake_to_refresh_location",
                       GetLong("awake_to_refresh_location") != 0);

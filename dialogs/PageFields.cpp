@@ -2,16 +2,20 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
+#include <QVariant>
 #include <exception>
 
 #include "core/CConfigurationZentrova.h"
 #include "core/CTextsMgr.h"
 #include "core/DebugTrace.h"
+#include "dialogs/DialogStyle.h"
 
 namespace page_fields {
 
@@ -43,13 +47,42 @@ QLabel* AddLabel(QVBoxLayout* layout, const QString& text, const QString& name) 
 
 QCheckBox* AddCheck(QVBoxLayout* layout, const std::string& captionKey, const std::string& name,
                     bool ticked) {
-    // The caption is a wrapping label beside the box, so long captions fit a narrow screen.
-    auto* box = new QCheckBox(Text(captionKey));
+    // A check box cannot wrap its text: the caption is a wrapping label beside the box, and a tap
+    // on it toggles the box as a tap on the box's own text would.
+    auto* row = new QWidget();
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->setSpacing(4);
+    auto* box = new QCheckBox();
     box->setObjectName(QString::fromStdString(name));
     box->setChecked(ticked);
-    box->setStyleSheet("QCheckBox { spacing: 4px; }");
-    layout->addWidget(box);
+    auto* caption = new QLabel();
+    caption->setObjectName(QString::fromStdString(name + "_caption"));
+    caption->setWordWrap(true);
+    caption->setTextFormat(Qt::RichText);
+    caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QObject::connect(caption, &QLabel::linkActivated, box, [box] { box->toggle(); });
+    box->setProperty("caption", QVariant::fromValue(static_cast<QObject*>(caption)));
+    line->addWidget(box, 0, Qt::AlignTop);
+    line->addWidget(caption, 1);
+    layout->addWidget(row);
+    SetCheckCaption(box, Text(captionKey));
     return box;
+}
+
+void SetCheckCaption(QCheckBox* box, const QString& caption) {
+    auto* label = qobject_cast<QLabel*>(box->property("caption").value<QObject*>());
+    if (!label) {
+        box->setText(caption);
+        return;
+    }
+    label->setText(QString("<a href=\"toggle\" style=\"color: %1; text-decoration: none;\">%2</a>")
+                       .arg(dialog_style::kText.name(), caption.toHtmlEscaped()));
+}
+
+QString CheckCaption(const QCheckBox* box) {
+    auto* label = qobject_cast<QLabel*>(box->property("caption").value<QObject*>());
+    return label ? QTextDocumentFragment::fromHtml(label->text()).toPlainText() : box->text();
 }
 
 QLineEdit* AddNumber(QVBoxLayout* layout, const std::string& captionKey, const std::string& name,

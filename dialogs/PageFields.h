@@ -20,7 +20,11 @@ namespace page_fields {
 QVBoxLayout* ScrollingColumn(QVBoxLayout* content);
 
 QLabel* AddLabel(QVBoxLayout* layout, const QString& text, const QString& name = QString());
+// A check box with its caption beside it; the caption wraps on narrow screens.
 QCheckBox* AddCheck(QVBoxLayout* layout, const std::string& captionKey, const std::string& name, bool ticked);
+// Changes, and reads, the caption of a check box made by AddCheck.
+void SetCheckCaption(QCheckBox* box, const QString& caption);
+QString CheckCaption(const QCheckBox* box);
 // A whole-number field under its caption; `value` shown as it is.
 QLineEdit* AddNumber(QVBoxLayout* layout, const std::string& captionKey, const std::string& name,
                      uint32_t value);
