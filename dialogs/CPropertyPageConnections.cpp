@@ -8,12 +8,14 @@
 #include <QMenu>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <vector>
 
 #include "core/CTextsMgr.h"
 #include "core/MessageBoxes.h"
 #include "core/SafeFormat.h"
+#include "dialogs/DialogStyle.h"
 #include "dialogs/PageFields.h"
 #include "managers/CConnectionsMgr.h"
 
@@ -45,8 +47,9 @@ void CPropertyPageConnections::OnInitPage() {
     _list->setHeaderLabels({Text("DIALOG_CONNECTIONS_NAME"), Text("DIALOG_CONNECTIONS_ENABLED"),
                             Text("DIALOG_CONNECTIONS_CONNECTED"), Text("DIALOG_CONNECTIONS_ALWAYSON")});
     _list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    _list->setMinimumHeight(70);
-    column->addWidget(_list, 1);
+    // About five rows; more scroll inside the list.
+    _list->setFixedHeight(dialog_style::FontPixels(this) * 9);
+    column->addWidget(_list);
 
     _preferred = AddCombo(column, "DIALOG_CONNECTIONS_PREFERED", "connection_prefered");
     _counters = AddLabel(column, QString(), "counters");

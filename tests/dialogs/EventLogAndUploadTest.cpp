@@ -18,6 +18,8 @@
 #include "dialogs/CPropertyPageEventLog.h"
 #include "dialogs/CPropertyPageUpload.h"
 #include "dialogs/CPropertySheetDialogZentrova.h"
+#include "managers/CConnectionsMgr.h"
+#include "platform/sim/CSimPhone.h"
 #include "support/HttpServer.h"
 
 namespace {
@@ -131,6 +133,15 @@ TEST_F(EventLogAndUploadTest, SettingsPagesWithDataFitTheScreen) {
     config->SetLongParameter("activate_idle", 1);
     config->SetLongParameter("refresh_location", 15);
     config->SetLongParameter("upload_enabled", 1);
+    // Two data connections on the phone, one of them up, as the connections manager lists them.
+    config->SetRegistryParameter("url_update", "http://127.0.0.1:1");
+    {
+        platform::sim::CSimPhone phone(home.services().home(), home.services().registry(), false);
+        phone.addConnection("Internet");
+        phone.addConnection("Office VPN");
+    }
+    CConnectionsMgr connections;
+    connections.Initialize();
     CPropertySheetDialogZentrova sheet(owner.get());
     sheet.Build();
     sheet.show();
