@@ -67,9 +67,11 @@ bool CPropertyPageOptions2::OnSave() {
             }
         }
         StoreCheck(_lacMode, "intelligent_lac_mode");
+        const bool rilBefore = GetLong("allow_ril_notifications") != 0;
         StoreCheck(_ril, "allow_ril_notifications");
         // The radio interface's notifications follow the setting at once.
-        if (CRilMgr* ril = CRilMgr::GetInstance()) {
+        CRilMgr* ril = CRilMgr::GetInstance();
+        if (ril && rilBefore != _ril->isChecked()) {
             ril->EnableRilNotifications(_ril->isChecked() ? 1 : 0);
         }
         StoreCheck(_close, "allow_windows_close_zva");

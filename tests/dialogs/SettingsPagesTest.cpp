@@ -265,4 +265,20 @@ TEST_F(SettingsPagesTest, GpsDialogStoresItsValuesAndReportsAReceiverThatDoesNot
     }
 }
 
+TEST_F(SettingsPagesTest, GpsTestReportsAReceiverThatAnswers) {
+    // A phone with its receiver plugged into COM1, sending without a fix.
+    TempHome gpsHome(platform::Services::Role::Program, true);
+    CInstaller(gpsHome.services().home()).Install();
+    CDialogModalGPS dialog(owner.get(), 190);
+    WhenModal([&](QDialog* shown) {
+        page_test::Apply(shown, {S::Choose, "gps_port", "COM1"});
+        gpsHome.boxes().clear();
+        EXPECT_TRUE(dialog.Test());
+        EXPECT_EQ(dialog.GetLastReport(), "DIALOG_GPS_TEST_OK");
+        EXPECT_TRUE(page_test::Shown(gpsHome.boxes(), CTextsMgr::Text("DIALOG_GPS_TEST_OK")));
+        shown->reject();
+    });
+    EXPECT_EQ(dialog.DoModal(), 0);
+}
+
 }  // namespace
