@@ -137,8 +137,10 @@ TEST_F(EventLogAndUploadTest, SettingsPagesWithDataFitTheScreen) {
     config->SetRegistryParameter("url_update", "http://127.0.0.1:1");
     {
         platform::sim::CSimPhone phone(home.services().home(), home.services().registry(), false);
-        phone.addConnection("Internet");
-        phone.addConnection("Office VPN");
+        EXPECT_EQ(phone.addConnection("Internet"), platform::ERROR_SUCCESS);
+        EXPECT_EQ(phone.addConnection("Office"), platform::ERROR_SUCCESS);
+        phone.setConnectionUp("Internet", true);
+        phone.addConnectionTraffic("Internet", 2048);
     }
     CConnectionsMgr connections;
     connections.Initialize();
