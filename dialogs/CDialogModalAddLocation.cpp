@@ -17,6 +17,7 @@ void CDialogModalAddLocation::OnInitDialog() {
     _cell->setValidator(new QIntValidator(1, 0x7fffffff, _cell));
     _lac = AddText(Content(), "LAC:", "lac", "");
     _lac->setValidator(new QIntValidator(1, 0x7fffffff, _lac));
+    page_fields::UseScreenFont(this);
 }
 
 bool CDialogModalAddLocation::OnSave() {

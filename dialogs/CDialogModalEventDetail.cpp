@@ -38,6 +38,7 @@ void CDialogModalEventDetail::OnInitDialog() {
     SoftKeys()->SetLeft("", nullptr);
     SoftKeys()->SetRight("EXIT", [this] { Save(); });
     Show();
+    page_fields::UseScreenFont(this);
 }
 
 void CDialogModalEventDetail::Previous() {

@@ -26,6 +26,7 @@ void CDialogModalEventLogOptions::OnInitDialog() {
         path = GetCurrentDirectory() + "/log.txt";
     }
     _path = AddText(Content(), "DIALOG_EVENT_LOG_PATH", "events_log_path", path);
+    page_fields::UseScreenFont(this);
 }
 
 bool CDialogModalEventLogOptions::OnSave() {

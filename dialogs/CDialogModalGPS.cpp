@@ -55,6 +55,7 @@ void CDialogModalGPS::OnInitDialog() {
     test->setObjectName("test");
     connect(test, &QPushButton::clicked, this, [this] { Test(); });
     column->addWidget(test);
+    page_fields::UseScreenFont(this);
 }
 
 bool CDialogModalGPS::OnSave() {

@@ -5,6 +5,7 @@
 
 #include "core/CTextsMgr.h"
 #include "core/MessageBoxes.h"
+#include "dialogs/PageFields.h"
 
 CDialogModalSelectPlace::CDialogModalSelectPlace(QWidget* parent, int templateId,
                                                  std::vector<CStrPlace> places)
@@ -18,6 +19,7 @@ void CDialogModalSelectPlace::OnInitDialog() {
     }
     connect(_list, &QListWidget::itemActivated, this, [this] { Save(); });
     Content()->addWidget(_list, 1);
+    page_fields::UseScreenFont(this);
 }
 
 bool CDialogModalSelectPlace::OnSave() {

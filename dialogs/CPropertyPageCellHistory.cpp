@@ -51,6 +51,7 @@ void CPropertyPageCellHistory::OnInitPage() {
     CCellMgr::GetInstance()->AddCellChangeListener(this);
     _listening = true;
     Reload();
+    page_fields::UseScreenFont(this);
 }
 
 void CPropertyPageCellHistory::CellHistoryChanged(size_t) {

@@ -56,6 +56,7 @@ void CPropertyPageConnections::OnInitPage() {
     _idle = AddCheck(column, "DIALOG_CONNECTIONS_CLOSE_IDLE", "activate_idle", GetLong("activate_idle") != 0);
     _seconds = AddNumber(column, "DIALOG_CONNECTIONS_SECONDS", "seconds_idle", GetLong("seconds_idle"));
     Refresh();
+    page_fields::UseScreenFont(this);
 }
 
 void CPropertyPageConnections::Refresh() {

@@ -44,6 +44,7 @@ void CPropertyPageEventLog::OnInitPage() {
     CLogMgr::GetInstance()->AddLogListener(this);
     _listening = true;
     Reload();
+    page_fields::UseScreenFont(this);
 }
 
 void CPropertyPageEventLog::LogChanged(int) {

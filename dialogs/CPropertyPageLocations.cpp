@@ -38,6 +38,7 @@ void CPropertyPageLocations::OnInitPage() {
     _list->setObjectName("locations");
     Content()->addWidget(_list, 1);
     Reload();
+    page_fields::UseScreenFont(this);
 }
 
 void CPropertyPageLocations::Reload() {

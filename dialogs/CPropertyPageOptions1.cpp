@@ -82,6 +82,7 @@ void CPropertyPageOptions1::OnInitPage() {
                                                                  : "DEVICE DIDNT GET EVENTS"),
              "location_notification_received");
     column->addStretch(1);
+    page_fields::UseScreenFont(this);
 }
 
 bool CPropertyPageOptions1::OnSave() {

@@ -53,6 +53,7 @@ void CPropertyPageOptions2::OnInitPage() {
     _batteryTime = AddNumber(column, "DIALOG_OPTIONS2_STATIC_REFRESH_BATTERY", "refresh_battery_time",
                              GetLong("refresh_battery_time"));
     column->addStretch(1);
+    page_fields::UseScreenFont(this);
 }
 
 bool CPropertyPageOptions2::OnSave() {

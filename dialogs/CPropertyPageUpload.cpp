@@ -45,6 +45,7 @@ void CPropertyPageUpload::OnInitPage() {
         _switches.emplace_back(s.name, AddCheck(column, s.caption, s.name, GetLong(s.name) != 0));
     }
     column->addStretch(1);
+    page_fields::UseScreenFont(this);
 }
 
 bool CPropertyPageUpload::OnSave() {

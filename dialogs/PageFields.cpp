@@ -165,4 +165,11 @@ void StoreNumberIfFilled(const QLineEdit* field, const std::string& name) {
     }
 }
 
+void UseScreenFont(QWidget* root) {
+    root->setFont(dialog_style::Font(root, root->font().bold()));
+    for (QWidget* child : root->findChildren<QWidget*>()) {
+        child->setFont(dialog_style::Font(root, child->font().bold()));
+    }
+}
+
 }  // namespace page_fields

@@ -46,4 +46,9 @@ void StoreNumberIfFilled(const QLineEdit* field, const std::string& name);
 
 QString Text(const std::string& key);
 
+// Gives `root` and every widget in it the text size of the screen `root` is shown on (bold kept).
+// Run once the controls are built and `root` sits in its window: fonts set on a window with a style
+// sheet do not reach the widgets added to it later.
+void UseScreenFont(QWidget* root);
+
 }  // namespace page_fields
