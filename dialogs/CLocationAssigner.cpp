@@ -1,6 +1,7 @@
 #include "dialogs/CLocationAssigner.h"
 
 #include "core/CBaseException.h"
+#include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
@@ -29,6 +30,15 @@ std::string PlaceName(CDB& db, int idPlace) {
 
 bool CLocationAssigner::AreaMode() {
     return CRilMgr::GetLocationModeSetting() == 0;
+}
+
+void CLocationAssigner::SetMode(int mode) {
+    if (CRilMgr* ril = CRilMgr::GetInstance()) {
+        ril->SetLocationMode(mode);
+    } else {
+        CConfigurationZentrova::GetInstance()->SetLongParameter("location_mode", static_cast<uint32_t>(mode));
+    }
+    Changed();
 }
 
 int CLocationAssigner::CurrentLocation() {

@@ -22,6 +22,9 @@ class CLocationAssigner {
 
     // Whether the locations are area codes (else cells).
     static bool AreaMode();
+    // Sets the mode (1 cells, 0 areas) of the location engine, or the setting when none runs, and
+    // has the places found again.
+    static void SetMode(int mode);
     // The current location of the phone by mode; 0 when none is known.
     static int CurrentLocation();
     // Every place, in name order.

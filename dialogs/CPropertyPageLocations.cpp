@@ -30,7 +30,12 @@ void Report(const std::exception& e) {
 
 void CPropertyPageLocations::OnInitPage() {
     using namespace page_fields;
-    _mode = AddLabel(Content(), QString(), "location_mode");
+    // Whether places are found by cell or by location area; the engine follows a change at once.
+    _mode = AddCombo(Content(), "LOCATION MODE", "location_mode");
+    _mode->addItem(Text("CELL MODE"), 1);
+    _mode->addItem(Text("LAC MODE"), 0);
+    _mode->setCurrentIndex(CLocationAssigner::AreaMode() ? 1 : 0);
+    connect(_mode, &QComboBox::activated, this, [this] { SetMode(_mode->currentData().toInt()); });
     _current = AddLabel(Content(), QString(), "current");
     _places = AddCombo(Content(), "STATIC SELECT PROFILE", "places");
     AddLabel(Content(), Text("ALLOCATE PLACES TO PROFILES"));
@@ -43,8 +48,7 @@ void CPropertyPageLocations::OnInitPage() {
 
 void CPropertyPageLocations::Reload() {
     using namespace page_fields;
-    const bool area = CLocationAssigner::AreaMode();
-    _mode->setText(Text("LOCATION MODE") + ": " + Text(area ? "LAC MODE" : "CELL MODE"));
+    _mode->setCurrentIndex(CLocationAssigner::AreaMode() ? 1 : 0);
     const int chosen = _places->currentIndex() >= 0 ? _places->currentData().toInt() : 0;
     _places->clear();
     _list->clear();
@@ -78,6 +82,15 @@ void CPropertyPageLocations::Reload() {
         current += "-";
     }
     _current->setText(current);
+}
+
+void CPropertyPageLocations::SetMode(int mode) {
+    try {
+        CLocationAssigner::SetMode(mode);
+    } catch (const std::exception& e) {
+        Report(e);
+    }
+    Reload();
 }
 
 void CPropertyPageLocations::FillMenu(QMenu* menu) {

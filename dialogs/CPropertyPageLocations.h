@@ -22,6 +22,8 @@ class CPropertyPageLocations : public CPropertyPageBase {
     void AddLocation();
     void RemoveLocation();
     void RemoveGps();
+    // Places are found by cell (1) or by location area (0) from now on.
+    void SetMode(int mode);
     // Reads the current location and the associations again.
     void Reload();
 
@@ -42,7 +44,7 @@ class CPropertyPageLocations : public CPropertyPageBase {
     // The selected entry; false when none is selected.
     bool SelectedEntry(CLocationAssigner::Entry& entry) const;
 
-    QLabel* _mode = nullptr;
+    QComboBox* _mode = nullptr;
     QLabel* _current = nullptr;
     QComboBox* _places = nullptr;
     QListWidget* _list = nullptr;

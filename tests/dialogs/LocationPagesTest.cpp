@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTreeWidget>
@@ -17,6 +18,7 @@
 #include "dialogs/CPropertyPageLocations.h"
 #include "dialogs/CPropertySheetDialogZentrova.h"
 #include "location/CCellMgr.h"
+#include "location/CRilMgr.h"
 #include "schedule/CScheduleEngine.h"
 
 namespace {
@@ -324,6 +326,34 @@ TEST_F(LocationPagesTest, CellHistoryShowsCellsFromOtherThreadsAndAssignsThem) {
     page->Clear();
     EXPECT_EQ(list->topLevelItemCount(), 0);
     EXPECT_TRUE(CCellMgr::GetInstance()->GetQueue().empty());
+}
+
+TEST_F(LocationPagesTest, LocationsPageAssignsAndUnassignsTheCurrentLocation) {
+    CRilMgr ril;
+    ril.LocationChanged(555, 66, 0);
+    home.boxes().setAnswerYes(true);
+    for (bool area : {false, true}) {
+        SCOPED_TRACE(area ? "area mode" : "cell mode");
+        const int location = area ? 66 : 555;
+        CPropertyPageLocations page;
+        page.InitPage();
+        // The mode chosen on the page is the engine's (and the stored one).
+        page.SetMode(area ? 0 : 1);
+        EXPECT_EQ(ril.GetLocationMode(), area ? 0 : 1);
+        page_test::ExpectStored({"location_mode", area ? 0u : 1u});
+        ChoosePlace(page, "Office");
+        page.AssignCurrent();
+        EXPECT_EQ(Rows(area), std::vector<std::string>{Row(location, "Office")});
+        auto* current = page.findChild<QLabel*>("current");
+        ASSERT_NE(current, nullptr);
+        EXPECT_NE(current->text().toStdString().find(std::to_string(location) + "-Office"), std::string::npos)
+            << current->text().toStdString();
+        page.UnassignCurrent();
+        EXPECT_TRUE(Rows(area).empty());
+        home.boxes().clear();
+        page.UnassignCurrent();  // nothing left to unassign
+        EXPECT_EQ(home.boxes().shown().back().text, CTextsMgr::Text("LOCATION NOT FOUND"));
+    }
 }
 
 }  // namespace
