@@ -139,5 +139,34 @@ bool CPropertyPageConnections::OnSave() {
 }
 
 void CPropertyPageConnections::FillMenu(QMenu* menu) {
+    // Switches of the selected connection, each turning its flag the other way.
+    menu->addAction(Text("DIALOG_CONNECTIONS_ENABLED"), [this] { Toggle(kEnabled); })
+        ->setObjectName("DIALOG_CONNECTIONS_ENABLED");
+    menu->addAction(Text("DIALOG_CONNECTIONS_CONNECTED"), [this] { Toggle(kConnected); })
+        ->setObjectName("DIALOG_CONNECTIONS_CONNECTED");
+    menu->addAction(Text("DIALOG_CONNECTIONS_ALWAYSON"), [this] { Toggle(kAlwaysOn); })
+        ->setObjectName("DIALOG_CONNECTIONS_ALWAYSON");
     menu->addAction(Text("REFRESH_MENU"), [this] { Refresh(); })->setObjectName("REFRESH_MENU");
+}
+
+void CPropertyPageConnections::Toggle(int flag) {
+    CConnectionsMgr* manager = CConnectionsMgr::GetInstance();
+    const int index = _list->currentIndex().row();
+    if (!manager || index < 0) {
+        TextBox(CTextsMgr::Text("SELECT OPTION"));
+        return;
+    }
+    switch (flag) {
+        case kEnabled:
+            manager->SwapHabilitarConexion(index);
+            break;
+        case kConnected:
+            manager->SwapConectarConexion(index);
+            break;
+        default:
+            manager->SwapAlwaysOnConexion(index);
+            break;
+    }
+    Refresh();
+    _list->setCurrentItem(_list->topLevelItem(index));
 }

@@ -17,8 +17,13 @@ class CPropertyPageConnections : public CPropertyPageBase {
   public:
     CPropertyPageConnections() : CPropertyPageBase("PAGE CONNECTIONS", "connections_dialog") {}
 
+    enum Flag { kEnabled, kConnected, kAlwaysOn };
+
     // Reads the connections and the counters again (the "Refresh" command).
     void Refresh();
+    // Turns a flag of the selected connection the other way (connecting answers later).
+    void Toggle(int flag);
+    QTreeWidget* GetList() const { return _list; }
 
   protected:
     void OnInitPage() override;

@@ -24,7 +24,18 @@
 
 namespace {
 
-class EventLogAndUploadTest : public DialogFixture {};
+class EventLogAndUploadTest : public DialogFixture {
+  protected:
+    // Two data connections on the phone, one of them up, as the connections manager lists them.
+    void TwoConnections() {
+        config->SetRegistryParameter("url_update", "http://127.0.0.1:1");
+        platform::sim::CSimPhone phone(home.services().home(), home.services().registry(), false);
+        EXPECT_EQ(phone.addConnection("Internet"), platform::ERROR_SUCCESS);
+        EXPECT_EQ(phone.addConnection("Office"), platform::ERROR_SUCCESS);
+        phone.setConnectionUp("Internet", true);
+        phone.addConnectionTraffic("Internet", 2048);
+    }
+};
 
 TEST_F(EventLogAndUploadTest, EventLogPageShowsEventsLoggedOnOtherThreadsAndTheirDetail) {
     CLogMgr::GetInstance()->vaciar();
@@ -133,15 +144,7 @@ TEST_F(EventLogAndUploadTest, SettingsPagesWithDataFitTheScreen) {
     config->SetLongParameter("activate_idle", 1);
     config->SetLongParameter("refresh_location", 15);
     config->SetLongParameter("upload_enabled", 1);
-    // Two data connections on the phone, one of them up, as the connections manager lists them.
-    config->SetRegistryParameter("url_update", "http://127.0.0.1:1");
-    {
-        platform::sim::CSimPhone phone(home.services().home(), home.services().registry(), false);
-        EXPECT_EQ(phone.addConnection("Internet"), platform::ERROR_SUCCESS);
-        EXPECT_EQ(phone.addConnection("Office"), platform::ERROR_SUCCESS);
-        phone.setConnectionUp("Internet", true);
-        phone.addConnectionTraffic("Internet", 2048);
-    }
+    TwoConnections();
     CConnectionsMgr connections;
     connections.Initialize();
     CPropertySheetDialogZentrova sheet(owner.get());
@@ -155,6 +158,41 @@ TEST_F(EventLogAndUploadTest, SettingsPagesWithDataFitTheScreen) {
         ExpectFitsWidth(&sheet);
         Shot(&sheet, "sheet_" + page->GetTxtFile() + "_data_240x320");
     }
+}
+
+TEST_F(EventLogAndUploadTest, ConnectionsPageSwitchesTheSelectedConnection) {
+    TwoConnections();
+    CConnectionsMgr connections;
+    connections.Initialize();
+    CPropertyPageConnections page;
+    page.InitPage();
+    QTreeWidget* list = page.GetList();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    auto flags = [&](int row) {
+        std::string out;
+        for (int column = 1; column <= 3; ++column) {
+            out += list->topLevelItem(row)->text(column).isEmpty() ? "-" : "x";
+        }
+        return out;
+    };
+    EXPECT_EQ(flags(0), "xx-");  // Internet: enabled, connected
+    EXPECT_EQ(flags(1), "x--");
+    list->setCurrentItem(list->topLevelItem(1));
+    page.Toggle(CPropertyPageConnections::kEnabled);
+    EXPECT_EQ(flags(1), "---");
+    page.Toggle(CPropertyPageConnections::kAlwaysOn);
+    EXPECT_EQ(flags(1), "--x");
+    // The manager wrote the provider key of the connection.
+    uint32_t enabled = 99;
+    home.services().registry().getDword(platform::RegRoot::LocalMachine,
+                                        platform::sim::CSimPhone::connectionKey("Office"), "enabled",
+                                        enabled);
+    EXPECT_EQ(enabled, 0u);
+    // Nothing selected: the user is asked to choose.
+    list->setCurrentItem(nullptr);
+    home.boxes().clear();
+    page.Toggle(CPropertyPageConnections::kEnabled);
+    EXPECT_TRUE(page_test::Shown(home.boxes(), CTextsMgr::Text("SELECT OPTION")));
 }
 
 }  // namespace
