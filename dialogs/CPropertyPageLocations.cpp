@@ -94,7 +94,7 @@ void CPropertyPageLocations::SetMode(int mode) {
 }
 
 void CPropertyPageLocations::FillMenu(QMenu* menu) {
-    menu->addAction(Text("UNASSIGN"), [this] { UnassignCurrent(); })->setObjectName("UNASSIGN");
+    menu->addAction(Text("UNASSIGN"), [this] { UnassignLocation(); })->setObjectName("UNASSIGN");
     menu->addAction(Text("MENU_ADD_LOCATION"), [this] { AddLocation(); })->setObjectName("MENU_ADD_LOCATION");
     menu->addAction(Text("MENU_REMOVE_LOCATION"), [this] { RemoveLocation(); })
         ->setObjectName("MENU_REMOVE_LOCATION");
@@ -134,12 +134,17 @@ void CPropertyPageLocations::AssignAsked(int location, int idPlace) {
     TextBox(CTextsMgr::Text("LOCATION ASSIGNED"));
 }
 
-void CPropertyPageLocations::AssignCurrent() {
+int CPropertyPageLocations::TargetLocation() const {
+    CLocationAssigner::Entry entry;
+    return SelectedEntry(entry) ? entry.location : CLocationAssigner::CurrentLocation();
+}
+
+void CPropertyPageLocations::AssignLocation() {
     const int idPlace = ChosenPlace();
     if (idPlace <= 0) {
         return;
     }
-    const int location = CLocationAssigner::CurrentLocation();
+    const int location = TargetLocation();
     if (location <= 0) {
         TextBox(CTextsMgr::Text("LOCATION NOT FOUND"));
         return;
@@ -147,8 +152,8 @@ void CPropertyPageLocations::AssignCurrent() {
     AssignAsked(location, idPlace);
 }
 
-void CPropertyPageLocations::UnassignCurrent() {
-    const int location = CLocationAssigner::CurrentLocation();
+void CPropertyPageLocations::UnassignLocation() {
+    const int location = TargetLocation();
     CLocationAssigner::Entry entry;
     try {
         if (location <= 0 || !CLocationAssigner::Find(location, entry)) {

@@ -9,16 +9,17 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 
-// Associates locations (cells, or location area codes in area mode) with places: the current
-// location or one entered by hand goes to the chosen place; the list shows every association as
-// "location-place" and lets one be removed, or a cell's GPS position be forgotten.
+// Associates locations (cells, or location area codes in area mode) with places: the current or
+// the selected location, or one entered by hand, goes to the chosen place; the list shows every association
+// as "location-place" and lets one be removed, or a cell's GPS position be forgotten.
 class CPropertyPageLocations : public CPropertyPageBase {
   public:
     CPropertyPageLocations() : CPropertyPageBase("PAGE MAIN", "main_dialog") {}
 
-    // The commands, each asking and reporting as the user sees it.
-    void AssignCurrent();
-    void UnassignCurrent();
+    // The commands, each asking and reporting as the user sees it. Assign and unassign act on the
+    // selected location, or on the current one when none is selected.
+    void AssignLocation();
+    void UnassignLocation();
     void AddLocation();
     void RemoveLocation();
     void RemoveGps();
@@ -33,7 +34,7 @@ class CPropertyPageLocations : public CPropertyPageBase {
   protected:
     void OnInitPage() override;
     std::string GetLeftKey() const override { return "ASSIGN"; }
-    void OnLeftKey() override { AssignCurrent(); }
+    void OnLeftKey() override { AssignLocation(); }
     void FillMenu(QMenu* menu) override;
 
   private:
@@ -41,6 +42,8 @@ class CPropertyPageLocations : public CPropertyPageBase {
     int ChosenPlace();
     // Asks, then associates `location` with the place and reports it.
     void AssignAsked(int location, int idPlace);
+    // The selected location, else the current one; 0 when there is neither.
+    int TargetLocation() const;
     // The selected entry; false when none is selected.
     bool SelectedEntry(CLocationAssigner::Entry& entry) const;
 

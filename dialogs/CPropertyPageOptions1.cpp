@@ -57,7 +57,7 @@ void CPropertyPageOptions1::OnInitPage() {
     }
 
     _tray = AddCheck(column, "DIALOG_OPTIONS1_TRAY_ICON", "tray_icon", GetLong("tray_icon") != 0);
-    // Ticked: the program leaves the backlight alone (stored as 0).
+    // Ticked: the backlight is set directly (stored as 0); cleared: through the phone's settings (1).
     _backlight =
         AddCheck(column, "DIALOG_OPTIONS1_BACKLIGHT", "backlight_mode", GetLong("backlight_mode") == 0);
     const bool manual = GetLong("profile_change_mode") == 1;

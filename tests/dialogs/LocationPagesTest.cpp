@@ -166,6 +166,29 @@ TEST_F(LocationPagesTest, LocationsPageAssignsAndUnassignsRows) {
          },
          {Row(1, "Home")},
          "CONFIRM DEALLOCATE"},
+        {"the selected location goes to the chosen place",
+         false,
+         {cell(1, "Home"), cell(2, "Home")},
+         {},
+         true,
+         [](auto&, auto& page) {
+             ChoosePlace(page, "Office");
+             SelectLocation(page, "2-");
+             page.AssignLocation();
+         },
+         {Row(1, "Home"), Row(2, "Office")},
+         "LOCATION ASSIGNED"},
+        {"unassign takes the selected location away",
+         false,
+         {cell(1, "Home"), cell(2, "Home")},
+         {},
+         true,
+         [](auto&, auto& page) {
+             SelectLocation(page, "1-");
+             page.UnassignLocation();
+         },
+         {Row(2, "Home")},
+         "CONFIRM DEALLOCATE"},
         {"removing needs a selection",
          false,
          {cell(1, "Home")},
@@ -214,7 +237,7 @@ TEST_F(LocationPagesTest, LocationsPageAssignsAndUnassignsRows) {
          true,
          [](auto&, auto& page) {
              ChoosePlace(page, "Home");
-             page.AssignCurrent();
+             page.AssignLocation();
          },
          {},
          "LOCATION NOT FOUND"},
@@ -342,16 +365,16 @@ TEST_F(LocationPagesTest, LocationsPageAssignsAndUnassignsTheCurrentLocation) {
         EXPECT_EQ(ril.GetLocationMode(), area ? 0 : 1);
         page_test::ExpectStored({"location_mode", area ? 0u : 1u});
         ChoosePlace(page, "Office");
-        page.AssignCurrent();
+        page.AssignLocation();
         EXPECT_EQ(Rows(area), std::vector<std::string>{Row(location, "Office")});
         auto* current = page.findChild<QLabel*>("current");
         ASSERT_NE(current, nullptr);
         EXPECT_NE(current->text().toStdString().find(std::to_string(location) + "-Office"), std::string::npos)
             << current->text().toStdString();
-        page.UnassignCurrent();
+        page.UnassignLocation();
         EXPECT_TRUE(Rows(area).empty());
         home.boxes().clear();
-        page.UnassignCurrent();  // nothing left to unassign
+        page.UnassignLocation();  // nothing left to unassign
         EXPECT_EQ(home.boxes().shown().back().text, CTextsMgr::Text("LOCATION NOT FOUND"));
     }
 }
