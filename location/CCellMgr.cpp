@@ -60,11 +60,11 @@ void CCellMgr::RemoveCellChangeListener(ICellChangeListener* listener) {
 }
 
 void CCellMgr::Notify(size_t entries) {
-    std::vector<ICellChangeListener*> copy;
-    {
-        std::lock_guard lock(_listenersLock);
-        copy = listeners;
-    }
+    // The listeners are called with their lock held, so that one that is removed is not called
+    // any more once RemoveCellChangeListener returns (its owner may then delete it). The lock is
+    // recursive: a listener may add or remove listeners from its call.
+    std::lock_guard lock(_listenersLock);
+    const std::vector<ICellChangeListener*> copy = listeners;
     for (ICellChangeListener* listener : copy) {
         listener->CellHistoryChanged(entries);
     }

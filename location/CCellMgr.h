@@ -22,6 +22,7 @@ class CCellMgr {
     // Adds an entry for a new cell at the front; drops the oldest beyond the bound.
     void CellChanged(int cell, int lac, int fromNotification);
     void AddCellChangeListener(ICellChangeListener* listener);
+    // Once it returns, the listener is not called any more (a call running now has ended).
     void RemoveCellChangeListener(ICellChangeListener* listener);
     // Empties the history.
     void vaciar();
@@ -43,7 +44,7 @@ class CCellMgr {
 
     std::mutex _lock;  // the queue: written by the radio's threads, read by the user interface
     std::deque<std::unique_ptr<CCellEvent>> queue;
-    std::mutex _listenersLock;
+    std::recursive_mutex _listenersLock;  // held while the listeners are called
     std::vector<ICellChangeListener*> listeners;
     size_t maxEvents;
 };
