@@ -8,6 +8,8 @@
 
 namespace {
 
+// The list takes the height the dialog has (the base ends the content with a stretch of 1).
+constexpr int kListStretch = 100;
 constexpr int kIsFolder = Qt::UserRole + 1;
 
 }  // namespace
@@ -42,7 +44,7 @@ void CDialogModalChooseFile::OnInitDialog() {
     _list->setObjectName("files");
     connect(_list, &QListWidget::itemActivated, this, [this] { Activated(); });
     connect(_list, &QListWidget::itemClicked, this, [this] { Activated(); });
-    Content()->addWidget(_list, 1);
+    Content()->addWidget(_list, kListStretch);
     OpenFolder(_folder);
 }
 

@@ -10,6 +10,8 @@
 
 namespace {
 
+// The list takes the height the dialog has (the base ends the content with a stretch of 1).
+constexpr int kListStretch = 100;
 constexpr int kIconSize = 32;
 
 }  // namespace
@@ -42,7 +44,7 @@ void CDialogModalChooseImage::OnInitDialog() {
     }
     connect(_list, &QListWidget::itemActivated, this, [this] { Save(); });
     connect(_list, &QListWidget::itemClicked, this, [this] { Save(); });
-    Content()->addWidget(_list, 1);
+    Content()->addWidget(_list, kListStretch);
 }
 
 bool CDialogModalChooseImage::OnSave() {

@@ -9,6 +9,13 @@
 #include "platform/Services.h"
 #include "schedule/CScheduleEngine.h"
 
+namespace {
+
+// The list takes the height the dialog has (the base ends the content with a stretch of 1).
+constexpr int kListStretch = 100;
+
+}  // namespace
+
 CDialogModalTheme::CDialogModalTheme(QWidget* parent, int templateId, std::string current)
     : CDialogModalBase(parent, templateId, "DIALOG_THEME_TITLE"), _theme(std::move(current)) {}
 
@@ -35,7 +42,7 @@ void CDialogModalTheme::OnInitDialog() {
         }
     }
     connect(_list, &QListWidget::itemActivated, this, [this] { Save(); });
-    Content()->addWidget(_list, 1);
+    Content()->addWidget(_list, kListStretch);
 }
 
 bool CDialogModalTheme::OnSave() {

@@ -19,6 +19,7 @@
 #include "dialogs/CDialogModalBase.h"
 #include "dialogs/CDialogModalTheme.h"
 #include "dialogs/CPropertyPageProfiles.h"
+#include "dialogs/CPropertySheetDialogZentrova.h"
 #include "dialogs/CSoftKeyBar.h"
 #include "schedule/CScheduleEngine.h"
 
@@ -604,6 +605,35 @@ TEST_F(ProfilesPageTest, EveryMenuCommandIsInThePagesMenu) {
     }
     // 8 place and frame commands, 24 device items and 8 dialog items, each on entering and leaving.
     EXPECT_EQ(ids.size(), 8u + 2 * (24 + 8));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProfilesPageTest, ThePageInTheSheetShowsAPlaceItsFramesAndActions) {
+    AddAction(office, Page::kCodePhone, 1, 1);
+    AddAction(office, Page::kCodeBand, 0, 2);
+    // The sheet has a page of its own; the owner windows below replace the fixture's.
+    delete page;
+    page = nullptr;
+    for (const auto& [width, height] : {std::pair{240, 320}, std::pair{480, 640}}) {
+        Screen(width, height);
+        CPropertySheetDialogZentrova sheet(owner.get());
+        sheet.Build();
+        sheet.show();
+        sheet.SetCurrentPage(4);
+        auto* shown = dynamic_cast<CPropertyPageProfiles*>(sheet.GetPage(4));
+        ASSERT_NE(shown, nullptr);
+        shown->SelectPlace(workId);
+        shown->SelectDay(1);
+        shown->SelectFrame(office);
+        QApplication::processEvents();
+        EXPECT_EQ(shown->GetActionList()->topLevelItemCount(), 4);
+        ExpectFitsWidth(&sheet);
+        Shot(&sheet, "profiles_page_" + std::to_string(width) + "x" + std::to_string(height));
+        sheet.hide();
+    }
 }
 
 }  // namespace
