@@ -17,6 +17,9 @@ class ITodayThemePanel {
     // not at once. ERROR_FILE_NOT_FOUND for a program the phone does not have,
     // ERROR_INVALID_PARAMETER for arguments that do not open the Today panel.
     virtual Result start(const std::string& program, const std::string& arguments) = 0;
+    // The themes installed on the phone, in the order the panel lists them, without opening the
+    // panel (the settings dialogs offer them for a choice).
+    virtual Result listThemes(std::vector<std::string>& themes) = 0;
     // One look at the foreground window for the panel's list of themes: ERROR_SUCCESS and the
     // texts of its items (possibly none) when the list is there, ERROR_NOT_FOUND when it is not.
     virtual Result findThemeList(std::vector<std::string>& items) = 0;

@@ -90,6 +90,11 @@ Result CSimTodayThemePanel::start(const std::string& program, const std::string&
     return ERROR_SUCCESS;
 }
 
+Result CSimTodayThemePanel::listThemes(std::vector<std::string>& items) {
+    items = themes();
+    return ERROR_SUCCESS;
+}
+
 bool CSimTodayThemePanel::showing() const {
     return _open && _clock.tickCount() - _startedAt >= kShowDelayMs;
 }

@@ -43,6 +43,7 @@ class CSimTodayThemePanel : public ITodayThemePanel {
     // matter); the arguments must name the Today applet: "cplmain.cpl,2" with an optional page
     // number after another comma.
     Result start(const std::string& program, const std::string& arguments) override;
+    Result listThemes(std::vector<std::string>& items) override;
     Result findThemeList(std::vector<std::string>& items) override;
     Result pressItem(size_t index) override;
     Result releaseItem(size_t index) override;

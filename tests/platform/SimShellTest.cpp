@@ -142,4 +142,11 @@ TEST_F(SimShellTest, ListShowsAfterAMomentAndOnlyAClickOnOneItemThenOkChangesThe
     EXPECT_EQ(panel().findThemeList(items), platform::ERROR_NOT_FOUND);  // OK closed it
 }
 
+TEST_F(SimShellTest, ThemesAreListedWithoutOpeningThePanel) {
+    std::vector<std::string> themes;
+    EXPECT_EQ(panel().listThemes(themes), platform::ERROR_SUCCESS);
+    EXPECT_EQ(themes, CSimTodayThemePanel::themes());
+    EXPECT_FALSE(dynamic_cast<CSimTodayThemePanel&>(panel()).isOpen());
+}
+
 }  // namespace
