@@ -1,14 +1,21 @@
 #include "ui/CQtApplication.h"
 
+#include <QFontDatabase>
+
 std::exception_ptr CQtApplication::_pending;
 
 CQtApplication::CQtApplication(int& argc, char** argv) : QApplication(argc, argv) {
     _pending = nullptr;
     // Hiding the panel keeps the program running; only the main window's destruction ends the loop.
     setQuitOnLastWindowClosed(false);
+    // The font database's functions are thread-safe; the window's first use of a font then finds
+    // it read, or waits for the reading already under way.
+    _fontDatabaseReader = std::thread([] { QFontDatabase::families(); });
 }
 
-CQtApplication::~CQtApplication() = default;
+CQtApplication::~CQtApplication() {
+    _fontDatabaseReader.join();
+}
 
 bool CQtApplication::notify(QObject* receiver, QEvent* event) {
     try {
