@@ -1,6 +1,8 @@
 #include "ui/CQtApplication.h"
 
+#include <QFont>
 #include <QFontDatabase>
+#include <QFontMetrics>
 
 std::exception_ptr CQtApplication::_pending;
 
@@ -9,8 +11,13 @@ CQtApplication::CQtApplication(int& argc, char** argv) : QApplication(argc, argv
     // Hiding the panel keeps the program running; only the main window's destruction ends the loop.
     setQuitOnLastWindowClosed(false);
     // The font database's functions are thread-safe; the window's first use of a font then finds
-    // it read, or waits for the reading already under way.
-    _fontDatabaseReader = std::thread([] { QFontDatabase::families(); });
+    // it read, or waits for the reading already under way. Measuring a text in the default font
+    // also looks up that font's fallback families, which the database keeps for every thread
+    // (the font engines themselves are per thread: the window loads its own).
+    _fontDatabaseReader = std::thread([] {
+        QFontDatabase::families();
+        QFontMetrics(QFont()).size(0, QStringLiteral("X"));
+    });
 }
 
 CQtApplication::~CQtApplication() {

@@ -9,8 +9,9 @@
 // is shown and ends the run like one thrown during start-up.
 //
 // While the program starts, a thread of its own reads the font database (the system's font
-// configuration and caches, the list of families): the main window's first layout needs it, and
-// reading it on the start-up's own thread would add several milliseconds to it.
+// configuration and caches, the list of families, the default font's fallbacks): the main
+// window's first layout needs it, and reading it on the start-up's own thread would add several
+// milliseconds to it.
 class CQtApplication : public QApplication {
   public:
     CQtApplication(int& argc, char** argv);
