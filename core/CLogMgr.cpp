@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -63,13 +64,19 @@ std::string backupPath(const std::string& path) {
 
 }  // namespace
 
-// The open log file: appended to at its end, its size tracked from the opening on.
+// An open log file (the log or its backup): appended to at its end, its size tracked from the
+// opening on.
 class CLogMgr::File {
   public:
-    explicit File(const std::string& path) {
-        _fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // With `create` a missing file is created; without, a missing file leaves the object closed
+    // (without a trace: the backup of a log that never rotated does not exist yet).
+    File(const std::string& path, bool create) {
+        const int flags = O_RDWR | O_APPEND | O_CLOEXEC | (create ? O_CREAT : 0);
+        _fd = ::open(path.c_str(), flags, 0644);
         if (_fd < 0) {
-            LogFormateado(1, "CLogMgr: cannot open %s: %s", path, std::strerror(errno));
+            if (create || errno != ENOENT) {
+                LogFormateado(1, "CLogMgr: cannot open %s: %s", path, std::strerror(errno));
+            }
             return;
         }
         struct stat st {};
@@ -84,6 +91,22 @@ class CLogMgr::File {
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
+
+    bool isOpen() const { return _fd >= 0; }
+
+    // False when the file no longer has a name (deleted or replaced by someone else).
+    bool linked() const {
+        struct stat st {};
+        return _fd >= 0 && ::fstat(_fd, &st) == 0 && st.st_nlink > 0;
+    }
+
+    bool truncate() {
+        if (_fd < 0 || ::ftruncate(_fd, 0) != 0) {
+            return false;
+        }
+        _size = 0;
+        return true;
+    }
 
     // Adds the bytes actually written to the size.
     void append(const std::string& bytes) {
@@ -147,6 +170,7 @@ CLogMgr::~CLogMgr() {
     }
     m_events.clear();
     m_file.reset();
+    m_backup.reset();
 }
 
 CLogMgr* CLogMgr::GetInstance() {
@@ -408,22 +432,50 @@ void CLogMgr::saveToFileLocked(const CLogEvent& event) {
 }
 
 void CLogMgr::rotateLocked() {
-    m_file.reset();
     std::string path;
     if (!readText("events_log_path", path) || path.empty()) {
         path = m_path;
     }
-    std::string backup = backupPath(path);
+    const std::string backup = backupPath(path);
+    if (path == m_path && m_file && m_file->isOpen()) {
+        // The usual case: the backup file is emptied and its name exchanged with the log's, so
+        // that the full log becomes the backup and the emptied file the new log without a file
+        // being created or deleted (on ext4 both are costly next to the writes, and a rename
+        // over an existing file also starts the write-back of the moved one).
+        if (m_backup && !m_backup->linked()) {
+            m_backup.reset();
+        }
+        if (!m_backup) {
+            auto existing = std::make_unique<File>(backup, false);
+            if (existing->isOpen()) {
+                m_backup = std::move(existing);
+            }
+        }
+        if (m_backup && m_backup->truncate() &&
+            ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), RENAME_EXCHANGE) == 0) {
+            std::swap(m_file, m_backup);
+            return;
+        }
+    }
+    // No backup yet, another path, or a file system that cannot exchange names: the log is moved
+    // to the backup and a new one created. The file just moved stays open as the backup.
+    m_backup.reset();
+    const bool samePath = path == m_path;
+    if (!samePath) {
+        m_file.reset();
+    }
     if (::unlink(backup.c_str()) != 0 && errno != ENOENT) {
         LogFormateado(1, "CLogMgr: cannot delete %s: %s", backup, std::strerror(errno));
     }
     if (::rename(path.c_str(), backup.c_str()) != 0) {
         LogFormateado(1, "CLogMgr: cannot rename %s: %s", path, std::strerror(errno));
+    } else if (samePath) {
+        m_backup = std::move(m_file);
     }
     openLocked(path);
 }
 
 void CLogMgr::openLocked(const std::string& path) {
     m_path = path;
-    m_file = std::make_unique<File>(path);
+    m_file = std::make_unique<File>(path, true);
 }

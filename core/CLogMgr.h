@@ -116,6 +116,8 @@ class CLogMgr : public WorkerThread {
     int m_maxEvents = 0;
     std::string m_path;
     std::unique_ptr<File> m_file;
+    // The backup file, kept open once known so that a rotation needs no new file.
+    std::unique_ptr<File> m_backup;
     // The line being written, as text and as the file's bytes: kept to use their room again.
     std::string m_line;
     std::string m_bytes;

@@ -33,6 +33,11 @@ MemoryFigures ReadMemoryFigures() {
 }
 
 uint32_t LogMemoryState(const char* label, uint32_t previous) {
+    // The figure is for the trace only: with the trace off, /proc/meminfo is not read at all
+    // (start-up brackets some twenty phases with these calls).
+    if (!DebugTraceEnabled()) {
+        return 0;
+    }
     uint64_t bytes = static_cast<uint64_t>(ReadMemoryFigures().availableKb) * 1024;
     auto available = static_cast<uint32_t>(bytes > UINT32_MAX ? UINT32_MAX : bytes);
     const char* text = label ? label : "Memory Status:";

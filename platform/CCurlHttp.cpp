@@ -1,18 +1,12 @@
 #include "platform/CCurlHttp.h"
 
-#include <curl/curl.h>
-
 #include <memory>
-#include <mutex>
+
+#include "platform/CCurlLibrary.h"
 
 namespace platform {
 
 namespace {
-
-void initCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct Sink {
     std::string* body;
@@ -30,35 +24,39 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
 
 }  // namespace
 
-IHttp::Reply CCurlHttp::get(const std::string& url, const std::string& userAgent, long timeoutMs, size_t maxBody) {
-    initCurl();
+IHttp::Reply CCurlHttp::get(const std::string& url, const std::string& userAgent, long timeoutMs,
+                            size_t maxBody) {
     Reply reply;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    const CCurlLibrary* lib = CCurlLibrary::Get(reply.problem);
+    if (!lib) {
+        return reply;
+    }
+    std::unique_ptr<CURL, decltype(lib->easy_cleanup)> curl(lib->easy_init(), lib->easy_cleanup);
     if (!curl) {
         reply.problem = "the HTTP client could not be created";
         return reply;
     }
     Sink sink{&reply.body, maxBody};
     char error[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl.get(), CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_USERAGENT, userAgent.c_str());
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, timeoutMs > 0 ? timeoutMs : 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, error);
-    CURLcode code = curl_easy_perform(curl.get());
+    lib->easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    lib->easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl.get(), CURLOPT_HTTPGET, 1L);
+    lib->easy_setopt(curl.get(), CURLOPT_USERAGENT, userAgent.c_str());
+    lib->easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, timeoutMs > 0 ? timeoutMs : 1L);
+    lib->easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeBody);
+    lib->easy_setopt(curl.get(), CURLOPT_WRITEDATA, &sink);
+    lib->easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, error);
+    CURLcode code = lib->easy_perform(curl.get());
     long status = 0;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    lib->easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
     reply.status = status;
     reply.answered = status != 0;
     if (code != CURLE_OK && !reply.answered) {
-        reply.problem = error[0] != '\0' ? error : curl_easy_strerror(code);
+        reply.problem = error[0] != '\0' ? error : lib->easy_strerror(code);
     } else if (code != CURLE_OK) {
         // An answer began but the exchange did not end well (time-out in the body, cut stream).
-        reply.problem = error[0] != '\0' ? error : curl_easy_strerror(code);
+        reply.problem = error[0] != '\0' ? error : lib->easy_strerror(code);
     }
     return reply;
 }

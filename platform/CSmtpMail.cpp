@@ -1,21 +1,15 @@
 #include "platform/CSmtpMail.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <mutex>
+
+#include "platform/CCurlLibrary.h"
 
 namespace platform {
 
 namespace {
-
-void initCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 bool isSingleLine(const std::string& text) {
     return text.find_first_of("\r\n") == std::string::npos;
@@ -165,45 +159,48 @@ bool CSmtpMail::Send(const Server& server, const Mail& mail, std::string& proble
     if (!Compose(mail, rfc2822Date(), message, problem)) {
         return false;
     }
-    initCurl();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    const CCurlLibrary* lib = CCurlLibrary::Get(problem);
+    if (!lib) {
+        return false;
+    }
+    std::unique_ptr<CURL, decltype(lib->easy_cleanup)> curl(lib->easy_init(), lib->easy_cleanup);
     if (!curl) {
         problem = "libcurl could not start a transfer";
         return false;
     }
     struct curl_slist* rcpt = nullptr;
     for (const std::string& to : mail.to) {
-        rcpt = curl_slist_append(rcpt, ("<" + to + ">").c_str());
+        rcpt = lib->slist_append(rcpt, ("<" + to + ">").c_str());
     }
-    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> recipients(rcpt, curl_slist_free_all);
+    std::unique_ptr<curl_slist, decltype(lib->slist_free_all)> recipients(rcpt, lib->slist_free_all);
     const std::string from = "<" + mail.from + ">";
     Upload upload{&message};
     char error[CURL_ERROR_SIZE] = {};
     CURL* c = curl.get();
-    curl_easy_setopt(c, CURLOPT_URL, server.url.c_str());
-    curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.c_str());
-    curl_easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, readUpload);
-    curl_easy_setopt(c, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(c, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    lib->easy_setopt(c, CURLOPT_URL, server.url.c_str());
+    lib->easy_setopt(c, CURLOPT_MAIL_FROM, from.c_str());
+    lib->easy_setopt(c, CURLOPT_MAIL_RCPT, recipients.get());
+    lib->easy_setopt(c, CURLOPT_READFUNCTION, readUpload);
+    lib->easy_setopt(c, CURLOPT_READDATA, &upload);
+    lib->easy_setopt(c, CURLOPT_UPLOAD, 1L);
+    lib->easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(message.size()));
+    lib->easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    lib->easy_setopt(c, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
+    lib->easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(c, CURLOPT_ERRORBUFFER, error);
+    lib->easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     if (!secure && server.startTls) {
-        curl_easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        lib->easy_setopt(c, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
     }
     if (!server.user.empty()) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, server.user.c_str());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, server.password.c_str());
+        lib->easy_setopt(c, CURLOPT_USERNAME, server.user.c_str());
+        lib->easy_setopt(c, CURLOPT_PASSWORD, server.password.c_str());
     }
-    CURLcode rc = curl_easy_perform(c);
+    CURLcode rc = lib->easy_perform(c);
     if (rc != CURLE_OK) {
         long response = 0;
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &response);
-        problem = error[0] ? error : curl_easy_strerror(rc);
+        lib->easy_getinfo(c, CURLINFO_RESPONSE_CODE, &response);
+        problem = error[0] ? error : lib->easy_strerror(rc);
         if (response > 0) {
             problem += " (server answered " + std::to_string(response) + ")";
         }

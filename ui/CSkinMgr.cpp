@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
+#include <vector>
 
 #include "core/CBaseException.h"
 #include "core/CConfigurationZentrova.h"
@@ -23,6 +25,101 @@
 std::unique_ptr<CSkinMgr> CSkinMgr::_me;
 
 namespace {
+
+// One step of a simple path: an element name, with at most one "[@attribute='value']" test.
+struct PathStep {
+    std::string_view name;
+    std::string_view attribute;  // empty: no test
+    std::string_view value;
+};
+
+bool isNameChar(char c, bool first) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalpha(u) || c == '_' || (!first && (std::isdigit(u) || c == '-' || c == '.'));
+}
+
+// Reads a name at `at`; empty when there is none.
+std::string_view readName(std::string_view text, size_t& at) {
+    const size_t start = at;
+    while (at < text.size() && isNameChar(text[at], at == start)) {
+        ++at;
+    }
+    return text.substr(start, at - start);
+}
+
+// Splits the paths the skin is read with ("./a/b", "./a[@id='x']/b", "/a[@id='x']/b") into
+// steps. False for any other form, which is left to XPath.
+bool parseSimplePath(std::string_view path, bool& absolute, std::vector<PathStep>& steps) {
+    size_t at = 0;
+    if (path.substr(0, 2) == "./") {
+        absolute = false;
+        at = 2;
+    } else if (path.substr(0, 1) == "/") {
+        absolute = true;
+        at = 1;
+    } else {
+        return false;
+    }
+    while (true) {
+        PathStep step;
+        step.name = readName(path, at);
+        if (step.name.empty()) {
+            return false;
+        }
+        if (path.substr(at, 2) == "[@") {
+            at += 2;
+            step.attribute = readName(path, at);
+            if (step.attribute.empty() || path.substr(at, 1) != "=" || at + 1 >= path.size()) {
+                return false;
+            }
+            const char quote = path[at + 1];
+            if (quote != '\'' && quote != '"') {
+                return false;
+            }
+            at += 2;
+            const size_t close = path.find(quote, at);
+            if (close == std::string_view::npos || path.substr(close + 1, 1) != "]") {
+                return false;
+            }
+            step.value = path.substr(at, close - at);
+            at = close + 2;
+        }
+        steps.push_back(step);
+        if (at == path.size()) {
+            return true;
+        }
+        if (path[at] != '/') {
+            return false;
+        }
+        ++at;
+    }
+}
+
+// The first node in document order that the steps lead to from `node`, as XPath finds it:
+// children are tried in order, each one's whole subtree before the next sibling.
+pugi::xml_node findFirst(pugi::xml_node node, const PathStep* step, const PathStep* end) {
+    if (step == end) {
+        return node;
+    }
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element || step->name != child.name()) {
+            continue;
+        }
+        if (!step->attribute.empty()) {
+            pugi::xml_attribute a = child.first_attribute();
+            while (a && step->attribute != a.name()) {
+                a = a.next_attribute();
+            }
+            if (!a || step->value != a.value()) {
+                continue;
+            }
+        }
+        if (pugi::xml_node found = findFirst(child, step + 1, end)) {
+            return found;
+        }
+    }
+    return {};
+}
 
 std::atomic<int> g_screenWidth{480};
 std::atomic<int> g_screenHeight{640};
@@ -179,6 +276,13 @@ void CSkinMgr::SetResolutionAndOrientation(std::string& path, int orientation) {
 pugi::xml_node CSkinMgr::Select(pugi::xml_node node, const char* path) {
     if (!node) {
         return {};
+    }
+    // The skin's reading selects some 1,500 nodes; compiling an XPath query for each one costs far
+    // more than walking the few children of a simple path directly.
+    bool absolute = false;
+    std::vector<PathStep> steps;
+    if (path && parseSimplePath(path, absolute, steps)) {
+        return findFirst(absolute ? node.root() : node, steps.data(), steps.data() + steps.size());
     }
     try {
         return node.select_node(path).node();

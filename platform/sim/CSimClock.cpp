@@ -201,18 +201,22 @@ void CSimClock::advance(int64_t ms) {
 }
 
 SYSTEMTIME CSimClock::fromMillis(int64_t localMs) {
-    int64_t secs = floorDiv(localMs, 1000);
-    time_t t = static_cast<time_t>(secs);
-    struct tm tm {};
-    gmtime_r(&t, &tm);
+    // Plain calendar arithmetic on the day number: the milliseconds are local time already, so
+    // no time-zone rules apply (gmtime_r would take the C library's time-zone lock on every
+    // reading of the clock).
+    const int64_t secs = floorDiv(localMs, 1000);
+    const int64_t dayNumber = floorDiv(secs, 86400);
+    const int64_t secOfDay = secs - dayNumber * 86400;
+    const std::chrono::sys_days day{std::chrono::days{dayNumber}};
+    const std::chrono::year_month_day date{day};
     SYSTEMTIME st;
-    st.wYear = static_cast<uint16_t>(tm.tm_year + 1900);
-    st.wMonth = static_cast<uint16_t>(tm.tm_mon + 1);
-    st.wDayOfWeek = static_cast<uint16_t>(tm.tm_wday);
-    st.wDay = static_cast<uint16_t>(tm.tm_mday);
-    st.wHour = static_cast<uint16_t>(tm.tm_hour);
-    st.wMinute = static_cast<uint16_t>(tm.tm_min);
-    st.wSecond = static_cast<uint16_t>(tm.tm_sec);
+    st.wYear = static_cast<uint16_t>(static_cast<int>(date.year()));
+    st.wMonth = static_cast<uint16_t>(static_cast<unsigned>(date.month()));
+    st.wDayOfWeek = static_cast<uint16_t>(std::chrono::weekday{day}.c_encoding());
+    st.wDay = static_cast<uint16_t>(static_cast<unsigned>(date.day()));
+    st.wHour = static_cast<uint16_t>(secOfDay / 3600);
+    st.wMinute = static_cast<uint16_t>(secOfDay / 60 % 60);
+    st.wSecond = static_cast<uint16_t>(secOfDay % 60);
     st.wMilliseconds = static_cast<uint16_t>(localMs - secs * 1000);
     return st;
 }

@@ -435,7 +435,14 @@ std::filesystem::path CSimPhone::stateFile(const CHome& home) {
 
 CSimPhone::State CSimPhone::state() {
     std::lock_guard lock(_lock);
-    return readState(*_db);
+    // Reading and parsing the whole table costs some fifty times the version check, and the
+    // managers ask for the state far more often than it changes.
+    const long long version = _db->dataVersion();
+    if (!_cached || version != _cachedVersion) {
+        _cached = readState(*_db);
+        _cachedVersion = version;
+    }
+    return *_cached;
 }
 
 CSimPhone::State CSimPhone::load(const CHome& home) {
@@ -463,6 +470,7 @@ Result CSimPhone::change(Change modify) {
             if (Result refused = modify(after); refused != ERROR_SUCCESS) {
                 return refused;  // nothing stored: the transaction rolls back
             }
+            _cached.reset();
             writeState(*_db, after);
             tx.commit();
         } catch (const PlatformError&) {

@@ -367,6 +367,11 @@ class CSimPhone {
     std::mutex _lock;  // one user of the connection at a time; changes of this process in turn
     std::unique_ptr<CSqliteConnection> _db;
     std::unique_ptr<LockFile> _lockFile;
+    // The state last read (under _lock) and the file's data version then: state() reads the table
+    // again only when another connection (another process) has committed since. This
+    // connection's own commits do not change the data version: change() drops the copy instead.
+    std::optional<State> _cached;
+    long long _cachedVersion = 0;
     IRegistry& _registry;
     std::shared_ptr<Subscription::Observers> _observers;
     // Commits are numbered under _lock; observers hear of them in that order.

@@ -240,6 +240,9 @@ struct CSimRegistry::Impl {
     // The connection of the callers' threads, one call at a time.
     std::mutex dbLock;
     std::unique_ptr<CSqliteConnection> db;
+    // The value read of getValue on db, prepared on its first use and kept: every setting, state
+    // value and manager reading goes through it, and preparing costs more than the lookup.
+    std::unique_ptr<CSqliteStatement> readStatement;
 
     // Watches and the notification thread. Lock order: dbLock before watchLock.
     std::mutex watchLock;
@@ -524,7 +527,10 @@ Result CSimRegistry::getValue(RegRoot root, const std::string& key, const std::s
     {
         std::lock_guard lock(_impl->dbLock);
         try {
-            v = readValue(*_impl->db, root, k, name);
+            if (!_impl->readStatement) {
+                _impl->readStatement = std::make_unique<CSqliteStatement>(*_impl->db, kReadValue);
+            }
+            v = readValue(*_impl->readStatement, root, k, name);
         } catch (const std::exception&) {
             return ERROR_READ_FAULT;
         }

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <sstream>
@@ -259,6 +260,51 @@ TEST_F(LogMgrTest, AWriteThatWouldPassTheMaximumSizeMovesTheFileToItsBackupFirst
     mgr->LogAsync(makeEvent("ab", "cd"));
     EXPECT_EQ(readFile(backupPath()), second);
     EXPECT_EQ(fs::file_size(logPath()), lineBytes);
+}
+
+// The log keeps its backup file open between rotations; whatever happened to the files in between,
+// a rotation still leaves the full log as the backup and starts a new log with the event.
+TEST_F(LogMgrTest, RotationFollowsWhatHappenedToTheFilesSinceTheLastOne) {
+    setNumber("events_log_file_max_size", 1);
+    CLogMgr* mgr = log();
+    const size_t lineBytes =
+        2 * CLogMgr::FormatLine(*std::unique_ptr<CLogEvent>(makeEvent("ab", "cd"))).size();
+    struct Row {
+        const char* what;
+        std::function<void()> change;
+        bool backupIsTheFullLog;  // false: the log was gone, so nothing moved to the backup
+    };
+    const Row rows[] = {
+        {"nothing", [] {}, true},
+        {"nothing again", [] {}, true},
+        {"backup deleted", [&] { fs::remove(backupPath()); }, true},
+        {"backup replaced by another file",
+         [&] {
+             std::ofstream(programDir() / "other", std::ios::binary) << "another file";
+             fs::rename(programDir() / "other", backupPath());
+         },
+         true},
+        {"backup rewritten in place", [&] { std::ofstream(backupPath(), std::ios::binary) << "rewritten"; },
+         true},
+        {"log deleted", [&] { fs::remove(logPath()); }, false},
+        {"nothing after the log was deleted", [] {}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        while (mgr->GetFileSize() + lineBytes <= 1024) {
+            mgr->LogAsync(makeEvent("ab", "cd"));
+        }
+        const std::string full = readFile(logPath());
+        row.change();
+        mgr->LogAsync(makeEvent("ab", "cd"));
+        if (row.backupIsTheFullLog) {
+            EXPECT_EQ(readFile(backupPath()), full);
+        } else {
+            EXPECT_FALSE(fs::exists(backupPath()));
+        }
+        EXPECT_EQ(fs::file_size(logPath()), lineBytes);
+        EXPECT_EQ(mgr->GetFileSize(), lineBytes);
+    }
 }
 
 TEST_F(LogMgrTest, AnEmptyPathBecomesLogTxtInTheProgramFolderAndIsStoredBack) {

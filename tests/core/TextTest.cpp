@@ -26,6 +26,38 @@ TEST(TextTest, Utf16LittleEndianRoundTrip) {
     EXPECT_EQ(Utf8ToUtf16Le("\xFF"), std::string("\xFD\xFF", 2));
 }
 
+// Plain ASCII is converted eight bytes at a time: runs of every length around that width, before
+// and after a character that is not ASCII, give each byte followed by a zero byte.
+TEST(TextTest, Utf16LittleEndianOfAsciiRunsAroundOtherCharacters) {
+    auto ascii = [](size_t n, char first) {
+        std::string s;
+        for (size_t k = 0; k < n; ++k) {
+            s += static_cast<char>(first + static_cast<char>(k % 26));
+        }
+        return s;
+    };
+    auto wide = [](const std::string& s) {
+        std::string out;
+        for (char c : s) {
+            out += c;
+            out += '\0';
+        }
+        return out;
+    };
+    for (size_t before : {0, 1, 7, 8, 9, 15, 16, 17, 24}) {
+        for (size_t after : {0, 1, 8, 9, 31}) {
+            SCOPED_TRACE(std::to_string(before) + " + " + std::to_string(after));
+            const std::string head = ascii(before, 'a');
+            const std::string tail = ascii(after, 'A');
+            EXPECT_EQ(Utf8ToUtf16Le(head + "\xE2\x82\xAC" + tail), wide(head) + "\xAC\x20" + wide(tail));
+            EXPECT_EQ(Utf8ToUtf16Le(head + tail), wide(head + tail));
+        }
+    }
+    std::string appended = "kept";
+    AppendUtf8AsUtf16Le("0123456789", appended);
+    EXPECT_EQ(appended, "kept" + wide("0123456789"));
+}
+
 TEST(TextTest, FormatsThatDoNotFitTheirArgumentsAreReturnedAsTheyStand) {
     EXPECT_EQ(SafeSprintf("%s has %d", std::string("cell"), 3), "cell has 3");
     EXPECT_EQ(SafeSprintf("%s has %d", std::string("cell")), "%s has %d");

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "support/ProgramFixture.h"
 
@@ -30,6 +32,18 @@ TEST_F(ProgramTest, FirstStartInstallsAndASecondLaunchDoesNotStartAnotherInstanc
                           base.string() + "/third");
     EXPECT_EQ(notified.wait(), 0);
     EXPECT_EQ(device({"app"}).code, 3);
+}
+
+// libcurl and the thirty-odd libraries it needs are loaded by the first HTTP request or mail,
+// not by the start-up.
+TEST_F(ProgramTest, TheHttpAndMailLibraryIsNotLoadedAtStart) {
+    startProgram();
+    const std::string pid = value("pid");
+    ASSERT_FALSE(pid.empty());
+    std::ifstream maps("/proc/" + pid + "/maps");
+    const std::string mapped((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+    ASSERT_NE(mapped.find("libZentrovaCommon.so"), std::string::npos);
+    EXPECT_EQ(mapped.find("libcurl"), std::string::npos);
 }
 
 TEST_F(ProgramTest, ClockJumpFiresAPendingNotificationThroughARealProcessStart) {

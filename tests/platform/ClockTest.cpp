@@ -127,10 +127,12 @@ TEST_F(ClockTest, SleepFollowsSpeedChangeMidway) {
 
 TEST(ClockConversionTest, AcrossMonthYearAndLeapDay) {
     // Each time with its day of the week (0 = Sunday).
-    const std::pair<SYSTEMTIME, uint16_t> cases[] = {{at(2024, 2, 29, 23, 59, 59, 999), 4},
-                                                     {at(2024, 3, 1, 0, 0, 0, 0), 5},
-                                                     {at(2023, 12, 31, 23, 59, 59, 500), 0},
-                                                     {at(1969, 12, 31, 23, 59, 59, 999), 3}};
+    const std::pair<SYSTEMTIME, uint16_t> cases[] = {
+        {at(2024, 2, 29, 23, 59, 59, 999), 4},  {at(2024, 3, 1, 0, 0, 0, 0), 5},
+        {at(2023, 12, 31, 23, 59, 59, 500), 0}, {at(1969, 12, 31, 23, 59, 59, 999), 3},
+        {at(1601, 1, 1, 0, 0, 0, 0), 1},        {at(1900, 2, 28, 12, 30, 0, 1), 3},
+        {at(1900, 3, 1, 0, 0, 0, 0), 4},        {at(2000, 2, 29, 6, 7, 8, 9), 2},
+        {at(9999, 12, 31, 23, 59, 59, 999), 5}};
     for (auto [t, dayOfWeek] : cases) {
         t.wDayOfWeek = dayOfWeek;
         EXPECT_EQ(CSimClock::fromMillis(CSimClock::toMillis(t)), t) << t.wYear << "-" << t.wMonth;
@@ -139,6 +141,31 @@ TEST(ClockConversionTest, AcrossMonthYearAndLeapDay) {
     EXPECT_EQ(
         CSimClock::toMillis(at(2024, 3, 1, 0, 0, 0, 0)) - CSimClock::toMillis(at(2024, 2, 28, 0, 0, 0, 0)),
         48 * kHour);
+}
+
+// The conversion is calendar arithmetic of its own: it agrees with the C library's UTC calendar
+// at steps of a little over 37 days across the clock's whole range, at every time of day.
+TEST(ClockConversionTest, AgreesWithTheCLibraryAcrossTheRange) {
+    const int64_t first = CSimClock::toMillis(at(1601, 1, 1, 0, 0, 0, 0));
+    const int64_t last = CSimClock::toMillis(at(9999, 12, 31, 23, 59, 59, 999));
+    const int64_t step = 37 * 24 * kHour + 3'599'001;  // drifts through the hours and seconds
+    int compared = 0;
+    for (int64_t ms = first; ms <= last; ms += step, ++compared) {
+        const int64_t secs = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+        const time_t t = static_cast<time_t>(secs);
+        struct tm tm {};
+        ASSERT_NE(gmtime_r(&t, &tm), nullptr);
+        const SYSTEMTIME st = CSimClock::fromMillis(ms);
+        ASSERT_EQ(st.wYear, tm.tm_year + 1900) << ms;
+        ASSERT_EQ(st.wMonth, tm.tm_mon + 1) << ms;
+        ASSERT_EQ(st.wDay, tm.tm_mday) << ms;
+        ASSERT_EQ(st.wDayOfWeek, tm.tm_wday) << ms;
+        ASSERT_EQ(st.wHour, tm.tm_hour) << ms;
+        ASSERT_EQ(st.wMinute, tm.tm_min) << ms;
+        ASSERT_EQ(st.wSecond, tm.tm_sec) << ms;
+        ASSERT_EQ(st.wMilliseconds, ms - secs * 1000) << ms;
+    }
+    EXPECT_GT(compared, 80000);
 }
 
 TEST_F(ClockTest, MissingOrCorruptFileMeansMachineTimeAndIsReportedOnce) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -118,6 +119,39 @@ TEST_F(SimPhoneTest, StateSurvivesThePhoneAndARestartRewritesTheRegistry) {
     CSimPhone again(phoneHome, registry, true);
     EXPECT_EQ(again.state(), expected);
     EXPECT_EQ(wifiHardware(), CSimPhone::kWifiHardwareOn);
+}
+
+// Two phones on one home stand for two processes: each one's state follows its own changes and
+// the other's, step after step, though a phone keeps the state it read last.
+TEST_F(SimPhoneTest, StateFollowsChangesOfThisAndOtherConnections) {
+    platform::CHome phoneHome(home.root());
+    auto& registry = home.services().registry();
+    CSimPhone mine(phoneHome, registry, true);
+    CSimPhone other(phoneHome, registry, false);
+    struct Row {
+        const char* step;
+        std::function<void()> change;
+        int32_t cell;
+        bool wifi;
+    };
+    const Row rows[] = {
+        {"this phone moves", [&] { mine.setCell(101, 7); }, 101, false},
+        {"the other phone moves", [&] { other.setCell(202, 7); }, 202, false},
+        {"the other switches Wi-Fi on", [&] { other.setWifi(true); }, 202, true},
+        {"this phone moves again", [&] { mine.setCell(303, 7); }, 303, true},
+        {"nothing changes", [] {}, 303, true},
+        {"this phone switches Wi-Fi off", [&] { mine.setWifi(false); }, 303, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.step);
+        row.change();
+        for (CSimPhone* phone : {&mine, &other}) {
+            const CSimPhone::State s = phone->state();
+            EXPECT_EQ(s.cell, row.cell);
+            EXPECT_EQ(s.wifi, row.wifi);
+            EXPECT_EQ(s, CSimPhone::load(phoneHome));
+        }
+    }
 }
 
 TEST_F(SimPhoneTest, ControlWifiOffReachesARegistryWatch) {

@@ -158,3 +158,59 @@ TEST_F(SkinTest, AMissingOrBrokenSkinIsReportedWithItsPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// Select walks simple paths itself and leaves other forms to XPath: either way it finds the node
+// XPath finds, the first in document order.
+TEST(SkinSelectTest, FindsWhatXPathFinds) {
+    pugi::xml_document document;
+    ASSERT_TRUE(document.load_string(R"(
+        <zentrova>
+          <resolution id="qvga"><orientation id="portrait"><button id="a"/></orientation></resolution>
+          <resolution id="vga">
+            <orientation id="portrait">
+              <button id="place"><position x="1"/></button>
+              <button id="wifi" kind="radio">
+                <state id="focused"><border_color id="pressed" width="2"><rgb r="1"/></border_color></state>
+                <image id="on_pressed">on.png</image>
+                <image>no-id.png</image>
+                <image id="on_pressed">second.png</image>
+              </button>
+              <bar><rgb r="7"/></bar>
+              <bar id="signal"><position x="5"/><rgb r="9"/></bar>
+              <TopTextSate><font size="3"/></TopTextSate>
+            </orientation>
+          </resolution>
+        </zentrova>)"));
+    const pugi::xml_node window = document.select_node("/zentrova/resolution[@id='vga']/orientation").node();
+    ASSERT_TRUE(window);
+    const char* const paths[] = {
+        "/zentrova/resolution[@id='vga']/orientation[@id='portrait']",
+        "/zentrova/resolution[@id='qvga']/orientation[@id='landscape']",
+        "/zentrova/resolution/orientation/button",  // the first resolution's button
+        "./button[@id='wifi']",
+        "./button[@id='wifi']/image[@id='on_pressed']",  // the first of two
+        "./button[@kind=\"radio\"]/state[@id='focused']/border_color[@id='pressed']/rgb",
+        "./button/image",  // under the second button: the first has none
+        "./bar/position",  // under the second bar
+        "./bar/rgb",       // under the first bar
+        "./button[@id='none']/position",
+        "./button[@missing='x']",
+        "./TopTextSate/font",
+        "./image",      // not a child of the window
+        "./button[2]",  // other forms: XPath
+        "//rgb",
+        "./button/*",
+        "./button[@id='wifi']/image[.='second.png']",
+        ".",
+    };
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(CSkinMgr::Select(window, path), window.select_node(path).node());
+    }
+    EXPECT_FALSE(CSkinMgr::Select(window, "./button[@id='wifi'"));  // bad path: none, no throw
+    EXPECT_FALSE(CSkinMgr::Select(pugi::xml_node(), "./button"));
+}
+
+}  // namespace
