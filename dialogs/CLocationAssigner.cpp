@@ -9,6 +9,7 @@
 #include "store/CDB.h"
 #include "store/CStrCell.h"
 #include "store/CStrLAC.h"
+#include "store/LocationAssignment.h"
 
 namespace {
 
@@ -80,21 +81,7 @@ bool CLocationAssigner::Find(int location, Entry& entry) {
 }
 
 void CLocationAssigner::Assign(int location, int idPlace) {
-    CDB& db = Database();
-    if (AreaMode()) {
-        CTableLAC* lacs = db.GetTableLAC();
-        CStrLAC lac(location, idPlace);
-        CStrLAC known(location, 0);
-        if (lacs->FindAndFill(known)) {
-            lacs->Update(lac);  // a known area moves to the new place
-        } else {
-            lacs->Add(lac);
-        }
-    } else {
-        // The cells table moves a known cell (keeping its coordinates) to the new place.
-        CStrCell cell(location, idPlace);
-        db.GetTableCell()->Add(cell);
-    }
+    AssignLocation(Database(), AreaMode(), location, idPlace);
     Changed();
 }
 

@@ -50,6 +50,7 @@
 #include "store/CTableCell.h"
 #include "store/CTableLAC.h"
 #include "store/CTablePlaces.h"
+#include "store/LocationAssignment.h"
 #include "ui/CButtonBT.h"
 #include "ui/CButtonBand.h"
 #include "ui/CButtonConnections.h"
@@ -1233,19 +1234,7 @@ void CWindowMain::AssignCurrentLocation() {
         if (!db) {
             return;
         }
-        if (areaMode) {
-            CTableLAC* lacs = db->GetTableLAC();
-            CStrLAC lac(location, place.GetId());
-            CStrLAC known(location, 0);
-            if (lacs->FindAndFill(known)) {
-                lacs->Update(lac);  // a known area moves to the new place
-            } else {
-                lacs->Add(lac);
-            }
-        } else {
-            CStrCell cell(location, place.GetId());
-            db->GetTableCell()->Add(cell);  // a known cell moves to the new place
-        }
+        AssignLocation(*db, areaMode, location, place.GetId());
         LogFormateado(1, "CWindowMain: location %d assigned to place %d", location, place.GetId());
     } catch (const CBaseException& e) {
         ReportError(e.GetMessageW());

@@ -13,6 +13,7 @@
 #include "platform/ControlProtocol.h"
 #include "store/CDB.h"
 #include "store/CPeriod.h"
+#include "store/LocationAssignment.h"
 #include "tools/device/CDeviceArgs.h"
 #include "tools/device/CDeviceTool.h"
 #include "tools/device/CToolDatabase.h"
@@ -361,20 +362,7 @@ int CProfileCommands::AssignLocation(const char* what, const std::vector<std::st
         if (!FindPlace(database.db(), args[2], place, why)) {
             return CDeviceArgs::Fail(kind + " assign: " + why);
         }
-        if (isCell) {
-            // The cells table moves a known cell to the new place.
-            CStrCell cell(static_cast<int>(id), place.GetId());
-            database.db().GetTableCell()->Add(cell);
-        } else {
-            CTableLAC* lacs = database.db().GetTableLAC();
-            CStrLAC lac(static_cast<int>(id), place.GetId());
-            CStrLAC known(static_cast<int>(id), 0);
-            if (lacs->FindAndFill(known)) {
-                lacs->Update(lac);  // a known code moves to the new place
-            } else {
-                lacs->Add(lac);
-            }
-        }
+        ::AssignLocation(database.db(), !isCell, static_cast<int>(id), place.GetId());
         database.Commit();
         std::printf("%s=%lld place=%s\n", what, id, place.GetName().c_str());
     } catch (const CBaseException& e) {
