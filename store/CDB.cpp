@@ -184,7 +184,9 @@ int CDB::OpenVolumeAndTables(int insertDefaults) {
                                            static_cast<int>(rc), _dbName),
                                kPathBuffer);
         LogFormateado(1, "%s (%s)", _errorText, why);
-        throw CExceptionDB(_errorText);
+        // A volume that is not damaged failed for a reason the user can act on (a full disk, a
+        // file that cannot be written): it goes with the message.
+        throw CExceptionDB(rc == platform::ERROR_BADDB || why.empty() ? _errorText : _errorText + "\n" + why);
     }
     _idVolume = id;
     for (CTableBase* table : _managed) {
