@@ -95,7 +95,7 @@ std::string Difference(const std::string& a, const std::string& b) {
 
 class CrashConsistencyTest : public ProgramFixture {
   protected:
-    CrashConsistencyTest() : ProgramFixture("400") {}
+    CrashConsistencyTest() : ProgramFixture("1000") {}
 
     // Runs `exe` with `args` on `trialHome` and kills it after `delay`; true when it was still
     // running then.
