@@ -299,6 +299,12 @@ TEST_F(CrashConsistencyTest, KilledAtRandomPointsLeavesOldOrNewDataAndStartsClea
                 break;
             }
         }
+        // The event log reads, and a rotation cut short leaves the log or its backup, never neither.
+        Result log = deviceOn(trialHome, {"log"});
+        const bool logKept =
+            fs::exists(trialHome / "program" / "log.txt") || fs::exists(trialHome / "program" / "log.bak");
+        EXPECT_TRUE(log.code == 0 && logKept) << log.out.substr(0, 500);
+        ok = ok && log.code == 0 && logKept;
         Result reg = deviceOn(trialHome, {"reg", "get", kSettingsKey, "events_log_file_max_size"});
         EXPECT_EQ(reg.code, 0) << reg.out;
         ok = ok && reg.code == 0;
