@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
