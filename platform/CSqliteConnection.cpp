@@ -22,16 +22,17 @@ CSqliteConnection::CSqliteConnection(const std::filesystem::path& file, bool cre
         std::string why = _db ? sqlite3_errmsg(_db) : sqlite3_errstr(rc);
         sqlite3_close(_db);
         _db = nullptr;
-        throw PlatformError(file.string() + ": cannot open: " + why);
+        throw PlatformError(file.string() + ": cannot open: " + why, rc);
     }
     sqlite3_busy_timeout(_db, busyTimeoutMs);
     // A file that is not a database is only noticed on the first read: check it here so that
     // the caller gets the error at once.
     if (!tryExec("SELECT count(*) FROM sqlite_master")) {
         std::string why = lastError();
+        const int code = sqlite3_errcode(_db);
         sqlite3_close(_db);
         _db = nullptr;
-        throw PlatformError(file.string() + ": " + why);
+        throw PlatformError(file.string() + ": " + why, code);
     }
 }
 
@@ -41,7 +42,7 @@ CSqliteConnection::~CSqliteConnection() {
 
 void CSqliteConnection::exec(const std::string& sql) {
     if (!tryExec(sql)) {
-        throw PlatformError(_file.string() + ": " + lastError());
+        throw PlatformError(_file.string() + ": " + lastError(), _db ? sqlite3_errcode(_db) : 0);
     }
 }
 

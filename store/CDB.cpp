@@ -184,7 +184,9 @@ int CDB::OpenVolumeAndTables(int insertDefaults) {
                                            static_cast<int>(rc), _dbName),
                                kPathBuffer);
         LogFormateado(1, "%s (%s)", _errorText, why);
-        throw CExceptionDB(_errorText);
+        // A volume that is not damaged failed for a reason the user can act on (a full disk, a
+        // file that cannot be written): it goes with the message.
+        throw CExceptionDB(rc == platform::ERROR_BADDB || why.empty() ? _errorText : _errorText + "\n" + why);
     }
     _idVolume = id;
     for (CTableBase* table : _managed) {
@@ -225,9 +227,36 @@ bool CDB::PutDamagedVolumeAside(const std::string& why, bool offerBackup) {
     for (int n = 2; fs::exists(aside, ec); ++n) {
         aside = _dbName + ".damaged-" + stamp + "-" + std::to_string(n);
     }
-    fs::rename(_dbName, aside, ec);
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    std::string message = SafeSprintf(texts->GetText("DB_DAMAGED_KEPT_ASIDE"), _dbName, aside);
+    const bool restore =
+        offerBackup && fs::exists(_dbNameBak, ec) &&
+        QuestionBox(
+            "%s", message + "\n\n" + SafeSprintf(texts->GetText("DB_DAMAGED_RESTORE_BACKUP"), _dbNameBak)) ==
+            IDYES_ANSWER;
+    // The backup is copied next to the damaged file first and takes its place by a rename, after
+    // the damaged file got its second name: a program stopped at any point leaves either the
+    // damaged file or the whole backup under the database's name, never no file or half a copy.
+    const std::string restoring = _dbName + ".restoring";
+    bool restored = false;
+    if (restore) {
+        fs::copy_file(_dbNameBak, restoring, fs::copy_options::overwrite_existing, ec);
+        restored = !ec;
+        if (ec) {
+            LogFormateado(1, "%s: %s", _dbNameBak, ec.message());
+            std::error_code ignored;
+            fs::remove(restoring, ignored);
+        }
+    }
+    if (restored) {
+        fs::create_hard_link(_dbName, aside, ec);
+    } else {
+        fs::rename(_dbName, aside, ec);
+    }
     if (ec) {
         LogFormateado(1, "%s: cannot be put aside: %s", _dbName, ec.message());
+        std::error_code ignored;
+        fs::remove(restoring, ignored);
         return false;
     }
     // Its write-ahead log belongs to it and must not be applied to another file.
@@ -237,18 +266,14 @@ bool CDB::PutDamagedVolumeAside(const std::string& why, bool offerBackup) {
             fs::rename(_dbName + suffix, aside + suffix, ignored);
         }
     }
-    CTextsMgr* texts = CTextsMgr::GetInstance();
-    std::string message = SafeSprintf(texts->GetText("DB_DAMAGED_KEPT_ASIDE"), _dbName, aside);
-    bool restored = false;
-    if (offerBackup && fs::exists(_dbNameBak, ec) &&
-        QuestionBox(
-            "%s", message + "\n\n" + SafeSprintf(texts->GetText("DB_DAMAGED_RESTORE_BACKUP"), _dbNameBak)) ==
-            IDYES_ANSWER) {
-        fs::copy_file(_dbNameBak, _dbName, fs::copy_options::overwrite_existing, ec);
-        restored = !ec;
+    if (restored) {
+        fs::rename(restoring, _dbName, ec);
         if (ec) {
-            LogFormateado(1, "%s: %s", _dbNameBak, ec.message());
-            fs::remove(_dbName, ec);
+            LogFormateado(1, "%s: %s", restoring, ec.message());
+            restored = false;
+            std::error_code ignored;
+            fs::remove(restoring, ignored);
+            fs::remove(_dbName, ignored);
         }
     }
     TextBox(message + "\n\n" +

@@ -486,6 +486,12 @@ Result CSimDatabaseVolume::mount(const std::filesystem::path& file, CeVolumeId& 
         v.db->tryExec("PRAGMA journal_mode=WAL");
         v.db->exec("PRAGMA synchronous=NORMAL");
     } catch (const PlatformError& e) {
+        // Only a file SQLite finds damaged, or one it cannot make sense of, is a bad database: a
+        // full disk or a refused write says nothing about the data, which must stay where it is.
+        const Result rc = e.sqliteCode() == 0 ? ERROR_BADDB : resultOf(e.sqliteCode());
+        if (rc != ERROR_BADDB) {
+            return fail(rc, std::string(e.what()));
+        }
         return fail(ERROR_BADDB, std::string(e.what()) + " (not a database volume)");
     }
     v.mounts = 1;

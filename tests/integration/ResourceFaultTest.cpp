@@ -1,0 +1,145 @@
+// The real program on a home with a resource fault: a full disk under the program folder, a
+// registry or database file replaced by garbage, a missing translation file. Each gives a clear
+// message and loses no data.
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "support/ProgramFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A small tmpfs over a folder, filled up, holding a copy of what the folder held; unmounted (and
+// the folder's own content back in view) when it goes away.
+class FullDisk {
+  public:
+    explicit FullDisk(const fs::path& folder) : _folder(folder) {
+        const fs::path saved = folder.string() + ".saved";
+        fs::copy(folder, saved, fs::copy_options::recursive);
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=8m") != 0) {
+            return;
+        }
+        _mounted = true;
+        fs::copy(saved, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        std::ofstream filler(folder / "filler", std::ios::binary);
+        const std::string block(4096, '\0');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    ~FullDisk() {
+        if (_mounted) {
+            ::umount(_folder.c_str());
+        }
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+    bool mounted() const { return _mounted; }
+    // The space back, the files as the program left them.
+    void free() { fs::remove(_folder / "filler"); }
+
+  private:
+    fs::path _folder;
+    bool _mounted = false;
+};
+
+class ResourceFaultTest : public ProgramFixture {
+  protected:
+    ResourceFaultTest() : ProgramFixture("400") {}
+};
+
+TEST_F(ResourceFaultTest, EachFaultGivesAClearMessageAndLosesNoData) {
+    startProgram();
+    program.reset();
+    const fs::path template_home = base / "template";
+    fs::remove_all(home / "run");
+    ASSERT_EQ(device({"place", "add", "Mine"}).code, 0);
+    const std::string rows = device({"db"}).out;
+    fs::copy(home, template_home, fs::copy_options::recursive);
+    const std::string garbage(8192, '\x5a');
+    auto replaceByGarbage = [&](const fs::path& file) {
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            fs::remove(file.string() + suffix);
+        }
+        std::ofstream(file, std::ios::binary) << garbage;
+    };
+    auto damagedAside = [&] {
+        for (const auto& entry : fs::directory_iterator(home / "program")) {
+            if (entry.path().filename().string().find(".damaged-") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+
+    struct Row {
+        const char* name;
+        std::function<void()> fault;
+        bool starts;          // the program comes up in spite of the fault
+        const char* message;  // what its output says
+        std::function<void()> check;
+    };
+    std::unique_ptr<FullDisk> full;
+    const std::vector<Row> rows_ = {
+        {"full disk under the program folder",
+         [&] {
+             full = std::make_unique<FullDisk>(home / "program");
+             if (!full->mounted()) {
+                 GTEST_SKIP() << "no tmpfs mount here";
+             }
+         },
+         false, "disk I/O error",
+         [&] {
+             // The database stays where it was, not taken for damaged, and holds the user's rows.
+             EXPECT_FALSE(damagedAside());
+             full->free();
+             EXPECT_EQ(device({"db"}).out, rows);
+             full.reset();
+         }},
+        {"registry replaced by garbage", [&] { replaceByGarbage(home / "registry.db"); }, false,
+         "registry.db: file is not a database", [&] { EXPECT_EQ(Contents(home / "registry.db"), garbage); }},
+        {"database replaced by garbage", [&] { replaceByGarbage(home / "program" / "comm_mgr.db"); }, true,
+         "is damaged and cannot be opened. It was kept as",
+         [&] {
+             EXPECT_TRUE(damagedAside());
+             EXPECT_EQ(count(device({"db"}).out, "CStrPlace:"), 7u);
+         }},
+        {"translation file missing", [&] { fs::remove(home / "program" / "traductions" / "en.xml"); }, true,
+         "", [&] { EXPECT_EQ(device({"db"}).out, rows); }},
+    };
+    for (const Row& row : rows_) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(home);
+        fs::copy(template_home, home, fs::copy_options::recursive);
+        row.fault();
+        if (IsSkipped()) {
+            return;
+        }
+        program = std::make_unique<ChildProcess>(bin("zentrova"), std::vector<std::string>{}, env,
+                                                 (base / "program.out").string());
+        bool up = false;
+        WaitUntil(
+            [&] {
+                up = value("initiated") == "1";
+                return up || program->wait(std::chrono::milliseconds(0)) >= 0;
+            },
+            std::chrono::seconds(30));
+        const std::string output = program->output();
+        EXPECT_EQ(up, row.starts) << output;
+        EXPECT_NE(output.find(row.message), std::string::npos) << output;
+        program.reset();
+        fs::remove_all(home / "run");
+        row.check();
+    }
+}
+
+}  // namespace
