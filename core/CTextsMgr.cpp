@@ -99,14 +99,24 @@ std::vector<std::string> ListTranslationFiles(const fs::path& folder) {
     return names;
 }
 
-// The text content of an element: all its text, descendants included, in document order.
+// The text content of an element: all its text, descendants included, in document order. Walked
+// without recursion: a file nesting markup deeply must not exhaust the stack.
 void AppendTextContent(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            out += child.value();
-        } else if (child.type() == pugi::node_element) {
-            AppendTextContent(child, out);
+    pugi::xml_node current = node.first_child();
+    while (current) {
+        if (current.type() == pugi::node_pcdata || current.type() == pugi::node_cdata) {
+            out += current.value();
+        } else if (current.type() == pugi::node_element && current.first_child()) {
+            current = current.first_child();
+            continue;
         }
+        while (current != node && !current.next_sibling()) {
+            current = current.parent();
+        }
+        if (current == node) {
+            break;
+        }
+        current = current.next_sibling();
     }
 }
 

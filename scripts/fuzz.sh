@@ -37,9 +37,12 @@ for program in "$build"/bin/fuzz_*; do
     findings=$scratch/$name/findings
     mkdir -p "$corpus" "$findings"
     cp -r "$root/tests/fuzz/corpus/$name/." "$corpus/" 2>/dev/null
+    # Inputs that once crashed seed the run too (read only: new inputs go to the scratch corpus).
+    seeds=()
+    [ -d "$root/tests/fuzz/regressions/$name" ] && seeds=("$root/tests/fuzz/regressions/$name")
     log=$scratch/$name/log.txt
     "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$findings/" "$corpus" "$root/tests/fuzz/regressions/$name" >"$log" 2>&1
+        -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$log" 2>&1
     rc=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     [ -z "$runs" ] && runs=$(grep -o '^#[0-9]*' "$log" | tail -1 | tr -d '#')
