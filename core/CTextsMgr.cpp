@@ -6,7 +6,9 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <pugixml.hpp>
 #include <system_error>
@@ -97,26 +99,29 @@ std::vector<std::string> ListTranslationFiles(const fs::path& folder) {
     return names;
 }
 
-// The text content of an element: all its text, descendants included, in document order.
+// The text content of an element: all its text, descendants included, in document order. Walked
+// without recursion: a file nesting markup deeply must not exhaust the stack.
 void AppendTextContent(const pugi::xml_node& node, std::string& out) {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
-            out += child.value();
-        } else if (child.type() == pugi::node_element) {
-            AppendTextContent(child, out);
+    pugi::xml_node current = node.first_child();
+    while (current) {
+        if (current.type() == pugi::node_pcdata || current.type() == pugi::node_cdata) {
+            out += current.value();
+        } else if (current.type() == pugi::node_element && current.first_child()) {
+            current = current.first_child();
+            continue;
         }
+        while (current != node && !current.next_sibling()) {
+            current = current.parent();
+        }
+        if (current == node) {
+            break;
+        }
+        current = current.next_sibling();
     }
 }
 
-struct Tables {
-    std::map<std::string, std::string> texts;
-    std::map<std::string, std::string> languages;
-    std::string defaultLanguage;
-    std::string translator;
-};
-
 // Adds one translation file to `tables`; ends the process when the file cannot be used.
-void LoadFile(const std::string& path, const std::string& currentLanguage, Tables& tables) {
+void LoadFile(const std::string& path, const std::string& currentLanguage, CTextsMgr::FileTables& tables) {
     std::error_code ec;
     fs::file_status status = fs::status(path, ec);
     if (!fs::exists(status)) {
@@ -125,14 +130,29 @@ void LoadFile(const std::string& path, const std::string& currentLanguage, Table
     if (!fs::is_regular_file(status)) {
         FailWithFile(kReadingError, path);
     }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) {
+        FailWithFile(kReadingError, path);
+    }
+    std::string why;
+    if (!CTextsMgr::ParseFile(bytes.data(), bytes.size(), currentLanguage, tables, why)) {
+        LogFormateado(1, "CTextMgr: %s: %s", path, why);
+        FailWithFile(kReadingError, path);
+    }
+}
+
+}  // namespace
+
+bool CTextsMgr::ParseFile(const void* bytes, size_t size, const std::string& currentLanguage,
+                          FileTables& tables, std::string& why) {
     pugi::xml_document doc;
     // Blanks are part of a translation, also between inline markup.
     pugi::xml_parse_result parsed =
-        doc.load_file(path.c_str(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
+        doc.load_buffer(bytes, size, pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
     if (!parsed) {
-        LogFormateado(1, "CTextMgr: %s: %s at offset %d", path, parsed.description(),
-                      static_cast<long long>(parsed.offset));
-        FailWithFile(kReadingError, path);
+        why = SafeSprintf("%s at offset %d", parsed.description(), static_cast<long long>(parsed.offset));
+        return false;
     }
 
     // The language entry and its four attributes are required: a file without them cannot be
@@ -143,8 +163,8 @@ void LoadFile(const std::string& path, const std::string& currentLanguage, Table
     pugi::xml_attribute author = language.attribute("author");
     pugi::xml_attribute isDefault = language.attribute("default");
     if (!language || !name || !tag || !author || !isDefault) {
-        LogFormateado(1, "CTextMgr: %s has no complete language element", path);
-        FailWithFile(kReadingError, path);
+        why = "no complete language element";
+        return false;
     }
 
     tables.languages.try_emplace(tag.value(), name.value());
@@ -152,7 +172,7 @@ void LoadFile(const std::string& path, const std::string& currentLanguage, Table
         tables.defaultLanguage = tag.value();
     }
     if (currentLanguage != tag.value()) {
-        return;
+        return true;
     }
     tables.translator = author.value();
     pugi::xml_node texts = doc.select_node("/zentrova/texts").node();
@@ -162,7 +182,7 @@ void LoadFile(const std::string& path, const std::string& currentLanguage, Table
         }
         std::string key = child.attribute("id").value();
         if (key.empty()) {
-            LogFormateado(1, "CTextMgr: %s: a text without id is skipped", path);
+            LogFormateado(1, "CTextMgr: a text without id is skipped");
             continue;
         }
         std::string text;
@@ -170,9 +190,8 @@ void LoadFile(const std::string& path, const std::string& currentLanguage, Table
         // The first text of a key wins, also over files read later.
         tables.texts.try_emplace(std::move(key), std::move(text));
     }
+    return true;
 }
-
-}  // namespace
 
 CTextsMgr::CTextsMgr() {
     Initialize();
@@ -242,7 +261,7 @@ void CTextsMgr::Initialize() {
 
     std::string folder = GetCurrentDirectory() + "/traductions";
     const std::vector<std::string> files = ListTranslationFiles(folder);
-    Tables tables;
+    FileTables tables;
     for (const std::string& file : files) {
         LoadFile(SafeSprintf("%s/%s", folder, file), language, tables);
     }
@@ -256,7 +275,7 @@ void CTextsMgr::Initialize() {
         fallbackFrom = language;
         fellBack = true;
         language = tables.defaultLanguage;
-        tables = Tables{};
+        tables = FileTables{};
         for (const std::string& file : files) {
             LoadFile(SafeSprintf("%s/%s", folder, file), language, tables);
         }

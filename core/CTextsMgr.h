@@ -54,6 +54,19 @@ class CTextsMgr {
     // any other day leaves `text` as it was. Returns `text`.
     std::string& GetWeekDayTranslated(std::string& text, int day);
 
+    // What translation files contribute: every language's name by tag, the default language, and
+    // the texts and author of the current language's files.
+    struct FileTables {
+        std::map<std::string, std::string> texts;
+        std::map<std::string, std::string> languages;
+        std::string defaultLanguage;
+        std::string translator;
+    };
+    // Adds the contents of one translation file (its bytes) to `tables`; false (with the reason)
+    // when the bytes are no translation file.
+    static bool ParseFile(const void* bytes, size_t size, const std::string& currentLanguage,
+                          FileTables& tables, std::string& why);
+
     // For tests only: drops the instance so that the next GetInstance loads the files of the
     // current home again. Nothing may be using the instance at that moment.
     static void Reset();

@@ -942,10 +942,11 @@ void CConnectionsMgr::GetLastVersion() {
     checkingVersion = false;
 }
 
-bool CConnectionsMgr::StoreVersionAnswer(const std::string& body) {
+bool CConnectionsMgr::ParseVersionAnswer(const std::string& body, VersionAnswer& answer,
+                                         std::string& failure) {
     // The shortest answer is a version and its line break; less is a broken answer.
     if (body.size() < 2) {
-        LogVersionFailure("answer of " + std::to_string(body.size()) + " characters");
+        failure = "answer of " + std::to_string(body.size()) + " characters";
         return false;
     }
     // The line break that ends the answer is not part of it (whether "\r\n" or "\n": a server
@@ -955,19 +956,32 @@ bool CConnectionsMgr::StoreVersionAnswer(const std::string& body) {
         text.pop_back();
     }
     const std::vector<std::string> fields = SplitFields(Latin1ToUtf8(text));
-    const std::string& version = fields[0];
-    if (!LooksLikeVersion(version)) {
-        LogVersionFailure("no version in the answer");
+    if (fields.empty() || !LooksLikeVersion(fields[0])) {
+        failure = "no version in the answer";
         return false;
     }
-    const std::string message = fields.size() > 1 ? fields[1] : std::string();
-    const std::string url = fields.size() > 3 ? fields[3] : std::string();
+    answer.version = fields[0];
+    answer.message = fields.size() > 1 ? fields[1] : std::string();
+    answer.hasUrl = fields.size() > 3;
+    answer.url = answer.hasUrl ? fields[3] : std::string();
+    return true;
+}
+
+bool CConnectionsMgr::StoreVersionAnswer(const std::string& body) {
+    VersionAnswer answer;
+    std::string failure;
+    if (!ParseVersionAnswer(body, answer, failure)) {
+        LogVersionFailure(failure);
+        return false;
+    }
+    const std::string& version = answer.version;
+    const std::string& message = answer.message;
     {
         std::lock_guard lock(versionLock);
         latestVersion = version;
         latestMessage = message;
-        if (fields.size() > 3) {
-            latestUrl = url;
+        if (answer.hasUrl) {
+            latestUrl = answer.url;
         }
     }
     versionChecked = true;

@@ -138,6 +138,15 @@ class CConnectionsMgr : public CMgr, public IStatusListener {
     bool IsLatestVersion();
     // The request of the update check (the whole address).
     std::string BuildVersionUrl();
+    // The update server's answer taken apart: "version|message|...|url" in Latin-1, ended by a
+    // line break. False (with the reason) when it is not an answer.
+    struct VersionAnswer {
+        std::string version;
+        std::string message;
+        std::string url;
+        bool hasUrl = false;
+    };
+    static bool ParseVersionAnswer(const std::string& body, VersionAnswer& answer, std::string& failure);
     bool IsCheckingVersion() const { return checkingVersion.load(); }
     void SetCheckingVersion(bool checking) { checkingVersion.store(checking); }
     bool GetVersionVerificada() const { return versionChecked.load(); }

@@ -503,6 +503,10 @@ struct ExportFile {
 
 // Reads the file into `file`, UTF-8 or UTF-16 (either byte order), and parses it. False with
 // `error` when it cannot be read or is not well formed.
+// The export file's bytes (UTF-8 or UTF-16 either way round, with or without byte-order mark)
+// parsed into `file`.
+bool parseExport(std::string bytes, ExportFile& file, std::string& error);
+
 bool loadExport(const std::string& path, ExportFile& file, std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -510,6 +514,10 @@ bool loadExport(const std::string& path, ExportFile& file, std::string& error) {
         return false;
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return parseExport(std::move(bytes), file, error);
+}
+
+bool parseExport(std::string bytes, ExportFile& file, std::string& error) {
     auto starts = [&](std::string_view prefix) { return bytes.compare(0, prefix.size(), prefix) == 0; };
     bool le = starts("\xFF\xFE") || (bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0');
     bool be = starts("\xFE\xFF") || (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] != '\0');
@@ -789,6 +797,11 @@ bool CDB::CheckXML(const std::string& path, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool CDB::CheckXMLText(const std::string& bytes, std::string& error) {
+    ExportFile file;
+    return parseExport(bytes, file, error) && checkExport(file, error);
 }
 
 bool CDB::MarkImportPending(std::string& error) {

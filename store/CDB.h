@@ -91,6 +91,8 @@ class CDB : public CTableBase::IDatabase {
     // Reads and checks a whole export file without changing anything; false with a message that
     // names the file and, for a fault inside it, the line and element.
     static bool CheckXML(const std::string& path, std::string& error);
+    // The same check on the bytes of an export file.
+    static bool CheckXMLText(const std::string& bytes, std::string& error);
     // Copies the export file to the pending import; false with a message when it cannot.
     static bool MarkImportPending(std::string& error);
     // Replaces the database contents with an export file (the export file unless told). The file

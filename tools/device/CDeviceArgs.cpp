@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -100,4 +103,41 @@ int CDeviceArgs::Fail(const std::string& why) {
 int CDeviceArgs::UsageError(const std::string& why) {
     std::fprintf(stderr, "zentrova-device: %s (see zentrova-device --help)\n", why.c_str());
     return CDeviceTool::kUsage;
+}
+
+bool CDeviceArgs::ParseDword(const std::string& text, uint32_t& value) {
+    // Decimal digits, or 0x and hex digits; strtoull alone would take blanks and signs
+    // ("-1" as 0xFFFFFFFF).
+    bool isHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    bool digitsOnly = !text.empty() && std::all_of(text.begin() + (isHex ? 2 : 0), text.end(), [&](char c) {
+        return isHex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                     : std::isdigit(static_cast<unsigned char>(c)) != 0;
+    });
+    if (!digitsOnly) {
+        return false;
+    }
+    errno = 0;
+    unsigned long long n = std::strtoull(text.c_str(), nullptr, isHex ? 16 : 10);
+    if (errno == ERANGE || n > 0xFFFFFFFFull) {
+        return false;
+    }
+    value = static_cast<uint32_t>(n);
+    return true;
+}
+
+bool CDeviceArgs::ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes, std::string& why) {
+    if (text.size() % 2) {
+        why = "binary data needs an even number of hex digits";
+        return false;
+    }
+    if (!std::all_of(text.begin(), text.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
+        why = "not hex: '" + text + "'";
+        return false;
+    }
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    }
+    return true;
 }

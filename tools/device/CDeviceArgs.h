@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // How zentrova-device reads the words of its commands (numbers, times of day, week days,
 // durations) and reports what it cannot use.
@@ -13,6 +14,10 @@ class CDeviceArgs {
     static std::string FormatDuration(int64_t ms);
     // A whole decimal number between `min` and `max`.
     static bool ParseInt(const std::string& text, long long min, long long max, long long& value);
+    // A registry DWORD: decimal digits, or 0x and hex digits, up to 0xFFFFFFFF.
+    static bool ParseDword(const std::string& text, uint32_t& value);
+    // Registry binary data: an even number of hex digits, two per byte; false with the reason.
+    static bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes, std::string& why);
     // "H:MM" or "HH:MM", 00:00 to 23:59.
     static bool ParseTimeOfDay(const std::string& text, int& hour, int& minute);
     // "mon" ... "sun" (any case) or "1" ... "7": 1 Monday ... 7 Sunday.

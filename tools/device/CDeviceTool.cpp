@@ -393,34 +393,18 @@ int CDeviceTool::reg(const std::vector<std::string>& args) {
         const std::string& data = args[4];
         platform::Result rc = platform::ERROR_SUCCESS;
         if (type == "dword") {
-            // Decimal digits, or 0x and hex digits; strtoull alone would take blanks and signs
-            // ("-1" as 0xFFFFFFFF).
-            bool isHex = data.size() > 2 && data[0] == '0' && (data[1] == 'x' || data[1] == 'X');
-            bool digitsOnly =
-                !data.empty() && std::all_of(data.begin() + (isHex ? 2 : 0), data.end(), [&](char c) {
-                    return isHex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
-                                 : std::isdigit(static_cast<unsigned char>(c)) != 0;
-                });
-            char* end = nullptr;
-            errno = 0;
-            unsigned long long n = digitsOnly ? std::strtoull(data.c_str(), &end, isHex ? 16 : 10) : 0;
-            if (!digitsOnly || errno == ERANGE || n > 0xFFFFFFFFull) {
+            uint32_t n = 0;
+            if (!CDeviceArgs::ParseDword(data, n)) {
                 return usageError("reg set: not a 32-bit unsigned number: '" + data + "'");
             }
-            rc = r.setDword(root, path, name, static_cast<uint32_t>(n));
+            rc = r.setDword(root, path, name, n);
         } else if (type == "sz") {
             rc = r.setString(root, path, name, data);
         } else if (type == "binary") {
             std::vector<uint8_t> bytes;
-            if (data.size() % 2) {
-                return usageError("reg set: binary data needs an even number of hex digits");
-            }
-            if (!std::all_of(data.begin(), data.end(),
-                             [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; })) {
-                return usageError("reg set: not hex: '" + data + "'");
-            }
-            for (size_t i = 0; i < data.size(); i += 2) {
-                bytes.push_back(static_cast<uint8_t>(std::stoul(data.substr(i, 2), nullptr, 16)));
+            std::string why;
+            if (!CDeviceArgs::ParseHexBytes(data, bytes, why)) {
+                return usageError("reg set: " + why);
             }
             rc = r.setBinary(root, path, name, bytes);
         } else {
