@@ -19,7 +19,7 @@
 #include "dialogs/CSoftKeyBar.h"
 #include "dialogs/DialogStyle.h"
 #include "dialogs/Factories.h"
-#include "dialogs/FileChoice.h"
+#include "ui/FileChoice.h"
 #include "managers/CConnectionsMgr.h"
 #include "platform/Services.h"
 

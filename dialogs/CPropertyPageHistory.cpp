@@ -16,7 +16,7 @@
 #include "core/SafeFormat.h"
 #include "dialogs/CHistoryGraph.h"
 #include "dialogs/DialogStyle.h"
-#include "dialogs/FileChoice.h"
+#include "ui/FileChoice.h"
 #include "location/CRilMgr.h"
 #include "platform/Services.h"
 

@@ -64,6 +64,7 @@
 #include "ui/COptionDialogAssignPlace.h"
 #include "ui/COptionDialogTimeLimit.h"
 #include "ui/CSkinMgr.h"
+#include "ui/FileChoice.h"
 
 const char* const CWindowMain::szClassName = "MainWindow";
 std::atomic<float> CWindowMain::_OnPaintMajorTimeExecution{0};
@@ -126,15 +127,6 @@ constexpr const char* kDatabaseFile = "comm_mgr.db";
 constexpr const char* kSafetyCopyFile = "comm_mgr.bak";
 // Height of the soft-key bar below the panel.
 constexpr int kSoftKeysHeight = 26;
-
-// Whether someone can answer a dialog: a display and no answering policy.
-bool CanAskUser() {
-    if (std::getenv("ZENTROVA_BOX_ANSWER")) {
-        return false;
-    }
-    const QString platform = QGuiApplication::platformName();
-    return platform != "offscreen" && platform != "minimal";
-}
 
 std::vector<uint8_t> fromHex(const std::string& hex) {
     std::vector<uint8_t> bytes;
@@ -1492,17 +1484,7 @@ void CWindowMain::OnClickTrayIcon(LPARAM lParam) {
 // Data commands.
 
 std::string CWindowMain::AskFile(bool save, const std::string& title, const std::string& defaultName) {
-    if (const char* answer = std::getenv("ZENTROVA_FILE_ANSWER")) {
-        return answer;
-    }
-    if (!CanAskUser()) {
-        return {};
-    }
-    const QString filter = "DB File (*.db *.bak);;All (*)";
-    const QString start = QString::fromStdString(defaultName);
-    QString chosen = save ? QFileDialog::getSaveFileName(this, QString::fromStdString(title), start, filter)
-                          : QFileDialog::getOpenFileName(this, QString::fromStdString(title), start, filter);
-    return chosen.toStdString();
+    return file_choice::Ask(this, save, title, defaultName, "DB File (*.db *.bak);;All (*)");
 }
 
 void CWindowMain::OnBackup() {

@@ -1,4 +1,4 @@
-#include "dialogs/FileChoice.h"
+#include "ui/FileChoice.h"
 
 #include <QFileDialog>
 #include <QGuiApplication>
