@@ -43,7 +43,6 @@ std::unique_ptr<CScheduleEngine> CScheduleEngine::_me;
 
 namespace {
 
-constexpr int kSeverityDebug = 1;
 constexpr int kSeverityInfo = 2;
 constexpr size_t kResumeBuffer = 99;
 constexpr size_t kDescriptionBuffer = 299;

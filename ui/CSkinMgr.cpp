@@ -236,8 +236,6 @@ int CSkinMgr::Initialize() {
         ErrorBox("%s", SafeSprintf(texts->GetText("ERROR READING SKIN"), path));
         return 0;
     }
-    _document = std::move(document);
-    _loaded = 1;
     // The version check reports the screen class the program runs in. Written only when it
     // changed: a start on the same screen writes nothing.
     try {
@@ -250,9 +248,30 @@ int CSkinMgr::Initialize() {
     } catch (const CBaseException& e) {
         LogFormateado(1, "CSkinMgr: %s", e.GetMessageW());
     }
-    CButtonOwnDrawImage::FillCache();
+    Adopt(std::move(document));
     LogMemoryState("CSkinMgr::-Initialize()", memory);
     return 1;
+}
+
+int CSkinMgr::LoadFromMemory(const void* data, size_t size, std::string& why) {
+    auto document = std::make_unique<pugi::xml_document>();
+    pugi::xml_parse_result result = document->load_buffer(data, size);
+    if (!result) {
+        why = SafeSprintf("%s at %d", result.description(), static_cast<int>(result.offset));
+        return 0;
+    }
+    if (!document->child("zentrova")) {
+        why = "no zentrova element";
+        return 0;
+    }
+    Adopt(std::move(document));
+    return 1;
+}
+
+void CSkinMgr::Adopt(std::unique_ptr<pugi::xml_document> document) {
+    _document = std::move(document);
+    _loaded = 1;
+    CButtonOwnDrawImage::FillCache();
 }
 
 void CSkinMgr::UnloadXML() {

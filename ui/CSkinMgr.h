@@ -44,6 +44,9 @@ class CSkinMgr {
     // Finds and loads the skin of the screen. On failure the user is told ("ERROR LOCATING SKIN"
     // or "ERROR READING SKIN" with the path) and 0 is returned: the caller ends the program.
     virtual int Initialize();
+    // Parses a skin held in memory: 1 when it is a skin document (a "zentrova" root), which then
+    // becomes the current skin with its button records read; else 0 and `why` says what is wrong.
+    int LoadFromMemory(const void* data, size_t size, std::string& why);
     virtual void UnloadXML();
     // Orientation and resolution class from the current screen size.
     virtual void RefreshCaps();
@@ -89,6 +92,9 @@ class CSkinMgr {
     void SetResolutionAndOrientation(std::string& path, int orientation = -1);
 
   private:
+    // Makes a parsed skin the current one and fills the button record cache from it.
+    void Adopt(std::unique_ptr<pugi::xml_document> document);
+
     std::unique_ptr<pugi::xml_document> _document;
     int _loaded = 0;
     int _resolution = kResolutionVga;

@@ -22,7 +22,7 @@ const Target kTargets[] = {
     {"ExportXml", FuzzExportXml}, {"Translation", FuzzTranslation},
     {"Scenario", FuzzScenario},   {"DeviceArgs", FuzzDeviceArgs},
     {"Nmea", FuzzNmea},           {"VersionAnswer", FuzzVersionAnswer},
-    {"History", FuzzHistory},
+    {"History", FuzzHistory},     {"Skin", FuzzSkin},
 };
 
 std::vector<fs::path> FilesOf(const fs::path& folder) {

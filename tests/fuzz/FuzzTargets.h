@@ -15,3 +15,4 @@ int FuzzDeviceArgs(const uint8_t* data, size_t size);
 int FuzzNmea(const uint8_t* data, size_t size);
 int FuzzVersionAnswer(const uint8_t* data, size_t size);
 int FuzzHistory(const uint8_t* data, size_t size);
+int FuzzSkin(const uint8_t* data, size_t size);
