@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QThread>
 #include <atomic>
+#include <cstdlib>
 
 #include "platform/linux/CDBusSignalRelay.h"
 
@@ -96,6 +97,13 @@ QDBusConnection CDBusThread::connection(Bus bus) {
     int index = static_cast<int>(bus);
     if (!_opened[index]) {
         _opened[index] = true;
+        // The address is read at every connection, not once per process as the bus library
+        // does for a bus type: a process may be pointed at another bus later (tests do).
+        const char* address =
+            std::getenv(bus == Bus::System ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS");
+        if (address && *address) {
+            return QDBusConnection::connectToBus(QString::fromLocal8Bit(address), connectionName(bus));
+        }
         return QDBusConnection::connectToBus(busType(bus), connectionName(bus));
     }
     return QDBusConnection(connectionName(bus));
