@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QThread>
 #include <atomic>
+#include <cstdlib>
 
 #include "platform/linux/CDBusSignalRelay.h"
 
@@ -96,6 +97,13 @@ QDBusConnection CDBusThread::connection(Bus bus) {
     int index = static_cast<int>(bus);
     if (!_opened[index]) {
         _opened[index] = true;
+        // The address the environment names now: the bus library reads the variables only once
+        // per process, which would keep every later connection on the first bus it saw.
+        const char* address =
+            std::getenv(bus == Bus::System ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS");
+        if (address && *address) {
+            return QDBusConnection::connectToBus(QString::fromLocal8Bit(address), connectionName(bus));
+        }
         return QDBusConnection::connectToBus(busType(bus), connectionName(bus));
     }
     return QDBusConnection(connectionName(bus));
