@@ -183,6 +183,16 @@ void CLinuxModem::applyProperties(State& s, const QString& interface, const QVar
         if (p.contains("SignalQuality")) {
             s.signalPercent = readSignalQuality(p.value("SignalQuality"));
         }
+        if (p.contains("CurrentModes") && isDBusArgument(p.value("CurrentModes"))) {
+            const QDBusArgument modes = p.value("CurrentModes").value<QDBusArgument>();
+            uint allowed = 0;
+            uint preferred = 0;
+            modes.beginStructure();
+            modes >> allowed >> preferred;
+            modes.endStructure();
+            s.allowedModes = allowed;
+            s.preferredMode = preferred;
+        }
         if (p.contains("Sim")) {
             s.simPath = objectPath(p.value("Sim"));
         }
@@ -517,6 +527,49 @@ std::string CLinuxModem::setPowerState(uint32_t power) {
 std::string CLinuxModem::registerOnNetwork() {
     std::string error =
         callModem(state().path, k3gppInterface, "Register", {QVariant(QString())}, kSlowCallTimeoutMs);
+    if (error.empty()) {
+        reload();
+    }
+    return error;
+}
+
+bool CLinuxModem::modesForBand(uint32_t band, uint32_t& allowed, uint32_t& preferred) {
+    preferred = kModeNone;
+    switch (band) {
+        case 0:
+            allowed = kModeAny;
+            return true;
+        case 1:
+            allowed = kMode2g;
+            return true;
+        case 2:
+            allowed = kMode3g;
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string CLinuxModem::applyBandSetting() {
+    uint32_t band = 0;
+    uint32_t allowed = 0;
+    uint32_t preferred = 0;
+    if (_registry.getDword(RegRoot::LocalMachine, kBandKey, kBandValue, band) != ERROR_SUCCESS ||
+        !modesForBand(band, allowed, preferred)) {
+        return {};
+    }
+    const State s = state();
+    // Automatic lifts only a restriction of ours: the modem reports the modes it chose itself.
+    const bool ours = s.allowedModes == kMode2g || s.allowedModes == kMode3g;
+    if (allowed == kModeAny ? !ours : (s.allowedModes == allowed && s.preferredMode == preferred)) {
+        return {};
+    }
+    QDBusArgument modes;
+    modes.beginStructure();
+    modes << allowed << preferred;
+    modes.endStructure();
+    std::string error =
+        callModem(s.path, kModemInterface, "SetCurrentModes", {QVariant::fromValue(modes)}, kCallTimeoutMs);
     if (error.empty()) {
         reload();
     }

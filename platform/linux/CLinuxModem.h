@@ -45,6 +45,9 @@ class CLinuxModem {
     static constexpr const char* kPhoneStatusValue = "Status";
     static constexpr const char* kCallCountValue = "Active Call Count";
     static constexpr uint32_t kPhoneRadioOff = 0x10;
+    // The network band the radio takes when it starts (0 automatic, 1 2G, 2 3G).
+    static constexpr const char* kBandKey = "\\SOFTWARE\\OEM\\UMTS";
+    static constexpr const char* kBandValue = "OpMode";
 
     // The service's numbers (its enumerations of modem states, power states, locks, registration
     // states and location sources).
@@ -57,6 +60,10 @@ class CLinuxModem {
     static constexpr uint32_t kLockSimPin = 2;
     static constexpr uint32_t kRegistrationUnknown = 4;
     static constexpr uint32_t kLocation3gpp = 1;
+    static constexpr uint32_t kModeNone = 0;
+    static constexpr uint32_t kMode2g = 2;
+    static constexpr uint32_t kMode3g = 4;
+    static constexpr uint32_t kModeAny = 0xFFFFFFFF;
 
     // Time-outs of the calls, in milliseconds: the first look for the service stays short.
     static constexpr int kProbeTimeoutMs = 1000;
@@ -76,6 +83,9 @@ class CLinuxModem {
         uint32_t registration = kRegistrationUnknown;
         std::string operatorName;
         uint32_t signalPercent = 0;
+        // The access technologies allowed and the one preferred (the modem's current modes).
+        uint32_t allowedModes = 0;
+        uint32_t preferredMode = 0;
         uint32_t locationCapabilities = 0;
         uint32_t locationEnabled = 0;
         // The serving cell and its area code from the 3GPP location; 0 when unknown.
@@ -131,6 +141,9 @@ class CLinuxModem {
     std::string setPowerState(uint32_t power);
     // Registration with the operator chosen automatically.
     std::string registerOnNetwork();
+    // Gives the modem the access technologies of the band stored under kBandKey: 2G only, 3G
+    // only, or (automatic) any again after one of those. Nothing to do without a stored band.
+    std::string applyBandSetting();
     std::string sendPin(const std::string& pin);
     // Creates a text message for `number` and sends it; `created` receives the message's path.
     // A message the modem refused to send is deleted again.
@@ -143,6 +156,8 @@ class CLinuxModem {
     static bool parse3gppLocation(const std::string& text, int32_t& lac, int32_t& cell);
     // The 3GPP location out of a location dictionary (source -> value) as the bus delivers it.
     static bool readLocation(const QVariant& dictionary, int32_t& lac, int32_t& cell);
+    // The modes (allowed, preferred) a band setting asks of the modem; false for an unknown band.
+    static bool modesForBand(uint32_t band, uint32_t& allowed, uint32_t& preferred);
     // The percentage of the signal-quality pair (percentage, recent) as the bus delivers it.
     static uint32_t readSignalQuality(const QVariant& pair);
     // Applies the properties of one of the modem's interfaces to `state`.

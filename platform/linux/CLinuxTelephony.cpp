@@ -84,7 +84,13 @@ uint32_t CLinuxTelephony::switchRadio(bool on) {
             _onAfterUnlock = true;
             return 0;
         }
-        return _modem->enable(true).empty() ? 0u : kFailed;
+        if (!_modem->enable(true).empty()) {
+            return kFailed;
+        }
+        // The radio takes the stored band when it starts; a band the modem refuses leaves it as
+        // it was, which is no reason to call the radio off.
+        _modem->applyBandSetting();
+        return 0;
     }
     _onAfterUnlock = false;
     if (!_modem->enable(false).empty()) {
@@ -103,6 +109,7 @@ uint32_t CLinuxTelephony::registerNow() {
         if (!_modem->enable(true).empty()) {
             return kFailed;
         }
+        _modem->applyBandSetting();
         s = _modem->state();
     }
     if (!s.radioOn()) {

@@ -12,12 +12,12 @@
 namespace platform::lnx {
 
 // The cellular line over ModemManager: one line device (0). A request returns its id at once; the
-// line's thread then calls the modem (full power: Modem.Enable(true); minimum: Modem.Enable(false)
-// and the low power state; registration: Modem3gpp.Register with the operator chosen
-// automatically) and answers with LINE_REPLY once the modem's state has been read again, so that
-// whoever reads the phone's registry value on the reply sees the change. A request the modem
-// accepted is carried out even when its line is closed before the answer; only the answer is
-// dropped.
+// line's thread then calls the modem (full power: Modem.Enable(true), then the access
+// technologies of the stored band; minimum: Modem.Enable(false) and the low power state; registration:
+// Modem3gpp.Register with the operator chosen automatically) and answers with LINE_REPLY once the modem's
+// state has been read again, so that whoever reads the phone's registry value on the reply sees the change. A
+// request the modem accepted is carried out even when its line is closed before the answer; only the answer
+// is dropped.
 //
 // A modem whose SIM waits for its PIN cannot be enabled: full power is then answered at once and
 // carried out by the next registration, after the SIM has been unlocked, as a phone does (so is a

@@ -305,6 +305,43 @@ TEST(ModemBusTest, RadioOffAndOnReachTheModem) {
               platform::LINEERR_INVALLINEHANDLE);
 }
 
+// The band stored for the radio reaches the modem's access technologies when the radio comes on;
+// automatic lifts the restriction again and then leaves the modem's own choice alone.
+TEST(ModemBusTest, StoredBandReachesTheModemAtTheRadioStart) {
+    ModemRig rig;
+    START_OR_SKIP(rig, "{}");
+    platform::lnx::CLinuxTelephony telephony(rig.modem);
+    LineLog lineLog;
+    platform::LineHandle line = 0;
+    ASSERT_EQ(telephony.openLine(0, platform::LINE_API_VERSION, 0, platform::LINE_PRIVILEGE_NONE,
+                                 lineLog.callback(), line),
+              platform::ERROR_SUCCESS);
+    auto modes = [&] {
+        const QDBusArgument arg =
+            rig.modemProperty(CLinuxModem::kModemInterface, "CurrentModes").value<QDBusArgument>();
+        uint allowed = 0;
+        uint preferred = 0;
+        arg.beginStructure();
+        arg >> allowed >> preferred;
+        arg.endStructure();
+        return std::pair<uint32_t, uint32_t>(allowed, preferred);
+    };
+    struct Row {
+        uint32_t band;
+        std::pair<uint32_t, uint32_t> modes;
+    };
+    const Row rows[] = {{1, {2, 0}}, {2, {4, 0}}, {0, {6, 4}}, {0, {6, 4}}, {7, {6, 4}}, {1, {2, 0}}};
+    for (const auto& row : rows) {
+        rig.registry.setDword(platform::RegRoot::LocalMachine, CLinuxModem::kBandKey, CLinuxModem::kBandValue,
+                              row.band);
+        EXPECT_EQ(lineLog.result(telephony.setEquipmentState(line, platform::LINEEQUIPSTATE_MINIMUM)), 0);
+        EXPECT_EQ(lineLog.result(telephony.setEquipmentState(line, platform::LINEEQUIPSTATE_FULL)), 0)
+            << rig.output();
+        EXPECT_EQ(modes(), row.modes) << "band " << row.band;
+        EXPECT_EQ(rig.modem->state().allowedModes, row.modes.first) << "band " << row.band;
+    }
+}
+
 // A SIM waiting for its PIN: full power waits for it, a wrong PIN is told apart, the right one
 // unlocks the SIM and the next registration switches the radio on.
 TEST(ModemBusTest, SimUnlockAndTheRadioItHeldBack) {

@@ -53,6 +53,10 @@ STATE_REGISTERED = 8
 # MMModemPowerState
 POWER_LOW = 2
 POWER_ON = 3
+# MMModemMode
+MODE_2G = 2
+MODE_3G = 4
+MODE_ANY = 0xFFFFFFFF
 # MMModemLock
 LOCK_NONE = 1
 LOCK_SIM_PIN = 2
@@ -177,6 +181,17 @@ def modem_set_power_state(self, power):
     if self.props[MODEM_IFACE]['State'] > STATE_DISABLED:
         raise _error('Core.WrongState', 'power state changes need a disabled modem')
     _update(self, MODEM_IFACE, {'PowerState': dbus.UInt32(power)})
+
+
+def modem_set_current_modes(self, modes):
+    allowed, preferred = int(modes[0]), int(modes[1])
+    if allowed == MODE_ANY:
+        # The modem picks the combination itself: every technology it has, the newest preferred.
+        allowed, preferred = MODE_2G | MODE_3G, MODE_3G
+    elif allowed & ~(MODE_2G | MODE_3G) or (preferred and not preferred & allowed):
+        raise _error('Core.Unsupported', 'modes not supported')
+    _update(self, MODEM_IFACE, {'CurrentModes': dbus.Struct((dbus.UInt32(allowed), dbus.UInt32(preferred)),
+                                                            signature='uu')})
 
 
 def modem3gpp_register(self, operator_id):
@@ -343,6 +358,7 @@ def AddModem(self, parameters):
     modem.operator_name = dbus.String(parameters.get('operator', 'Zentrova Mobile'))
     modem.AddMethod(MODEM_IFACE, 'Enable', 'b', '', modem_enable)
     modem.AddMethod(MODEM_IFACE, 'SetPowerState', 'u', '', modem_set_power_state)
+    modem.AddMethod(MODEM_IFACE, 'SetCurrentModes', '(uu)', '', modem_set_current_modes)
     modem.AddMethods(MODEM_IFACE, [('Reset', '', '', ''), ('FactoryReset', 's', '', ''),
                                    ('ListBearers', '', 'ao', 'ret = dbus.Array([], signature="o")'),
                                    ('Command', 'su', 's', 'ret = ""')])
