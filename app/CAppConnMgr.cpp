@@ -18,6 +18,7 @@
 #include "core/CTextsMgr.h"
 #include "core/DateTime.h"
 #include "core/IMainPanel.h"
+#include "core/WorkerThread.h"
 #include "location/CCellMgr.h"
 #include "location/CRilMgr.h"
 #include "location/CUploadedData.h"
@@ -338,6 +339,7 @@ void CAppConnMgr::RegisterControlCommands() {
         }
         out += DescribeLocation();
         out += CScheduleEngine::GetInstance()->DescribeState();
+        out += WorkerThread::DescribeAll();
         return out;
     });
     // force MGR STATUS [--minutes N] [--restore S] [--delay S]: a manager's ForceStatus. Words

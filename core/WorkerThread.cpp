@@ -16,6 +16,7 @@
 std::atomic<long> WorkerThread::m_iNumeroInstancias{0};
 std::atomic<long> WorkerThread::m_iNumeroComandos{0};
 std::atomic<long> WorkerThread::m_iNumeroComandosEjecutadosTotal{0};
+std::atomic<long> WorkerThread::m_iNumeroComandosPerdidos{0};
 std::list<WorkerThread*>* WorkerThread::m_pListaGlobalHilos = nullptr;
 std::mutex WorkerThread::m_hmuListaGlobalHilos;
 std::atomic<HWND> WorkerThread::hwndThreads{0};
@@ -181,6 +182,7 @@ bool WorkerThread::post(int command, int timeLimit, void* argument, bool notRepe
     std::unique_lock postLock(m_postLock, std::defer_lock);
     if (!postLock.try_lock_for(realDuration(kPostLockWaitMs))) {
         LogFormateado(1, "PostCommand %d: post lock not obtained, command dropped", command);
+        ++m_iNumeroComandosPerdidos;
         return false;
     }
     if (static_cast<size_t>(GetCountCommandsPending()) > kManyCommands) {
@@ -365,6 +367,31 @@ long WorkerThread::GetNumeroComandos() {
 
 long WorkerThread::GetNumeroComandosEjecutadosTotal() {
     return m_iNumeroComandosEjecutadosTotal.load();
+}
+
+long WorkerThread::GetNumeroComandosPerdidos() {
+    return m_iNumeroComandosPerdidos.load();
+}
+
+std::string WorkerThread::DescribeAll() {
+    std::string out;
+    long workers = 0;
+    {
+        std::lock_guard lock(m_hmuListaGlobalHilos);
+        if (m_pListaGlobalHilos) {
+            for (const WorkerThread* worker : *m_pListaGlobalHilos) {
+                ++workers;
+                out += "worker=" + worker->GetDescripcion() + "|" +
+                       std::to_string(worker->GetNumeroComandosEjecutados()) + "|" +
+                       std::to_string(worker->GetCountCommandsPending()) + "\n";
+            }
+        }
+    }
+    out += "workers=" + std::to_string(workers) + "\n";
+    out += "workers_pending=" + std::to_string(GetNumeroComandos()) + "\n";
+    out += "workers_executed=" + std::to_string(GetNumeroComandosEjecutadosTotal()) + "\n";
+    out += "workers_lost=" + std::to_string(GetNumeroComandosPerdidos()) + "\n";
+    return out;
 }
 
 long WorkerThread::GetNumeroComandosEjecutados() const {

@@ -112,7 +112,12 @@ class WorkerThread {
     static long GetNumeroInstancias();
     static long GetNumeroComandos();
     static long GetNumeroComandosEjecutadosTotal();
+    // Posts dropped because the post lock was not had in time (a command lost to contention).
+    static long GetNumeroComandosPerdidos();
     long GetNumeroComandosEjecutados() const;
+    // One line per live worker, "worker=DESCRIPTION|EXECUTED|PENDING", and the process-wide
+    // totals (workers, workers_pending, workers_executed, workers_lost), for diagnostics.
+    static std::string DescribeAll();
 
     // Post the statistics to hwndThreads when it is set (0x464 pending, 0x465 executed in total,
     // 0x466 worker threads alive). The pending count is recomputed from the queues first when it
@@ -152,6 +157,7 @@ class WorkerThread {
     static std::atomic<long> m_iNumeroInstancias;
     static std::atomic<long> m_iNumeroComandos;
     static std::atomic<long> m_iNumeroComandosEjecutadosTotal;
+    static std::atomic<long> m_iNumeroComandosPerdidos;
     // Every constructed worker; allocated on first use and never freed, so that it outlives
     // static destruction. Guarded by m_hmuListaGlobalHilos.
     static std::list<WorkerThread*>* m_pListaGlobalHilos;

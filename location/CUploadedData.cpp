@@ -70,6 +70,7 @@ bool ReadOperatorName(std::string& out) {
 
 CUploadedData::CUploadedData() : WorkerThread(1, 0) {
     _instance.store(this);
+    SetDescripcion("CUploadedData");
     Start();
 }
 

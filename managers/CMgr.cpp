@@ -41,6 +41,8 @@ constexpr const char* kTimerFormat = "timer_notification_%02d_%02d_%04d_%02d_%02
 }  // namespace
 
 CMgr::CMgr(int mgrId) : WorkerThread(1, 0), _mgrId(mgrId) {
+    // Named by id: the manager's own name is not known while its base is being built.
+    SetDescripcion("CMgr " + std::to_string(mgrId));
     {
         std::lock_guard lock(_configLock);
         if (_szMgrConfig[0] == '\0') {

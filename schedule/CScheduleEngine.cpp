@@ -88,6 +88,7 @@ void CScheduleEngine::DestroyInstance() {
 
 CScheduleEngine::CScheduleEngine() : WorkerThread(1, 0), _executor(std::make_unique<CActionExecutor>()) {
     _currentPeriod.SetId(-1);
+    SetDescripcion("CScheduleEngine");
     Start();
 }
 
