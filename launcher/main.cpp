@@ -227,7 +227,6 @@ std::string unexpectedErrorText(const std::string& detail) {
     return text + "\n" + detail;
 }
 
-// Step 4, empty command line: run the application until its window closes.
 // Step 5: what is left to tidy once the application has ended (or never started).
 void finalCleanUp() {
     // The skin images the buttons cached for the whole run.
@@ -262,6 +261,8 @@ std::unique_ptr<platform::Services> createServices(platform::CBackend::Kind back
     return platform::sim::CSimServices::Create(home, role);
 }
 
+// Step 4, empty command line: run the application until its window closes, on the services of
+// `backend`, and tidy up (step 5) while they are still there.
 int runApplication(const Options& o, platform::CBackend::Kind backend, const platform::CHome& home,
                    const std::shared_ptr<platform::CInstanceLock>& lock) {
     bool offscreen = !hasDisplay();
