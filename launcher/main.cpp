@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <chrono>
 #include <csignal>
@@ -383,8 +384,17 @@ int main(int argc, char** argv) {
     try {
         const platform::CBackend::Kind backend = platform::CBackend::choose(o.backend);
         if (o.install) {
-            auto services = platform::sim::CSimServices::Create(platform::CHome::resolve(),
-                                                                platform::Services::Role::Tool);
+            // On the chosen backend, so that the simulated phone's devices are not written into the
+            // registry of a home that runs on the real ones. The bus needs a Qt core application.
+            int qargc = 1;
+            char name[] = "zentrova";
+            char* qargv[] = {name, nullptr};
+            std::unique_ptr<QCoreApplication> qt;
+            if (backend == platform::CBackend::Kind::Linux) {
+                qt = std::make_unique<QCoreApplication>(qargc, qargv);
+            }
+            auto services =
+                createServices(backend, platform::CHome::resolve(), platform::Services::Role::Tool);
             platform::Services::Scope scope(*services);
             CInstaller::Report r = CInstaller(services->home()).Install();
             std::printf("installed in %s: %d settings added, %d kept, %d repaired, %d files copied\n",

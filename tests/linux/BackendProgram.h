@@ -41,7 +41,11 @@ class BackendProgram {
     // Runs zentrova-device --backend linux ARGS; its exit code and output.
     std::pair<int, std::string> device(std::vector<std::string> args) {
         args.insert(args.begin(), {"--backend", "linux"});
-        ChildProcess p(bin("zentrova-device"), args, environment(), _folder / "device.out");
+        return run("zentrova-device", args);
+    }
+    // Runs one of the programs with ARGS on this home and bus until it ends.
+    std::pair<int, std::string> run(const std::string& program, const std::vector<std::string>& args) {
+        ChildProcess p(bin(program), args, environment(), _folder / (program + ".out"));
         const int code = p.wait(std::chrono::seconds(30));
         return {code, p.output()};
     }

@@ -156,4 +156,21 @@ TEST(BackendServicesTest, ProgramStartsOnAnEmptyBus) {
     EXPECT_EQ(program.stop(), 0) << program.output();
 }
 
+// Installing a home for the linux backend writes the program's settings and none of the simulated
+// phone's devices: the state the managers read stays unknown until a service gives it.
+TEST(BackendServicesTest, InstallOnTheLinuxBackendWritesNoSimulatedDevices) {
+    TempHome temp;
+    BackendProgram program(temp.root() / "linux");
+    if (!program.why().empty()) {
+        GTEST_SKIP() << program.why();
+    }
+    auto [code, out] = program.run("zentrova", {"--backend", "linux", "--install"});
+    ASSERT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("installed in "), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(program.home() / "phone" / "devices.db"));
+    for (const char* key : {"wifi_hardware", "phone_status", "battery_main"}) {
+        EXPECT_EQ(program.value(key, {"status"}), "-1") << key;
+    }
+}
+
 }  // namespace
