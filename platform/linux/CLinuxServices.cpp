@@ -50,6 +50,7 @@ std::unique_ptr<Services> CLinuxServices::Create(const std::filesystem::path& ro
     auto registry = std::make_unique<CSqliteRegistry>(home.registryFile(), *queues);
     // Every part reaches its service through this one bus thread; it goes after all of them.
     auto bus = std::make_shared<CDBusThread>();
+    // The role matters to the wake-ups only (the program fires them, a tool does not).
     (void)role;
 
     Services::Parts parts;
