@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kApplicationSource = 300;
 constexpr int kSeverityInfo = 2;
+constexpr int kSeverityWarning = 3;
 
 std::string modulePath() {
     return platform::CProcessLauncher::selfExecutable().string();
@@ -46,6 +47,10 @@ CApp::CApp() : _control(std::make_unique<platform::CControlServer>(platform::Ser
     CTextsMgr* texts = CTextsMgr::GetInstance();
     CLogMgr::Log(kApplicationSource, kSeverityInfo, texts->GetText("EVENT_LOG_MGR_STARTING_RESUME"),
                  texts->GetText("EVENT_LOG_MGR_STARTING_DESCRIPTION"));
+    // The services the phone could not reach: their managers report -1; say which and why.
+    for (const std::string& line : platform::Services::get().unavailable()) {
+        CLogMgr::Log(kApplicationSource, kSeverityWarning, line, line);
+    }
 }
 
 CApp::~CApp() {

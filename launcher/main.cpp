@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <chrono>
 #include <csignal>
@@ -28,6 +29,7 @@
 #include "core/Utf16.h"
 #include "core/WorkerThread.h"
 #include "location/CCellMgr.h"
+#include "platform/CBackend.h"
 #include "platform/CControlClient.h"
 #include "platform/CControlServer.h"
 #include "platform/CInstanceLock.h"
@@ -53,6 +55,7 @@ constexpr const char* kIdleLine = "iddle_notification";
 
 struct Options {
     std::string home;
+    std::string backend;
     bool install = false;
     bool help = false;
     int width = 480;
@@ -63,8 +66,11 @@ struct Options {
 void usage(FILE* out) {
     std::fprintf(
         out,
-        "usage: zentrova [--home DIR] [--screen WxH] [COMMAND LINE]\n"
+        "usage: zentrova [--home DIR] [--backend sim|linux] [--screen WxH] [COMMAND LINE]\n"
         "       zentrova [--home DIR] --install\n"
+        "  --backend B    the phone the program runs on: sim (the simulated phone, the default)\n"
+        "                 or linux (this machine's own services over the system bus); default\n"
+        "                 $ZENTROVA_BACKEND, else sim\n"
         "  --home DIR     the phone's root folder (default $ZENTROVA_HOME, else\n"
         "                 $XDG_DATA_HOME/zentrova, else ~/.local/share/zentrova)\n"
         "  --install      create the home, copy the resources, write missing settings, and exit\n"
@@ -82,6 +88,8 @@ bool parse(int argc, char** argv, Options& o, std::string& error) {
         std::string a = argv[i];
         if (a == "--home" && i + 1 < argc) {
             o.home = argv[++i];
+        } else if (a == "--backend" && i + 1 < argc) {
+            o.backend = argv[++i];
         } else if (a == "--install") {
             o.install = true;
         } else if (a == "--help" || a == "-h") {
@@ -220,60 +228,6 @@ std::string unexpectedErrorText(const std::string& detail) {
     return text + "\n" + detail;
 }
 
-// Step 4, empty command line: run the application until its window closes.
-int runApplication(const Options& o, platform::Services& services,
-                   const std::shared_ptr<platform::CInstanceLock>& lock) {
-    bool offscreen = !hasDisplay();
-    if (offscreen) {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::printf(
-            "zentrova: no display found; running with Qt's offscreen platform\n"
-            "zentrova: to see the panel, start it with QT_QPA_PLATFORM=vnc:size=480x640:port=5900 and "
-            "connect\n"
-            "          a VNC viewer to localhost:5900 (another port: change 5900)\n");
-        std::fflush(stdout);
-    }
-    int qargc = 1;
-    char name[] = "zentrova";
-    char* qargv[] = {name, nullptr};
-    CQtApplication qt(qargc, qargv);
-    if (!offscreen && !std::getenv("ZENTROVA_BOX_ANSWER") &&
-        std::string_view(std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "") !=
-            "offscreen") {
-        services.setBoxes(std::make_shared<CQtMessageBoxes>());
-    }
-    // Ctrl-C and SIGTERM end the loop; the application then shuts down in order.
-    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) {
-        throw platform::PlatformError(std::string("cannot create a pipe: ") + std::strerror(errno));
-    }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &qt, [] { QApplication::exit(0); });
-    CWindowMain::SetScreenSize(o.width, o.height);
-
-    int code = 1;
-    try {
-        // A home of an older version gets the settings it lacks here, not only with --install.
-        CInstaller installer(services.home());
-        if (installer.IsNeeded()) {
-            installer.Install();
-        }
-        CAppConnMgr application;
-        application.GetControlServer().useInstanceLock(lock);
-        code = application.WinMain(0, 0, o.commandLine, kShowNormal);
-    } catch (const CBaseException& e) {
-        showStartError(e.GetMessageW());
-    } catch (const platform::PlatformError& e) {
-        showStartError(e.what());
-    } catch (const std::exception& e) {
-        showStartError(unexpectedErrorText(e.what()));
-    }
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    return code;
-}
-
 // Step 5: what is left to tidy once the application has ended (or never started).
 void finalCleanUp() {
     // The skin images the buttons cached for the whole run.
@@ -298,7 +252,75 @@ void finalCleanUp() {
     WorkerThread::TerminateAll();
 }
 
-int programEntry(const Options& o) {
+// The services of the chosen backend; the linux backend's bus needs the Qt application first.
+std::unique_ptr<platform::Services> createServices(platform::CBackend::Kind backend,
+                                                   const std::filesystem::path& home,
+                                                   platform::Services::Role role) {
+    if (backend == platform::CBackend::Kind::Linux) {
+        return platform::CBackend::loadModule(platform::CBackend::kModuleFile, home, role);
+    }
+    return platform::sim::CSimServices::Create(home, role);
+}
+
+// Step 4, empty command line: run the application until its window closes, on the services of
+// `backend`, and tidy up (step 5) while they are still there.
+int runApplication(const Options& o, platform::CBackend::Kind backend, const platform::CHome& home,
+                   const std::shared_ptr<platform::CInstanceLock>& lock) {
+    bool offscreen = !hasDisplay();
+    if (offscreen) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::printf(
+            "zentrova: no display found; running with Qt's offscreen platform\n"
+            "zentrova: to see the panel, start it with QT_QPA_PLATFORM=vnc:size=480x640:port=5900 and "
+            "connect\n"
+            "          a VNC viewer to localhost:5900 (another port: change 5900)\n");
+        std::fflush(stdout);
+    }
+    int qargc = 1;
+    char name[] = "zentrova";
+    char* qargv[] = {name, nullptr};
+    CQtApplication qt(qargc, qargv);
+    auto services = createServices(backend, home.root(), platform::Services::Role::Program);
+    platform::Services::Scope scope(*services);
+    if (!offscreen && !std::getenv("ZENTROVA_BOX_ANSWER") &&
+        std::string_view(std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "") !=
+            "offscreen") {
+        services->setBoxes(std::make_shared<CQtMessageBoxes>());
+    }
+    // Ctrl-C and SIGTERM end the loop; the application then shuts down in order.
+    if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) {
+        throw platform::PlatformError(std::string("cannot create a pipe: ") + std::strerror(errno));
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &qt, [] { QApplication::exit(0); });
+    CWindowMain::SetScreenSize(o.width, o.height);
+
+    int code = 1;
+    try {
+        // A home of an older version gets the settings it lacks here, not only with --install.
+        CInstaller installer(services->home());
+        if (installer.IsNeeded()) {
+            installer.Install();
+        }
+        CAppConnMgr application;
+        application.GetControlServer().useInstanceLock(lock);
+        code = application.WinMain(0, 0, o.commandLine, kShowNormal);
+    } catch (const CBaseException& e) {
+        showStartError(e.GetMessageW());
+    } catch (const platform::PlatformError& e) {
+        showStartError(e.what());
+    } catch (const std::exception& e) {
+        showStartError(unexpectedErrorText(e.what()));
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    finalCleanUp();
+    return code;
+}
+
+int programEntry(const Options& o, platform::CBackend::Kind backend) {
     LogMemoryState("Inicio:", 0);
     platform::CHome home(platform::CHome::resolve());
     // The instance lock comes first: a second launch must not touch the home (its settings, its
@@ -320,10 +342,7 @@ int programEntry(const Options& o) {
     }
     int code = 0;
     if (o.commandLine.empty()) {
-        auto services = platform::sim::CSimServices::Create(home.root(), platform::Services::Role::Program);
-        platform::Services::Scope scope(*services);
-        code = runApplication(o, *services, lock);
-        finalCleanUp();
+        code = runApplication(o, backend, home, lock);
     } else {
         // A notification that arrives while the program is not running is dropped.
         finalCleanUp();
@@ -358,10 +377,24 @@ int main(int argc, char** argv) {
         // Programs started on our behalf (notifications, the relaunch) must find the same home.
         ::setenv("ZENTROVA_HOME", std::filesystem::absolute(o.home).c_str(), 1);
     }
+    if (!o.backend.empty()) {
+        // ... and the same backend.
+        ::setenv(platform::CBackend::kEnvironment, o.backend.c_str(), 1);
+    }
     try {
+        const platform::CBackend::Kind backend = platform::CBackend::choose(o.backend);
         if (o.install) {
-            auto services = platform::sim::CSimServices::Create(platform::CHome::resolve(),
-                                                                platform::Services::Role::Tool);
+            // On the chosen backend, so that the simulated phone's devices are not written into the
+            // registry of a home that runs on the real ones. The bus needs a Qt core application.
+            int qargc = 1;
+            char name[] = "zentrova";
+            char* qargv[] = {name, nullptr};
+            std::unique_ptr<QCoreApplication> qt;
+            if (backend == platform::CBackend::Kind::Linux) {
+                qt = std::make_unique<QCoreApplication>(qargc, qargv);
+            }
+            auto services =
+                createServices(backend, platform::CHome::resolve(), platform::Services::Role::Tool);
             platform::Services::Scope scope(*services);
             CInstaller::Report r = CInstaller(services->home()).Install();
             std::printf("installed in %s: %d settings added, %d kept, %d repaired, %d files copied\n",
@@ -369,7 +402,7 @@ int main(int argc, char** argv) {
                         r.filesCopied);
             return 0;
         }
-        return programEntry(o);
+        return programEntry(o, backend);
     } catch (const platform::PlatformError& e) {
         std::fprintf(stderr, "zentrova: %s\n", e.what());
     } catch (const CBaseException& e) {

@@ -41,6 +41,13 @@ Services::~Services() {
     _parts.registry.reset();
     _parts.queues.reset();
     _parts.clock.reset();
+    _parts.backend.reset();
+    // The message boxes may be made by a module's code too; the module goes last.
+    {
+        std::lock_guard lock(_boxesLock);
+        _parts.boxes.reset();
+    }
+    _module.reset();
 }
 
 IPower& Services::power() {

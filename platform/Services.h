@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/CHome.h"
 #include "platform/IBluetoothStack.h"
@@ -82,6 +84,12 @@ class Services {
         std::unique_ptr<ISerialPorts> serialPorts;
         // Adds the phone's own verbs to a control socket; may be empty.
         std::function<void(CControlServer&)> controlCommands;
+        // One line per service the backend could not reach (absent, refused, no permission),
+        // naming the service and why; the program writes each to the event log at start.
+        std::vector<std::string> unavailable;
+        // What the parts of a backend share and must outlive them (a bus connection); goes after
+        // every part. May be null.
+        std::shared_ptr<void> backend;
     };
 
     Services(CHome home, Parts parts);
@@ -94,6 +102,10 @@ class Services {
     static bool isInstalled();
 
     const CHome& home() const { return _home; }
+    // The services the backend could not reach, one line each (empty when all are there).
+    const std::vector<std::string>& unavailable() const { return _parts.unavailable; }
+    // Keeps the module whose code built these services loaded until every part is gone.
+    void keepModuleLoaded(std::shared_ptr<void> module) { _module = std::move(module); }
     IClock& clock() { return *_parts.clock; }
     IMessageQueues& queues() { return *_parts.queues; }
     IRegistry& registry() { return *_parts.registry; }
@@ -150,6 +162,7 @@ class Services {
   private:
     CHome _home;
     Parts _parts;
+    std::shared_ptr<void> _module;
     mutable std::mutex _boxesLock;
 };
 

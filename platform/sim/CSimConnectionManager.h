@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/CCallbackThread.h"
 #include "platform/IClock.h"
 #include "platform/IConnectionManager.h"
 #include "platform/IRegistry.h"
-#include "platform/sim/CSimCallbackThread.h"
 #include "platform/sim/CSimPhone.h"
 
 namespace platform::sim {
@@ -61,8 +61,8 @@ class CSimConnectionManager : public IConnectionManager {
     std::set<HWND> _windows;
     uint32_t _nextRequest = 1;
     // Joined before the phone its calls use goes.
-    CSimCallbackThread _calls;
-    CSimCallbackThread::Owner _service;
+    CCallbackThread _calls;
+    CCallbackThread::Owner _service;
     // Last: ends first, so that no change of the phone reaches a half-destroyed service.
     CSimPhone::Subscription _subscription;
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/CHome.h"
+#include "platform/DeviceStateKeys.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IPower.h"
 #include "platform/IRegistry.h"
@@ -162,47 +163,46 @@ class CSimPhone {
 
     // The Wi-Fi adapter's name as the power manager knows it.
     static constexpr const char* kWifiAdapter = "{98C5250D-C29A-4985-AE5F-AFE5367E5006}\\SIMWLAN1";
-    static constexpr const char* kPowerStateKey = "System\\CurrentControlSet\\Control\\Power\\State";
-    static constexpr const char* kHardwareKey = "System\\State\\Hardware";
-    static constexpr const char* kWifiHardwareValue = "Wifi";
+    static constexpr const char* kPowerStateKey = state::kPowerStateKey;
+    static constexpr const char* kHardwareKey = state::kHardwareKey;
+    static constexpr const char* kWifiHardwareValue = state::kWifiHardwareValue;
     // Values of "Wifi": above 5 means the radio is on.
-    static constexpr uint32_t kWifiHardwareOn = 0x12;
-    static constexpr uint32_t kWifiHardwareOff = 0x02;
-    static constexpr const char* kPhoneKey = "System\\State\\Phone";
-    static constexpr const char* kPhoneStatusValue = "Status";
-    static constexpr const char* kCallCountValue = "Active Call Count";
+    static constexpr uint32_t kWifiHardwareOn = state::kWifiHardwareOn;
+    static constexpr uint32_t kWifiHardwareOff = state::kWifiHardwareOff;
+    static constexpr const char* kPhoneKey = state::kPhoneKey;
+    static constexpr const char* kPhoneStatusValue = state::kPhoneStatusValue;
+    static constexpr const char* kCallCountValue = state::kCallCountValue;
     // Bit of "Status" set while the phone radio is off.
-    static constexpr uint32_t kPhoneRadioOff = 0x10;
-    static constexpr const char* kBatteryKey = "System\\State\\Battery";
+    static constexpr uint32_t kPhoneRadioOff = state::kPhoneRadioOff;
+    static constexpr const char* kBatteryKey = state::kBatteryKey;
     // High word: charge in percent; low word: the battery flags below.
-    static constexpr const char* kBatteryMainValue = "Main";
-    static constexpr uint32_t kBatteryHigh = 0x1;      // 40 % and more
-    static constexpr uint32_t kBatteryLow = 0x2;       // under 40 %
-    static constexpr uint32_t kBatteryCritical = 0x4;  // under 10 %
-    static constexpr uint32_t kBatteryCharging = 0x8;  // on the AC line
+    static constexpr const char* kBatteryMainValue = state::kBatteryMainValue;
+    static constexpr uint32_t kBatteryHigh = state::kBatteryHigh;          // 40 % and more
+    static constexpr uint32_t kBatteryLow = state::kBatteryLow;            // under 40 %
+    static constexpr uint32_t kBatteryCritical = state::kBatteryCritical;  // under 10 %
+    static constexpr uint32_t kBatteryCharging = state::kBatteryCharging;  // on the AC line
     // Accepted ranges of the settable values.
     static constexpr uint32_t kMaxBattery = 255;
     static constexpr size_t kMinPinLength = 4;
     static constexpr size_t kMaxPinLength = 8;
     // The band the radio reads when it starts: 0 automatic, 1 2G, 2 3G.
-    static constexpr const char* kBandKey = "\\SOFTWARE\\OEM\\UMTS";
-    static constexpr const char* kBandValue = "OpMode";
+    static constexpr const char* kBandKey = state::kBandKey;
+    static constexpr const char* kBandValue = state::kBandValue;
     // Models whose radio takes its band from the maker's radio command instead.
     static bool takesBandCommand(const std::string& model);
     // The backlight settings under HKEY_CURRENT_USER, read by the driver when told of a change.
-    static constexpr const char* kBacklightKey = "\\ControlPanel\\Backlight";
-    static constexpr const char* kBacklightBattery = "BrightNess";
-    static constexpr const char* kBacklightAc = "ACBrightNess";
-    static constexpr uint32_t kMaxBacklight = 10;
+    static constexpr const char* kBacklightKey = state::kBacklightKey;
+    static constexpr const char* kBacklightBattery = state::kBacklightBattery;
+    static constexpr const char* kBacklightAc = state::kBacklightAc;
+    static constexpr uint32_t kMaxBacklight = state::kMaxBacklight;
     static constexpr size_t kMaxModelLength = 49;
     static constexpr uint32_t kMaxGpsSatellites = 24;
     // Where the phone keeps the connection manager's key of each data connection: below the
     // providers' key, in the packet-data provider's "Connections" key, a key named after the entry.
-    static constexpr const char* kPacketDataProviderKey =
-        "\\Comm\\ConnMgr\\Providers\\{8B3E6C12-4A7D-4F0B-9C21-5D6E7F801A2B}\\Connections";
-    static constexpr const char* kConnectionEnabledValue = "enabled";
-    static constexpr const char* kConnectionAlwaysOnValue = "AlwaysOn";
-    static constexpr const char* kConnectionNetworkValue = "ConnectionGUID";
+    static constexpr const char* kPacketDataProviderKey = state::kPacketDataProviderKey;
+    static constexpr const char* kConnectionEnabledValue = state::kConnectionEnabledValue;
+    static constexpr const char* kConnectionAlwaysOnValue = state::kConnectionAlwaysOnValue;
+    static constexpr const char* kConnectionNetworkValue = state::kConnectionNetworkValue;
     // An entry name: 1 to kMaxConnectionName letters, digits, '.', '_' or '-'.
     static constexpr size_t kMaxConnectionName = 20;
     static bool validConnectionName(const std::string& name);

@@ -76,7 +76,7 @@ Result CSimRadioInterface::open(uint32_t port, RilResultCallback result, RilNoti
 }
 
 Result CSimRadioInterface::close(RilHandle handle) {
-    CSimCallbackThread::Owner owner;
+    CCallbackThread::Owner owner;
     {
         std::lock_guard lock(_lock);
         auto it = _connections.find(handle);
@@ -93,7 +93,7 @@ Result CSimRadioInterface::close(RilHandle handle) {
 
 long CSimRadioInterface::request(RilHandle handle, Answer answer) {
     long id;
-    CSimCallbackThread::Owner owner;
+    CCallbackThread::Owner owner;
     RilResultCallback callback;
     {
         std::lock_guard lock(_lock);

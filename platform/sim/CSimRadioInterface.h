@@ -4,8 +4,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/CCallbackThread.h"
 #include "platform/IRadioInterface.h"
-#include "platform/sim/CSimCallbackThread.h"
 #include "platform/sim/CSimPhone.h"
 
 namespace platform::sim {
@@ -56,7 +56,7 @@ class CSimRadioInterface : public IRadioInterface {
         RilResultCallback result;
         RilNotifyCallback notify;
         uint32_t classes;
-        CSimCallbackThread::Owner owner;
+        CCallbackThread::Owner owner;
     };
     // The answer to a request, from the phone's state when it is answered.
     using Answer =
@@ -71,7 +71,7 @@ class CSimRadioInterface : public IRadioInterface {
     std::map<RilHandle, Connection> _connections;
     RilHandle _nextHandle = 1;
     int32_t _nextRequest = 1;
-    CSimCallbackThread _calls;  // joined before the connections and the phone go
+    CCallbackThread _calls;  // joined before the connections and the phone go
     // Last: ends first, so that no change of the phone reaches a half-destroyed service.
     CSimPhone::Subscription _subscription;
 };

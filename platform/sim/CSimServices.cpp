@@ -4,21 +4,21 @@
 #include <string>
 
 #include "platform/CCurlHttp.h"
+#include "platform/CMessageQueues.h"
 #include "platform/CPolicyMessageBoxes.h"
+#include "platform/CSqliteDatabaseVolume.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimBluetoothStack.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimConnectionManager.h"
 #include "platform/sim/CSimControlPanel.h"
-#include "platform/sim/CSimDatabaseVolume.h"
 #include "platform/sim/CSimDeviceDrivers.h"
-#include "platform/sim/CSimMessageQueues.h"
 #include "platform/sim/CSimMessageStores.h"
 #include "platform/sim/CSimNamedEvents.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimPower.h"
 #include "platform/sim/CSimRadioInterface.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimSerialPorts.h"
 #include "platform/sim/CSimShell.h"
 #include "platform/sim/CSimSim.h"
@@ -51,8 +51,8 @@ std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root
             clock->setSpeed(factor);
         }
     }
-    auto queues = std::make_unique<CSimMessageQueues>(*clock);
-    auto registry = std::make_unique<CSimRegistry>(home.registryFile(), *queues);
+    auto queues = std::make_unique<CMessageQueues>(*clock);
+    auto registry = std::make_unique<CSqliteRegistry>(home.registryFile(), *queues);
     auto notifications =
         std::make_unique<CSimUserNotifications>(home, *clock, role == Services::Role::Program);
     // The running program owns the phone's registry values; tools only create the missing ones.
@@ -84,7 +84,7 @@ std::unique_ptr<Services> CSimServices::Create(const std::filesystem::path& root
     parts.controlCommands = [weak = std::weak_ptr<CSimPhone>(phone)](CControlServer& control) {
         CSimPhone::registerControlCommands(weak, control);
     };
-    parts.databaseVolume = std::make_unique<CSimDatabaseVolume>();
+    parts.databaseVolume = std::make_unique<CSqliteDatabaseVolume>();
     parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
     parts.clock = std::move(clock);
     parts.queues = std::move(queues);

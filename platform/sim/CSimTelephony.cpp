@@ -30,7 +30,7 @@ Result CSimTelephony::openLine(uint32_t device, uint32_t /*apiVersion*/, uintptr
 }
 
 Result CSimTelephony::closeLine(LineHandle line) {
-    CSimCallbackThread::Owner owner;
+    CCallbackThread::Owner owner;
     {
         std::lock_guard lock(_lock);
         auto it = _lines.find(line);

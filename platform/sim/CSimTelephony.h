@@ -4,8 +4,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/CCallbackThread.h"
 #include "platform/ITelephony.h"
-#include "platform/sim/CSimCallbackThread.h"
 #include "platform/sim/CSimPhone.h"
 
 namespace platform::sim {
@@ -53,7 +53,7 @@ class CSimTelephony : public ITelephony {
     struct Line {
         LineCallback callback;
         uintptr_t instance;
-        CSimCallbackThread::Owner owner;
+        CCallbackThread::Owner owner;
     };
     // Starts a request on `line`: after `delayMs` the phone runs `work`, whose result the line's
     // callback then receives. Returns the request id, or a negative error.
@@ -65,8 +65,8 @@ class CSimTelephony : public ITelephony {
     LineHandle _nextLine = 1;
     int32_t _nextRequest = 1;
     // Last: joined before the lines and the phone that its calls use go.
-    CSimCallbackThread _calls;
-    CSimCallbackThread::Owner _service;  // the phone's own work, never removed
+    CCallbackThread _calls;
+    CCallbackThread::Owner _service;  // the phone's own work, never removed
 };
 
 }  // namespace platform::sim

@@ -4,9 +4,9 @@
 #include "core/CConfigurationZentrova.h"
 #include "core/CExceptionDB.h"
 #include "core/DebugTrace.h"
+#include "platform/CMessageQueues.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "support/TempHome.h"
 
@@ -16,24 +16,24 @@ using platform::RegRoot;
 constexpr const char* kKey = CConfigurationZentrova::kKeyPath;
 
 // Counts reads and can refuse writes, in front of the real registry.
-class ProbeRegistry : public platform::sim::CSimRegistry {
+class ProbeRegistry : public platform::CSqliteRegistry {
   public:
-    using CSimRegistry::CSimRegistry;
+    using CSqliteRegistry::CSqliteRegistry;
     platform::Result getDword(RegRoot r, const std::string& k, const std::string& n, uint32_t& out) override {
         ++reads;
-        return CSimRegistry::getDword(r, k, n, out);
+        return CSqliteRegistry::getDword(r, k, n, out);
     }
     platform::Result getString(RegRoot r, const std::string& k, const std::string& n,
                                std::string& out) override {
         ++reads;
-        return CSimRegistry::getString(r, k, n, out);
+        return CSqliteRegistry::getString(r, k, n, out);
     }
     platform::Result setDword(RegRoot r, const std::string& k, const std::string& n, uint32_t v) override {
-        return refuseWrites ? platform::ERROR_WRITE_FAULT : CSimRegistry::setDword(r, k, n, v);
+        return refuseWrites ? platform::ERROR_WRITE_FAULT : CSqliteRegistry::setDword(r, k, n, v);
     }
     platform::Result setString(RegRoot r, const std::string& k, const std::string& n,
                                const std::string& v) override {
-        return refuseWrites ? platform::ERROR_WRITE_FAULT : CSimRegistry::setString(r, k, n, v);
+        return refuseWrites ? platform::ERROR_WRITE_FAULT : CSqliteRegistry::setString(r, k, n, v);
     }
     int reads = 0;
     bool refuseWrites = false;
@@ -48,7 +48,7 @@ class ConfigurationTest : public ::testing::Test {
         home.create();
         platform::Services::Parts parts;
         parts.clock = std::make_unique<platform::sim::CSimClock>(home.clockFile());
-        parts.queues = std::make_unique<platform::sim::CSimMessageQueues>(*parts.clock);
+        parts.queues = std::make_unique<platform::CMessageQueues>(*parts.clock);
         auto reg = std::make_unique<ProbeRegistry>(home.registryFile(), *parts.queues);
         probe = reg.get();
         parts.registry = std::move(reg);

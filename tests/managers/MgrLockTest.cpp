@@ -14,11 +14,11 @@
 #include "core/IApplication.h"
 #include "managers/CMgr.h"
 #include "platform/CControlServer.h"
+#include "platform/CMessageQueues.h"
 #include "platform/CPolicyMessageBoxes.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 
 namespace {
@@ -109,8 +109,8 @@ class MgrLockTest : public ::testing::Test {
         auto clock = std::make_unique<platform::sim::CSimClock>(home.clockFile());
         // 2000 phone milliseconds pass in 2 real ones.
         clock->setSpeed(1000);
-        parts.queues = std::make_unique<platform::sim::CSimMessageQueues>(*clock);
-        parts.registry = std::make_unique<platform::sim::CSimRegistry>(home.registryFile(), *parts.queues);
+        parts.queues = std::make_unique<platform::CMessageQueues>(*clock);
+        parts.registry = std::make_unique<platform::CSqliteRegistry>(home.registryFile(), *parts.queues);
         auto held = std::make_unique<HeldNotifications>(home, *clock);
         notifications = held.get();
         parts.notifications = std::move(held);

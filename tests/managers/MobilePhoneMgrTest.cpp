@@ -14,11 +14,11 @@
 #include "core/CLogMgr.h"
 #include "core/CTextsMgr.h"
 #include "managers/CMobilePhoneMgr.h"
+#include "platform/CMessageQueues.h"
 #include "platform/CPolicyMessageBoxes.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "support/ScriptedPhone.h"
 

@@ -13,9 +13,9 @@
 #include "managers/CMobilePhoneMgr.h"
 #include "managers/CNotificationBroker.h"
 #include "managers/ILocationEngine.h"
+#include "platform/CMessageQueues.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/CWindowHandles.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 #include "support/SimPhoneFixture.h"
 
@@ -132,8 +132,8 @@ TEST(BluetoothModeTest, AModeOutsideTheThreeKeepsTheStatus) {
         platform::Services::Parts parts;
         auto clock = std::make_unique<platform::sim::CSimClock>(home.clockFile());
         clock->setSpeed(200);
-        parts.queues = std::make_unique<platform::sim::CSimMessageQueues>(*clock);
-        parts.registry = std::make_unique<platform::sim::CSimRegistry>(home.registryFile(), *parts.queues);
+        parts.queues = std::make_unique<platform::CMessageQueues>(*clock);
+        parts.registry = std::make_unique<platform::CSqliteRegistry>(home.registryFile(), *parts.queues);
         parts.notifications = std::make_unique<platform::sim::CSimUserNotifications>(home, *clock, false);
         parts.clock = std::move(clock);
         parts.boxes = std::make_shared<platform::CPolicyMessageBoxes>(false, false);

@@ -11,12 +11,12 @@
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
 #include "managers/CWifiOssVcsMgr.h"
+#include "platform/CMessageQueues.h"
 #include "platform/CPolicyMessageBoxes.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/IPower.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 
 namespace {
@@ -100,8 +100,8 @@ class WifiMgrTest : public ::testing::Test {
         platform::Services::Parts parts;
         auto clock = std::make_unique<platform::sim::CSimClock>(home.clockFile());
         clock->setSpeed(200);
-        parts.queues = std::make_unique<platform::sim::CSimMessageQueues>(*clock);
-        parts.registry = std::make_unique<platform::sim::CSimRegistry>(home.registryFile(), *parts.queues);
+        parts.queues = std::make_unique<platform::CMessageQueues>(*clock);
+        parts.registry = std::make_unique<platform::CSqliteRegistry>(home.registryFile(), *parts.queues);
         parts.notifications = std::make_unique<platform::sim::CSimUserNotifications>(home, *clock, false);
         parts.clock = std::move(clock);
         boxes = std::make_shared<platform::CPolicyMessageBoxes>(false, false);

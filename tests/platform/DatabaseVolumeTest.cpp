@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/CSqliteConnection.h"
+#include "platform/CSqliteDatabaseVolume.h"
 #include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimDatabaseVolume.h"
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -77,7 +77,7 @@ class DatabaseVolumeTest : public ::testing::Test {
 
     fs::path _dir;
     fs::path _file;
-    sim::CSimDatabaseVolume _volumes;
+    platform::CSqliteDatabaseVolume _volumes;
     CeVolumeId _vol = kInvalidVolume;
 };
 
@@ -250,7 +250,7 @@ TEST_F(DatabaseVolumeTest, DataSurvivesUnmountAndHandlesEndWithIt) {
     EXPECT_EQ(_volumes.unmount(_vol), ERROR_NOT_FOUND);
 
     // Another object (another process) sees the data, key numbering included.
-    sim::CSimDatabaseVolume other;
+    platform::CSqliteDatabaseVolume other;
     ASSERT_EQ(other.mount(_file, _vol), ERROR_SUCCESS);
     CEOID db = 0;
     ASSERT_EQ(other.openDatabase(_vol, "places", kId, h, db), ERROR_SUCCESS);

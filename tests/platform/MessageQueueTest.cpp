@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/CMessageQueues.h"
 #include "platform/IClock.h"
-#include "platform/sim/CSimMessageQueues.h"
 
 using namespace platform;
 using namespace std::chrono_literals;
@@ -50,7 +50,7 @@ Result writeString(IMsgQueue& q, const std::string& s, uint32_t timeoutMs = 0) {
 class MessageQueueTest : public ::testing::Test {
   protected:
     FastClock clock;
-    sim::CSimMessageQueues queues{clock};
+    platform::CMessageQueues queues{clock};
 };
 
 }  // namespace
@@ -240,7 +240,7 @@ TEST_F(MessageQueueTest, ManyWritersAndReadersLoseNothing) {
 
 TEST(MessageQueueLifetime, DestroyingTheQueuesWakesWaitingReaders) {
     FastClock clock;
-    auto queues = std::make_unique<sim::CSimMessageQueues>(clock);
+    auto queues = std::make_unique<platform::CMessageQueues>(clock);
     auto q = queues->open("orphan", {});
     std::atomic<Result> result{-1};
     std::thread reader([&] {

@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/CMessageQueues.h"
 #include "platform/CSqliteConnection.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/CSqliteStatement.h"
 #include "platform/IClock.h"
 #include "platform/PlatformError.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 
 extern char** environ;
 
@@ -132,18 +132,18 @@ std::vector<uint8_t> le32(uint32_t v) {
 
 class RegistryTest : public ::testing::Test {
   protected:
-    void SetUp() override { reg = std::make_unique<sim::CSimRegistry>(file(), queues); }
+    void SetUp() override { reg = std::make_unique<platform::CSqliteRegistry>(file(), queues); }
     void TearDown() override { reg.reset(); }
     std::filesystem::path file() const { return dir.path() / "registry.db"; }
     void reopen() {
         reg.reset();
-        reg = std::make_unique<sim::CSimRegistry>(file(), queues);
+        reg = std::make_unique<platform::CSqliteRegistry>(file(), queues);
     }
 
     TempDir dir;
     TestClock clock;
-    sim::CSimMessageQueues queues{clock};
-    std::unique_ptr<sim::CSimRegistry> reg;
+    platform::CMessageQueues queues{clock};
+    std::unique_ptr<platform::CSqliteRegistry> reg;
 };
 
 const std::string kKey = "\\SOFTWARE\\Tobren Ilsk\\Zentrova";
@@ -340,7 +340,7 @@ TEST_F(RegistryTest, ValuesPersistAcrossReopening) {
 }
 
 TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites) {
-    sim::CSimRegistry second(file(), queues);
+    platform::CSqliteRegistry second(file(), queues);
     ASSERT_EQ(reg->setDword(HKLM, kKey, "Shared", 1), ERROR_SUCCESS);
     uint32_t dw = 0;
     EXPECT_EQ(second.getDword(HKLM, kKey, "Shared", dw), ERROR_SUCCESS);
@@ -353,7 +353,7 @@ TEST_F(RegistryTest, TwoObjectsOnOneFileSeeEachOthersWrites) {
 TEST(RegistryFile, GarbageFileThrowsNamingTheFile) {
     TempDir dir;
     TestClock clock;
-    sim::CSimMessageQueues queues(clock);
+    platform::CMessageQueues queues(clock);
     for (size_t length : {size_t(17), size_t(4096)}) {
         auto path = dir.path() / ("garbage-" + std::to_string(length) + ".db");
         {
@@ -363,7 +363,7 @@ TEST(RegistryFile, GarbageFileThrowsNamingTheFile) {
             }
         }
         try {
-            sim::CSimRegistry reg(path, queues);
+            platform::CSqliteRegistry reg(path, queues);
             FAIL() << "no error for " << path;
         } catch (const PlatformError& e) {
             EXPECT_THAT(e.what(), HasSubstr(path.string()));
@@ -377,14 +377,14 @@ TEST(RegistryFile, GarbageFileThrowsNamingTheFile) {
 TEST(RegistryFile, DatabaseOfSomethingElseThrows) {
     TempDir dir;
     TestClock clock;
-    sim::CSimMessageQueues queues(clock);
+    platform::CMessageQueues queues(clock);
     auto path = dir.path() / "other.db";
     {
         CSqliteConnection other(path, true);
         other.exec("CREATE TABLE customers(id INTEGER PRIMARY KEY, name TEXT)");
     }
     try {
-        sim::CSimRegistry reg(path, queues);
+        platform::CSqliteRegistry reg(path, queues);
         FAIL() << "no error";
     } catch (const PlatformError& e) {
         EXPECT_THAT(e.what(), HasSubstr(path.string()));
@@ -395,10 +395,10 @@ TEST(RegistryFile, DatabaseOfSomethingElseThrows) {
 TEST(RegistryFile, MissingFolderThrowsNamingTheFile) {
     TempDir dir;
     TestClock clock;
-    sim::CSimMessageQueues queues(clock);
+    platform::CMessageQueues queues(clock);
     auto path = dir.path() / "no" / "such" / "folder" / "registry.db";
     try {
-        sim::CSimRegistry reg(path, queues);
+        platform::CSqliteRegistry reg(path, queues);
         FAIL() << "no error";
     } catch (const PlatformError& e) {
         EXPECT_THAT(e.what(), HasSubstr(path.string()));
@@ -411,12 +411,12 @@ TEST(RegistryFile, UnreadableFileThrowsNamingTheFile) {
     }
     TempDir dir;
     TestClock clock;
-    sim::CSimMessageQueues queues(clock);
+    platform::CMessageQueues queues(clock);
     auto path = dir.path() / "locked.db";
-    { sim::CSimRegistry reg(path, queues); }
+    { platform::CSqliteRegistry reg(path, queues); }
     std::filesystem::permissions(path, std::filesystem::perms::none);
     try {
-        sim::CSimRegistry reg(path, queues);
+        platform::CSqliteRegistry reg(path, queues);
         FAIL() << "no error";
     } catch (const PlatformError& e) {
         EXPECT_THAT(e.what(), HasSubstr(path.string()));
@@ -426,9 +426,9 @@ TEST(RegistryFile, UnreadableFileThrowsNamingTheFile) {
 TEST(RegistryFile, ErrorsDuringUseAreResultCodes) {
     TempDir dir;
     TestClock clock;
-    sim::CSimMessageQueues queues(clock);
+    platform::CMessageQueues queues(clock);
     auto path = dir.path() / "registry.db";
-    sim::CSimRegistry reg(path, queues);
+    platform::CSqliteRegistry reg(path, queues);
     ASSERT_EQ(reg.setDword(HKLM, "K", "v", 1), ERROR_SUCCESS);
     // Someone takes the tables away under the registry's feet.
     {

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/CCallbackThread.h"
 #include "platform/CControlClient.h"
 #include "platform/CControlServer.h"
-#include "platform/sim/CSimCallbackThread.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
 #include "platform/sim/CSimRadioInterface.h"
@@ -420,7 +420,7 @@ TEST_F(SimCellularTest, ControlVerbsChangeThePhoneAndRefuseBadInput) {
 }
 
 TEST_F(SimCellularTest, RemovingAnOwnerWaitsForItsRunningCallAndDropsTheRest) {
-    platform::sim::CSimCallbackThread calls(home.services().clock());
+    platform::CCallbackThread calls(home.services().clock());
     auto owner = calls.addOwner();
     std::promise<void> started, release;
     std::atomic<int> ran{0};

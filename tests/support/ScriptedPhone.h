@@ -17,12 +17,12 @@
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
 #include "managers/CMgr.h"
+#include "platform/CMessageQueues.h"
 #include "platform/CPolicyMessageBoxes.h"
+#include "platform/CSqliteDatabaseVolume.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/Services.h"
 #include "platform/sim/CSimClock.h"
-#include "platform/sim/CSimDatabaseVolume.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "platform/sim/CSimUserNotifications.h"
 
 // Records the phone milliseconds slept.
@@ -242,8 +242,8 @@ class ScriptedPhoneTest : public ::testing::Test {
         auto c = std::make_unique<CountingClock>(home.clockFile());
         c->setSpeed(20000);  // the 20-second waits take a millisecond
         clock = c.get();
-        parts.queues = std::make_unique<platform::sim::CSimMessageQueues>(*c);
-        parts.registry = std::make_unique<platform::sim::CSimRegistry>(home.registryFile(), *parts.queues);
+        parts.queues = std::make_unique<platform::CMessageQueues>(*c);
+        parts.registry = std::make_unique<platform::CSqliteRegistry>(home.registryFile(), *parts.queues);
         parts.notifications = std::make_unique<platform::sim::CSimUserNotifications>(home, *c, false);
         parts.clock = std::move(c);
         boxes = std::make_shared<platform::CPolicyMessageBoxes>(false, false);
@@ -260,7 +260,7 @@ class ScriptedPhoneTest : public ::testing::Test {
         auto i = std::make_unique<ScriptedInfo>();
         info = i.get();
         parts.systemInfo = std::move(i);
-        parts.databaseVolume = std::make_unique<platform::sim::CSimDatabaseVolume>();
+        parts.databaseVolume = std::make_unique<platform::CSqliteDatabaseVolume>();
         auto r = std::make_unique<ScriptedRil>();
         ril = r.get();
         parts.radioInterface = std::move(r);

@@ -19,6 +19,7 @@
 #include "platform/CControlClient.h"
 #include "platform/CControlServer.h"
 #include "platform/ControlProtocol.h"
+#include "platform/DeviceStateKeys.h"
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimClock.h"
 #include "platform/sim/CSimPhone.h"
@@ -115,7 +116,8 @@ int usageError(const std::string& why) {
 
 }  // namespace
 
-CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _profiles(services) {
+CDeviceTool::CDeviceTool(platform::Services& services, std::string backend)
+    : _services(services), _backend(std::move(backend)), _profiles(services) {
     _local["status"] = [this](const auto& a) { return status(a); };
     _local["reg"] = [this](const auto& a) { return reg(a); };
     _local["clock"] = [this](const auto& a) { return clock(a); };
@@ -132,8 +134,11 @@ CDeviceTool::CDeviceTool(platform::Services& services) : _services(services), _p
 
 void CDeviceTool::Usage(FILE* out) {
     std::fprintf(out,
-                 "usage: zentrova-device [--home DIR] COMMAND ...\n"
-                 "  status                      the simulated phone: clock, speed, wifi, bt, radio, sim,\n"
+                 "usage: zentrova-device [--home DIR] [--backend sim|linux] COMMAND ...\n"
+                 "  --backend B                 the phone to read: sim (default, or $ZENTROVA_BACKEND) or\n"
+                 "                              linux (this machine's services; status shows their state)\n"
+                 "  status                      backend=, then the simulated phone: clock, speed, wifi, bt, "
+                 "radio, sim,\n"
                  "                              cell, lac, signal, battery, current, ac, call, power, ...\n"
                  "  clock                       the phone's clock and speed\n"
                  "  clock set 'YYYY-MM-DD HH:MM:SS' | clock advance 90m|2h|30s|1d | clock speed N\n"
@@ -210,6 +215,10 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
     if (!args.empty()) {
         return usageError("status takes no arguments");
     }
+    std::printf("backend=%s\n", _backend.c_str());
+    if (_backend != "sim") {
+        return realStatus();
+    }
     platform::IClock& c = _services.clock();
     // The devices as the phone stored them, whether or not the program runs.
     platform::sim::CSimPhone::State phone = platform::sim::CSimPhone::load(_services.home());
@@ -223,6 +232,30 @@ int CDeviceTool::status(const std::vector<std::string>& args) {
                              platform::sim::CSimTodayThemePanel::kTodayTheme}) {
         std::printf("%s=%s\n", name, kept[name].c_str());
     }
+    return kOk;
+}
+
+int CDeviceTool::realStatus() {
+    platform::IClock& c = _services.clock();
+    platform::IRegistry& r = _services.registry();
+    std::printf("clock=%s\nspeed=%g\n", DT_Format(c.localTime()).c_str(), c.speed());
+    // The values the backend keeps in step with the real services; -1 when it has none.
+    auto value = [&r](const char* key, const char* name) -> long long {
+        uint32_t v = 0;
+        return r.getDword(platform::RegRoot::LocalMachine, key, name, v) == platform::ERROR_SUCCESS
+                   ? static_cast<long long>(v)
+                   : -1;
+    };
+    std::printf("wifi_hardware=%lld\nphone_status=%lld\ncalls=%lld\nbattery_main=%lld\n",
+                value(platform::state::kHardwareKey, platform::state::kWifiHardwareValue),
+                value(platform::state::kPhoneKey, platform::state::kPhoneStatusValue),
+                value(platform::state::kPhoneKey, platform::state::kCallCountValue),
+                value(platform::state::kBatteryKey, platform::state::kBatteryMainValue));
+    for (const std::string& line : _services.unavailable()) {
+        std::printf("unavailable=%s\n", line.c_str());
+    }
+    std::printf("program=%s\n",
+                platform::CControlClient(_services.home()).isRunning() ? "running" : "stopped");
     return kOk;
 }
 
@@ -281,7 +314,11 @@ int CDeviceTool::clock(const std::vector<std::string>& args) {
         return kOk;
     }
     if (!sim) {
-        return fail("this phone's clock cannot be changed");
+        return fail(_backend == "sim"
+                        ? "this phone's clock cannot be changed"
+                        : "the " + _backend +
+                              " backend runs on the system clock; set it with the system's tools "
+                              "(timedatectl)");
     }
     if (args[0] == "set" && args.size() == 2) {
         SYSTEMTIME t;

@@ -15,7 +15,9 @@ class CDeviceTool {
   public:
     enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kNotRunning = 3 };
 
-    explicit CDeviceTool(platform::Services& services);
+    // `backend` names the backend the services come from ("sim" or "linux"): status reports it,
+    // and reads the simulated phone's files only on "sim".
+    explicit CDeviceTool(platform::Services& services, std::string backend = "sim");
 
     int Run(const std::vector<std::string>& words);
     static void Usage(FILE* out);
@@ -35,7 +37,11 @@ class CDeviceTool {
     int connection(const std::vector<std::string>& args);
     int forward(const std::vector<std::string>& words);
 
+    // status on a backend other than the simulated phone: the state values its services keep.
+    int realStatus();
+
     platform::Services& _services;
+    std::string _backend;
     std::map<std::string, Command> _local;
     CProfileCommands _profiles;
 };

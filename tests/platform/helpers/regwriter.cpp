@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/CMessageQueues.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/IClock.h"
 #include "platform/PlatformError.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 
 namespace {
 
@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
     const std::string file = argv[1];
     const std::string command = argv[2];
     RealClock clock;
-    platform::sim::CSimMessageQueues queues(clock);
+    platform::CMessageQueues queues(clock);
     try {
-        platform::sim::CSimRegistry reg(file, queues);
+        platform::CSqliteRegistry reg(file, queues);
         const auto root = platform::RegRoot::LocalMachine;
         if (command == "set-dword" && argc == 6) {
             return check(reg.setDword(root, argv[3], argv[4],

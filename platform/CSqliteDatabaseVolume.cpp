@@ -1,4 +1,4 @@
-#include "platform/sim/CSimDatabaseVolume.h"
+#include "platform/CSqliteDatabaseVolume.h"
 
 #include <sqlite3.h>
 
@@ -15,7 +15,7 @@
 #include "platform/CSqliteStatement.h"
 #include "platform/PlatformError.h"
 
-namespace platform::sim {
+namespace platform {
 
 namespace {
 
@@ -248,7 +248,7 @@ struct Failure {
 
 }  // namespace
 
-struct CSimDatabaseVolume::Impl {
+struct CSqliteDatabaseVolume::Impl {
     std::mutex lock;
     // Signalled when a batch ends.
     std::condition_variable batchEnded;
@@ -425,11 +425,11 @@ struct CSimDatabaseVolume::Impl {
     }
 };
 
-CSimDatabaseVolume::CSimDatabaseVolume() : _impl(std::make_unique<Impl>()) {}
+CSqliteDatabaseVolume::CSqliteDatabaseVolume() : _impl(std::make_unique<Impl>()) {}
 
-CSimDatabaseVolume::~CSimDatabaseVolume() = default;
+CSqliteDatabaseVolume::~CSqliteDatabaseVolume() = default;
 
-Result CSimDatabaseVolume::mount(const std::filesystem::path& file, CeVolumeId& volume, std::string* why) {
+Result CSqliteDatabaseVolume::mount(const std::filesystem::path& file, CeVolumeId& volume, std::string* why) {
     std::lock_guard guard(_impl->lock);
     std::error_code ec;
     std::filesystem::path canonical = std::filesystem::weakly_canonical(file, ec);
@@ -504,7 +504,7 @@ Result CSimDatabaseVolume::mount(const std::filesystem::path& file, CeVolumeId& 
     return ERROR_SUCCESS;
 }
 
-Result CSimDatabaseVolume::unmount(CeVolumeId volume) {
+Result CSqliteDatabaseVolume::unmount(CeVolumeId volume) {
     return _impl->onVolume(volume, [&](Volume& v) {
         if (--v.mounts > 0) {
             return;
@@ -523,7 +523,7 @@ Result CSimDatabaseVolume::unmount(CeVolumeId volume) {
     });
 }
 
-Result CSimDatabaseVolume::flush(CeVolumeId volume) {
+Result CSqliteDatabaseVolume::flush(CeVolumeId volume) {
     return _impl->onVolume(volume, [&](Volume& v) {
         if (v.batchDepth > 0) {
             // Made durable when the batch commits.
@@ -539,7 +539,7 @@ Result CSimDatabaseVolume::flush(CeVolumeId volume) {
     });
 }
 
-Result CSimDatabaseVolume::beginBatch(CeVolumeId volume) {
+Result CSqliteDatabaseVolume::beginBatch(CeVolumeId volume) {
     return _impl->onVolume(volume, [&](Volume& v) {
         if (v.batchDepth == 0) {
             v.db->exec("BEGIN IMMEDIATE");
@@ -550,7 +550,7 @@ Result CSimDatabaseVolume::beginBatch(CeVolumeId volume) {
     });
 }
 
-Result CSimDatabaseVolume::endBatch(CeVolumeId volume, bool commit) {
+Result CSqliteDatabaseVolume::endBatch(CeVolumeId volume, bool commit) {
     return _impl->onVolume(volume, [&](Volume& v) {
         if (v.batchDepth == 0) {
             throw Failure{ERROR_INVALID_PARAMETER};
@@ -583,7 +583,7 @@ Result CSimDatabaseVolume::endBatch(CeVolumeId volume, bool commit) {
     });
 }
 
-Result CSimDatabaseVolume::createDatabase(CeVolumeId volume, const CeDatabaseInfo& info, CEOID& database) {
+Result CSqliteDatabaseVolume::createDatabase(CeVolumeId volume, const CeDatabaseInfo& info, CEOID& database) {
     if (info.name.empty() || info.name.size() > CEDB_MAXDBASENAMELEN) {
         return ERROR_BAD_LENGTH;
     }
@@ -647,8 +647,8 @@ Result CSimDatabaseVolume::createDatabase(CeVolumeId volume, const CeDatabaseInf
     return r;
 }
 
-Result CSimDatabaseVolume::openDatabase(CeVolumeId volume, const std::string& name, CEPROPID sortKey,
-                                        CeDbHandle& handle, CEOID& database) {
+Result CSqliteDatabaseVolume::openDatabase(CeVolumeId volume, const std::string& name, CEPROPID sortKey,
+                                           CeDbHandle& handle, CEOID& database) {
     CEOID found = 0;
     CeDbHandle h = 0;
     Result r = _impl->onVolume(volume, [&](Volume& v) {
@@ -674,7 +674,7 @@ Result CSimDatabaseVolume::openDatabase(CeVolumeId volume, const std::string& na
     return r;
 }
 
-Result CSimDatabaseVolume::closeDatabase(CeDbHandle handle) {
+Result CSqliteDatabaseVolume::closeDatabase(CeDbHandle handle) {
     return _impl->guarded([&] {
         if (_impl->handles.erase(handle) == 0) {
             throw Failure{ERROR_INVALID_HANDLE};
@@ -682,7 +682,7 @@ Result CSimDatabaseVolume::closeDatabase(CeDbHandle handle) {
     });
 }
 
-Result CSimDatabaseVolume::seekBeginning(CeDbHandle handle, uint32_t offset, CEOID& record) {
+Result CSqliteDatabaseVolume::seekBeginning(CeDbHandle handle, uint32_t offset, CEOID& record) {
     CEOID found = 0;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         StatementUse st(Impl::statement(v, "SELECT oid FROM " + s.table() + " ORDER BY " +
@@ -699,7 +699,7 @@ Result CSimDatabaseVolume::seekBeginning(CeDbHandle handle, uint32_t offset, CEO
     return r;
 }
 
-Result CSimDatabaseVolume::seekValueFirstEqual(CeDbHandle handle, const CePropVal& value, CEOID& record) {
+Result CSqliteDatabaseVolume::seekValueFirstEqual(CeDbHandle handle, const CePropVal& value, CEOID& record) {
     CEOID found = 0;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         if (!s.find(value.propid) || value.isNull() || !fits(value)) {
@@ -720,7 +720,7 @@ Result CSimDatabaseVolume::seekValueFirstEqual(CeDbHandle handle, const CePropVa
     return r;
 }
 
-Result CSimDatabaseVolume::recordIds(CeDbHandle handle, std::vector<CEOID>& records) {
+Result CSqliteDatabaseVolume::recordIds(CeDbHandle handle, std::vector<CEOID>& records) {
     std::vector<CEOID> ids;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         StatementUse st(Impl::statement(
@@ -735,7 +735,7 @@ Result CSimDatabaseVolume::recordIds(CeDbHandle handle, std::vector<CEOID>& reco
     return r;
 }
 
-Result CSimDatabaseVolume::recordCount(CeDbHandle handle, uint32_t& count) {
+Result CSqliteDatabaseVolume::recordCount(CeDbHandle handle, uint32_t& count) {
     uint32_t n = 0;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         StatementUse st(Impl::statement(v, "SELECT count(*) FROM " + s.table()));
@@ -747,7 +747,7 @@ Result CSimDatabaseVolume::recordCount(CeDbHandle handle, uint32_t& count) {
     return r;
 }
 
-Result CSimDatabaseVolume::readAllRecords(CeDbHandle handle, const RecordVisit& visit) {
+Result CSqliteDatabaseVolume::readAllRecords(CeDbHandle handle, const RecordVisit& visit) {
     return _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         std::string sql = "SELECT oid";
         for (const auto& p : s.props) {
@@ -766,8 +766,8 @@ Result CSimDatabaseVolume::readAllRecords(CeDbHandle handle, const RecordVisit& 
     });
 }
 
-Result CSimDatabaseVolume::readRecord(CeDbHandle handle, CEOID record, const std::vector<CEPROPID>& props,
-                                      std::vector<CePropVal>& values) {
+Result CSqliteDatabaseVolume::readRecord(CeDbHandle handle, CEOID record, const std::vector<CEPROPID>& props,
+                                         std::vector<CePropVal>& values) {
     std::vector<CePropVal> out;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
         std::vector<CEPROPID> wanted = props;
@@ -799,18 +799,18 @@ Result CSimDatabaseVolume::readRecord(CeDbHandle handle, CEOID record, const std
     return r;
 }
 
-Result CSimDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
-                                       CEOID& written) {
+Result CSqliteDatabaseVolume::writeRecord(CeDbHandle handle, CEOID record,
+                                          const std::vector<CePropVal>& values, CEOID& written) {
     return write(handle, record, values, written, nullptr);
 }
 
-Result CSimDatabaseVolume::addRecord(CeDbHandle handle, const std::vector<CePropVal>& values, CEOID& written,
-                                     int32_t& autoNumber) {
+Result CSqliteDatabaseVolume::addRecord(CeDbHandle handle, const std::vector<CePropVal>& values,
+                                        CEOID& written, int32_t& autoNumber) {
     return write(handle, 0, values, written, &autoNumber);
 }
 
-Result CSimDatabaseVolume::write(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
-                                 CEOID& written, int32_t* autoNumber) {
+Result CSqliteDatabaseVolume::write(CeDbHandle handle, CEOID record, const std::vector<CePropVal>& values,
+                                    CEOID& written, int32_t* autoNumber) {
     CEOID result = 0;
     int32_t numbered = 0;
     Result r = _impl->onHandle(handle, [&](Volume& v, const Schema& s) {
@@ -921,7 +921,7 @@ Result CSimDatabaseVolume::write(CeDbHandle handle, CEOID record, const std::vec
     return r;
 }
 
-Result CSimDatabaseVolume::deleteRecord(CeDbHandle handle, CEOID record) {
+Result CSqliteDatabaseVolume::deleteRecord(CeDbHandle handle, CEOID record) {
     if (record == 0) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -934,7 +934,7 @@ Result CSimDatabaseVolume::deleteRecord(CeDbHandle handle, CEOID record) {
     });
 }
 
-Result CSimDatabaseVolume::propertyCount(CeDbHandle handle, uint32_t& count) {
+Result CSqliteDatabaseVolume::propertyCount(CeDbHandle handle, uint32_t& count) {
     uint32_t n = 0;
     Result r =
         _impl->onHandle(handle, [&](Volume&, const Schema& s) { n = static_cast<uint32_t>(s.props.size()); });
@@ -944,8 +944,8 @@ Result CSimDatabaseVolume::propertyCount(CeDbHandle handle, uint32_t& count) {
     return r;
 }
 
-Result CSimDatabaseVolume::addProperties(CeVolumeId volume, CEOID database,
-                                         const std::vector<CePropSpec>& props) {
+Result CSqliteDatabaseVolume::addProperties(CeVolumeId volume, CEOID database,
+                                            const std::vector<CePropSpec>& props) {
     for (size_t i = 0; i < props.size(); ++i) {
         if (!knownType(props[i].id)) {
             return ERROR_INVALID_PARAMETER;
@@ -988,7 +988,7 @@ Result CSimDatabaseVolume::addProperties(CeVolumeId volume, CEOID database,
     });
 }
 
-Result CSimDatabaseVolume::deleteDatabase(CeVolumeId volume, CEOID database) {
+Result CSqliteDatabaseVolume::deleteDatabase(CeVolumeId volume, CEOID database) {
     return _impl->onVolume(volume, [&](Volume& v) {
         if (!Impl::schema(v, database)) {
             throw Failure{ERROR_INVALID_PARAMETER};
@@ -1006,4 +1006,4 @@ Result CSimDatabaseVolume::deleteDatabase(CeVolumeId volume, CEOID database) {
     });
 }
 
-}  // namespace platform::sim
+}  // namespace platform

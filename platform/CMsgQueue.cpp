@@ -1,15 +1,15 @@
-#include "platform/sim/CSimMsgQueue.h"
+#include "platform/CMsgQueue.h"
 
 #include <cstring>
 
-namespace platform::sim {
+namespace platform {
 
-CSimMsgQueue::CSimMsgQueue(std::string name, const MsgQueueOptions& options, IClock& clock)
+CMsgQueue::CMsgQueue(std::string name, const MsgQueueOptions& options, IClock& clock)
     : _name(std::move(name)), _options(options), _clock(&clock) {}
 
-CSimMsgQueue::~CSimMsgQueue() = default;
+CMsgQueue::~CMsgQueue() = default;
 
-std::chrono::steady_clock::time_point CSimMsgQueue::deadlineFor(uint32_t timeoutMs) {
+std::chrono::steady_clock::time_point CMsgQueue::deadlineFor(uint32_t timeoutMs) {
     auto now = std::chrono::steady_clock::now();
     if (timeoutMs == 0 || !_clock) {
         return now;
@@ -27,8 +27,8 @@ std::chrono::steady_clock::time_point CSimMsgQueue::deadlineFor(uint32_t timeout
 }
 
 template <typename Pred>
-Result CSimMsgQueue::waitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
-                             uint32_t timeoutMs, Pred ready) {
+Result CMsgQueue::waitFor(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, uint32_t timeoutMs,
+                          Pred ready) {
     if (_closed) {
         return ERROR_INVALID_HANDLE;
     }
@@ -47,7 +47,7 @@ Result CSimMsgQueue::waitFor(std::unique_lock<std::mutex>& lock, std::condition_
     return _closed ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
 }
 
-Result CSimMsgQueue::write(const void* data, size_t size, uint32_t timeoutMs) {
+Result CMsgQueue::write(const void* data, size_t size, uint32_t timeoutMs) {
     if (size > 0 && data == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
@@ -67,7 +67,7 @@ Result CSimMsgQueue::write(const void* data, size_t size, uint32_t timeoutMs) {
     return ERROR_SUCCESS;
 }
 
-Result CSimMsgQueue::read(void* buffer, size_t capacity, size_t& size, uint32_t timeoutMs) {
+Result CMsgQueue::read(void* buffer, size_t capacity, size_t& size, uint32_t timeoutMs) {
     std::unique_lock lock(_lock);
     Result r = waitFor(lock, _readable, timeoutMs, [&] { return !_messages.empty(); });
     if (r != ERROR_SUCCESS) {
@@ -93,12 +93,12 @@ Result CSimMsgQueue::read(void* buffer, size_t capacity, size_t& size, uint32_t 
     return ERROR_SUCCESS;
 }
 
-size_t CSimMsgQueue::pending() const {
+size_t CMsgQueue::pending() const {
     std::lock_guard lock(_lock);
     return _messages.size();
 }
 
-void CSimMsgQueue::close() {
+void CMsgQueue::close() {
     {
         std::lock_guard lock(_lock);
         _closed = true;
@@ -108,9 +108,9 @@ void CSimMsgQueue::close() {
     _writable.notify_all();
 }
 
-bool CSimMsgQueue::isClosed() const {
+bool CMsgQueue::isClosed() const {
     std::lock_guard lock(_lock);
     return _closed;
 }
 
-}  // namespace platform::sim
+}  // namespace platform

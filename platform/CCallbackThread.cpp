@@ -1,10 +1,10 @@
-#include "platform/sim/CSimCallbackThread.h"
+#include "platform/CCallbackThread.h"
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
 
-namespace platform::sim {
+namespace platform {
 
 namespace {
 // The longest real wait before the clock is read again, so that a change of the clock's speed
@@ -17,9 +17,9 @@ int64_t remaining(uint32_t due, uint32_t now) {
 }
 }  // namespace
 
-CSimCallbackThread::CSimCallbackThread(IClock& clock) : _clock(clock) {}
+CCallbackThread::CCallbackThread(IClock& clock) : _clock(clock) {}
 
-CSimCallbackThread::~CSimCallbackThread() {
+CCallbackThread::~CCallbackThread() {
     {
         std::lock_guard lock(_lock);
         _stop = true;
@@ -32,14 +32,14 @@ CSimCallbackThread::~CSimCallbackThread() {
     }
 }
 
-CSimCallbackThread::Owner CSimCallbackThread::addOwner() {
+CCallbackThread::Owner CCallbackThread::addOwner() {
     std::lock_guard lock(_lock);
     Owner owner = _nextOwner++;
     _owners.insert(owner);
     return owner;
 }
 
-void CSimCallbackThread::removeOwner(Owner owner) {
+void CCallbackThread::removeOwner(Owner owner) {
     std::unique_lock lock(_lock);
     _owners.erase(owner);
     std::erase_if(_items, [owner](const Item& i) { return i.owner == owner; });
@@ -48,7 +48,7 @@ void CSimCallbackThread::removeOwner(Owner owner) {
     }
 }
 
-bool CSimCallbackThread::post(Owner owner, uint32_t delayMs, std::function<void()> call) {
+bool CCallbackThread::post(Owner owner, uint32_t delayMs, std::function<void()> call) {
     uint32_t due = _clock.tickCount() + delayMs;
     {
         std::lock_guard lock(_lock);
@@ -66,7 +66,7 @@ bool CSimCallbackThread::post(Owner owner, uint32_t delayMs, std::function<void(
     return true;
 }
 
-void CSimCallbackThread::run() {
+void CCallbackThread::run() {
     std::unique_lock lock(_lock);
     while (!_stop) {
         if (_items.empty()) {
@@ -101,4 +101,4 @@ void CSimCallbackThread::run() {
     }
 }
 
-}  // namespace platform::sim
+}  // namespace platform

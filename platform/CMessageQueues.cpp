@@ -1,12 +1,12 @@
-#include "platform/sim/CSimMessageQueues.h"
+#include "platform/CMessageQueues.h"
 
-#include "platform/sim/CSimMsgQueue.h"
+#include "platform/CMsgQueue.h"
 
-namespace platform::sim {
+namespace platform {
 
-CSimMessageQueues::CSimMessageQueues(IClock& clock) : _clock(clock) {}
+CMessageQueues::CMessageQueues(IClock& clock) : _clock(clock) {}
 
-CSimMessageQueues::~CSimMessageQueues() {
+CMessageQueues::~CMessageQueues() {
     // Ends may outlive this object (and the clock after it): close every live queue so that
     // waiting readers and writers wake up and nothing touches the clock any more.
     std::lock_guard lock(_lock);
@@ -18,7 +18,7 @@ CSimMessageQueues::~CSimMessageQueues() {
     _queues.clear();
 }
 
-std::shared_ptr<IMsgQueue> CSimMessageQueues::open(const std::string& name, const MsgQueueOptions& options) {
+std::shared_ptr<IMsgQueue> CMessageQueues::open(const std::string& name, const MsgQueueOptions& options) {
     std::lock_guard lock(_lock);
     if (auto it = _queues.find(name); it != _queues.end()) {
         if (auto queue = it->second.lock()) {
@@ -28,12 +28,12 @@ std::shared_ptr<IMsgQueue> CSimMessageQueues::open(const std::string& name, cons
     }
     // Forget queues whose ends are all gone.
     std::erase_if(_queues, [](const auto& entry) { return entry.second.expired(); });
-    auto queue = std::make_shared<CSimMsgQueue>(name, options, _clock);
+    auto queue = std::make_shared<CMsgQueue>(name, options, _clock);
     _queues[name] = queue;
     return queue;
 }
 
-std::shared_ptr<IMsgQueue> CSimMessageQueues::find(const std::string& name) {
+std::shared_ptr<IMsgQueue> CMessageQueues::find(const std::string& name) {
     std::lock_guard lock(_lock);
     auto it = _queues.find(name);
     if (it == _queues.end()) {
@@ -42,4 +42,4 @@ std::shared_ptr<IMsgQueue> CSimMessageQueues::find(const std::string& name) {
     return it->second.lock();
 }
 
-}  // namespace platform::sim
+}  // namespace platform

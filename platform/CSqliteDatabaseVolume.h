@@ -4,7 +4,7 @@
 
 #include "platform/IDatabaseVolume.h"
 
-namespace platform::sim {
+namespace platform {
 
 // Property-database volumes kept in SQLite files, one file per volume.
 //
@@ -16,12 +16,12 @@ namespace platform::sim {
 //
 // Every write is one transaction. The file runs in write-ahead mode with normal syncing: a commit is
 // atomic at once and durable after `flush` (or unmount), as on the phone.
-class CSimDatabaseVolume : public IDatabaseVolume {
+class CSqliteDatabaseVolume : public IDatabaseVolume {
   public:
-    CSimDatabaseVolume();
-    ~CSimDatabaseVolume() override;
-    CSimDatabaseVolume(const CSimDatabaseVolume&) = delete;
-    CSimDatabaseVolume& operator=(const CSimDatabaseVolume&) = delete;
+    CSqliteDatabaseVolume();
+    ~CSqliteDatabaseVolume() override;
+    CSqliteDatabaseVolume(const CSqliteDatabaseVolume&) = delete;
+    CSqliteDatabaseVolume& operator=(const CSqliteDatabaseVolume&) = delete;
 
     Result mount(const std::filesystem::path& file, CeVolumeId& volume, std::string* why = nullptr) override;
     Result unmount(CeVolumeId volume) override;
@@ -58,4 +58,4 @@ class CSimDatabaseVolume : public IDatabaseVolume {
     std::unique_ptr<Impl> _impl;
 };
 
-}  // namespace platform::sim
+}  // namespace platform

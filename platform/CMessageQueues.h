@@ -8,16 +8,16 @@
 #include "platform/IClock.h"
 #include "platform/IMessageQueues.h"
 
-namespace platform::sim {
+namespace platform {
 
-class CSimMsgQueue;
+class CMsgQueue;
 
 // The named message queues of this process. Time-outs are phone milliseconds (the clock's speed
 // applies).
-class CSimMessageQueues : public IMessageQueues {
+class CMessageQueues : public IMessageQueues {
   public:
-    explicit CSimMessageQueues(IClock& clock);
-    ~CSimMessageQueues() override;
+    explicit CMessageQueues(IClock& clock);
+    ~CMessageQueues() override;
 
     std::shared_ptr<IMsgQueue> open(const std::string& name, const MsgQueueOptions& options) override;
     std::shared_ptr<IMsgQueue> find(const std::string& name) override;
@@ -25,7 +25,7 @@ class CSimMessageQueues : public IMessageQueues {
   private:
     IClock& _clock;
     std::mutex _lock;
-    std::map<std::string, std::weak_ptr<CSimMsgQueue>> _queues;
+    std::map<std::string, std::weak_ptr<CMsgQueue>> _queues;
 };
 
-}  // namespace platform::sim
+}  // namespace platform

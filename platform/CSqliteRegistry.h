@@ -6,17 +6,17 @@
 #include "platform/IMessageQueues.h"
 #include "platform/IRegistry.h"
 
-namespace platform::sim {
+namespace platform {
 
 // The device registry kept in a SQLite file (WAL mode) that several processes may use at once.
 // Watches are served by a thread of this object that notices commits of this process at once and
 // those of other processes within a short polling interval.
-class CSimRegistry : public IRegistry {
+class CSqliteRegistry : public IRegistry {
   public:
     // Creates the file when it does not exist. Throws PlatformError naming the file when it cannot
     // be opened or is not a registry.
-    CSimRegistry(const std::filesystem::path& file, IMessageQueues& queues);
-    ~CSimRegistry() override;
+    CSqliteRegistry(const std::filesystem::path& file, IMessageQueues& queues);
+    ~CSqliteRegistry() override;
 
     Result createKey(RegRoot root, const std::string& key) override;
     bool keyExists(RegRoot root, const std::string& key) override;
@@ -48,4 +48,4 @@ class CSimRegistry : public IRegistry {
     std::unique_ptr<Impl> _impl;
 };
 
-}  // namespace platform::sim
+}  // namespace platform

@@ -10,24 +10,24 @@
 
 #include "platform/IClock.h"
 
-namespace platform::sim {
+namespace platform {
 
 // Runs queued calls on its own thread, each after a delay in the phone's milliseconds (through
-// the phone clock, so a faster clock makes the phone answer sooner). This is how the simulated
-// phone's services answer requests later and on another thread, like the real ones.
+// the phone clock, so a faster clock makes the phone answer sooner). This is how the backends'
+// services answer requests later and on another thread, as the phone's own services did.
 //
 // Calls belong to an owner (an open line, a connection, the service itself). Removing an owner
 // drops its pending calls: once removeOwner returns, none of them runs any more. Calls that are
 // due together run in the order they were posted. The thread starts with the first call; the
 // destructor drops every pending call and joins it.
-class CSimCallbackThread {
+class CCallbackThread {
   public:
     using Owner = uint64_t;
 
-    explicit CSimCallbackThread(IClock& clock);
-    ~CSimCallbackThread();
-    CSimCallbackThread(const CSimCallbackThread&) = delete;
-    CSimCallbackThread& operator=(const CSimCallbackThread&) = delete;
+    explicit CCallbackThread(IClock& clock);
+    ~CCallbackThread();
+    CCallbackThread(const CCallbackThread&) = delete;
+    CCallbackThread& operator=(const CCallbackThread&) = delete;
 
     // A new owner; owners are never reused.
     Owner addOwner();
@@ -59,4 +59,4 @@ class CSimCallbackThread {
     std::thread _thread;  // started by the first post, under _lock
 };
 
-}  // namespace platform::sim
+}  // namespace platform

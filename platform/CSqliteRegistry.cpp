@@ -1,4 +1,4 @@
-#include "platform/sim/CSimRegistry.h"
+#include "platform/CSqliteRegistry.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,7 +24,7 @@
 // Paths and value names are compared with SQLite's NOCASE collation (ASCII letters without regard
 // to case). The file's application_id marks it as a registry and user_version is its format.
 
-namespace platform::sim {
+namespace platform {
 
 namespace {
 
@@ -185,7 +185,7 @@ void ensureKey(CSqliteConnection& db, RegRoot root, const std::string& key) {
 
 }  // namespace
 
-struct CSimRegistry::Impl {
+struct CSqliteRegistry::Impl {
     struct Watch {
         RegRoot root = RegRoot::LocalMachine;
         std::string key;  // normalized
@@ -258,7 +258,7 @@ struct CSimRegistry::Impl {
     std::unique_ptr<CSqliteConnection> watchDb;  // the notification thread's own connection
 };
 
-void CSimRegistry::Impl::setUp() {
+void CSqliteRegistry::Impl::setUp() {
     const std::string where = file.string() + ": ";
     // Write-ahead logging lets readers of other processes go on while one writes.
     db->useWriteAheadLog();
@@ -316,7 +316,7 @@ void CSimRegistry::Impl::setUp() {
     }
 }
 
-Result CSimRegistry::Impl::addWatch(Watch w, HREGNOTIFY& handle) {
+Result CSqliteRegistry::Impl::addWatch(Watch w, HREGNOTIFY& handle) {
     handle = 0;
     w.key = normalizeKey(w.key);
     // The first value is read with both locks held: no write of this process can come between
@@ -349,7 +349,7 @@ Result CSimRegistry::Impl::addWatch(Watch w, HREGNOTIFY& handle) {
 }
 
 template <typename Affected>
-void CSimRegistry::Impl::changedHere(Affected affected, const std::optional<RegValue>& now) {
+void CSqliteRegistry::Impl::changedHere(Affected affected, const std::optional<RegValue>& now) {
     bool queued = false;
     {
         std::lock_guard lock(watchLock);
@@ -371,7 +371,7 @@ void CSimRegistry::Impl::changedHere(Affected affected, const std::optional<RegV
 
 // Re-reads every watched value on the thread's own connection and queues a delivery for each
 // change that counts. Called with watchLock held; false when the database could not be read.
-bool CSimRegistry::Impl::rescanLocked() {
+bool CSqliteRegistry::Impl::rescanLocked() {
     try {
         CSqliteStatement st(*watchDb, kReadValue);
         for (auto& [handle, w] : watches) {
@@ -387,8 +387,8 @@ bool CSimRegistry::Impl::rescanLocked() {
     }
 }
 
-void CSimRegistry::Impl::deliver(const Delivery& d, bool toQueue, const std::string& queueName,
-                                 const std::shared_ptr<RegNotifyCallback>& callback) {
+void CSqliteRegistry::Impl::deliver(const Delivery& d, bool toQueue, const std::string& queueName,
+                                    const std::shared_ptr<RegNotifyCallback>& callback) {
     try {
         if (toQueue) {
             auto queue = queues.find(queueName);
@@ -407,7 +407,7 @@ void CSimRegistry::Impl::deliver(const Delivery& d, bool toQueue, const std::str
     }
 }
 
-void CSimRegistry::Impl::runNotifications() {
+void CSqliteRegistry::Impl::runNotifications() {
     long long lastVersion = -1;  // forces a first scan
     auto nextPoll = std::chrono::steady_clock::now();
     std::unique_lock lock(watchLock);
@@ -456,12 +456,12 @@ void CSimRegistry::Impl::runNotifications() {
     }
 }
 
-CSimRegistry::CSimRegistry(const std::filesystem::path& file, IMessageQueues& queues)
+CSqliteRegistry::CSqliteRegistry(const std::filesystem::path& file, IMessageQueues& queues)
     : _impl(std::make_unique<Impl>(file, queues)) {}
 
-CSimRegistry::~CSimRegistry() = default;
+CSqliteRegistry::~CSqliteRegistry() = default;
 
-Result CSimRegistry::createKey(RegRoot root, const std::string& key) {
+Result CSqliteRegistry::createKey(RegRoot root, const std::string& key) {
     std::string k = normalizeKey(key);
     std::lock_guard lock(_impl->dbLock);
     try {
@@ -474,7 +474,7 @@ Result CSimRegistry::createKey(RegRoot root, const std::string& key) {
     return ERROR_SUCCESS;
 }
 
-bool CSimRegistry::keyExists(RegRoot root, const std::string& key) {
+bool CSqliteRegistry::keyExists(RegRoot root, const std::string& key) {
     std::string k = normalizeKey(key);
     std::lock_guard lock(_impl->dbLock);
     try {
@@ -484,7 +484,7 @@ bool CSimRegistry::keyExists(RegRoot root, const std::string& key) {
     }
 }
 
-Result CSimRegistry::deleteKey(RegRoot root, const std::string& key) {
+Result CSqliteRegistry::deleteKey(RegRoot root, const std::string& key) {
     std::string k = normalizeKey(key);
     if (k.empty()) {
         return ERROR_ACCESS_DENIED;  // a root cannot be deleted
@@ -521,7 +521,8 @@ Result CSimRegistry::deleteKey(RegRoot root, const std::string& key) {
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::getValue(RegRoot root, const std::string& key, const std::string& name, RegValue& out) {
+Result CSqliteRegistry::getValue(RegRoot root, const std::string& key, const std::string& name,
+                                 RegValue& out) {
     std::string k = normalizeKey(key);
     std::optional<RegValue> v;
     {
@@ -542,7 +543,8 @@ Result CSimRegistry::getValue(RegRoot root, const std::string& key, const std::s
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::getDword(RegRoot root, const std::string& key, const std::string& name, uint32_t& out) {
+Result CSqliteRegistry::getDword(RegRoot root, const std::string& key, const std::string& name,
+                                 uint32_t& out) {
     RegValue v;
     Result r = getValue(root, key, name, v);
     if (r != ERROR_SUCCESS) {
@@ -555,8 +557,8 @@ Result CSimRegistry::getDword(RegRoot root, const std::string& key, const std::s
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::getString(RegRoot root, const std::string& key, const std::string& name,
-                               std::string& out) {
+Result CSqliteRegistry::getString(RegRoot root, const std::string& key, const std::string& name,
+                                  std::string& out) {
     RegValue v;
     Result r = getValue(root, key, name, v);
     if (r != ERROR_SUCCESS) {
@@ -573,8 +575,8 @@ Result CSimRegistry::getString(RegRoot root, const std::string& key, const std::
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::getBinary(RegRoot root, const std::string& key, const std::string& name,
-                               std::vector<uint8_t>& out) {
+Result CSqliteRegistry::getBinary(RegRoot root, const std::string& key, const std::string& name,
+                                  std::vector<uint8_t>& out) {
     RegValue v;
     Result r = getValue(root, key, name, v);
     if (r != ERROR_SUCCESS) {
@@ -587,8 +589,8 @@ Result CSimRegistry::getBinary(RegRoot root, const std::string& key, const std::
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::setValue(RegRoot root, const std::string& key, const std::string& name,
-                              const RegValue& v) {
+Result CSqliteRegistry::setValue(RegRoot root, const std::string& key, const std::string& name,
+                                 const RegValue& v) {
     std::string k = normalizeKey(key);
     std::lock_guard lock(_impl->dbLock);
     auto& db = *_impl->db;
@@ -618,21 +620,21 @@ Result CSimRegistry::setValue(RegRoot root, const std::string& key, const std::s
     return ERROR_SUCCESS;
 }
 
-Result CSimRegistry::setDword(RegRoot root, const std::string& key, const std::string& name, uint32_t v) {
+Result CSqliteRegistry::setDword(RegRoot root, const std::string& key, const std::string& name, uint32_t v) {
     return setValue(root, key, name, RegValue{RegType::Dword, dwordBytes(v)});
 }
 
-Result CSimRegistry::setString(RegRoot root, const std::string& key, const std::string& name,
-                               const std::string& v) {
+Result CSqliteRegistry::setString(RegRoot root, const std::string& key, const std::string& name,
+                                  const std::string& v) {
     return setValue(root, key, name, RegValue{RegType::Sz, std::vector<uint8_t>(v.begin(), v.end())});
 }
 
-Result CSimRegistry::setBinary(RegRoot root, const std::string& key, const std::string& name,
-                               const std::vector<uint8_t>& v) {
+Result CSqliteRegistry::setBinary(RegRoot root, const std::string& key, const std::string& name,
+                                  const std::vector<uint8_t>& v) {
     return setValue(root, key, name, RegValue{RegType::Binary, v});
 }
 
-Result CSimRegistry::deleteValue(RegRoot root, const std::string& key, const std::string& name) {
+Result CSqliteRegistry::deleteValue(RegRoot root, const std::string& key, const std::string& name) {
     std::string k = normalizeKey(key);
     std::lock_guard lock(_impl->dbLock);
     auto& db = *_impl->db;
@@ -681,20 +683,20 @@ Result listNames(std::mutex& dbLock, CSqliteConnection& db, RegRoot root, const 
 
 }  // namespace
 
-Result CSimRegistry::enumValues(RegRoot root, const std::string& key, std::vector<std::string>& names) {
+Result CSqliteRegistry::enumValues(RegRoot root, const std::string& key, std::vector<std::string>& names) {
     return listNames(_impl->dbLock, *_impl->db, root, normalizeKey(key),
                      "SELECT name FROM reg_values WHERE root = ?1 AND key = ?2 ORDER BY name COLLATE NOCASE",
                      names);
 }
 
-Result CSimRegistry::enumSubKeys(RegRoot root, const std::string& key, std::vector<std::string>& names) {
+Result CSqliteRegistry::enumSubKeys(RegRoot root, const std::string& key, std::vector<std::string>& names) {
     return listNames(_impl->dbLock, *_impl->db, root, normalizeKey(key),
                      "SELECT name FROM reg_keys WHERE root = ?1 AND parent = ?2 ORDER BY name COLLATE NOCASE",
                      names);
 }
 
-Result CSimRegistry::notifyToQueue(RegRoot root, const std::string& key, const std::string& name,
-                                   uint32_t mask, const std::string& queueName, HREGNOTIFY& handle) {
+Result CSqliteRegistry::notifyToQueue(RegRoot root, const std::string& key, const std::string& name,
+                                      uint32_t mask, const std::string& queueName, HREGNOTIFY& handle) {
     if (queueName.empty()) {
         handle = 0;
         return ERROR_INVALID_PARAMETER;
@@ -709,8 +711,8 @@ Result CSimRegistry::notifyToQueue(RegRoot root, const std::string& key, const s
     return _impl->addWatch(std::move(w), handle);
 }
 
-Result CSimRegistry::notifyCallback(RegRoot root, const std::string& key, const std::string& name,
-                                    uint32_t mask, RegNotifyCallback callback, HREGNOTIFY& handle) {
+Result CSqliteRegistry::notifyCallback(RegRoot root, const std::string& key, const std::string& name,
+                                       uint32_t mask, RegNotifyCallback callback, HREGNOTIFY& handle) {
     if (!callback) {
         handle = 0;
         return ERROR_INVALID_PARAMETER;
@@ -724,7 +726,7 @@ Result CSimRegistry::notifyCallback(RegRoot root, const std::string& key, const 
     return _impl->addWatch(std::move(w), handle);
 }
 
-Result CSimRegistry::closeNotification(HREGNOTIFY handle) {
+Result CSqliteRegistry::closeNotification(HREGNOTIFY handle) {
     std::unique_lock lock(_impl->watchLock);
     auto it = _impl->watches.find(handle);
     if (handle == 0 || it == _impl->watches.end()) {
@@ -740,4 +742,4 @@ Result CSimRegistry::closeNotification(HREGNOTIFY handle) {
     return ERROR_SUCCESS;
 }
 
-}  // namespace platform::sim
+}  // namespace platform

@@ -10,19 +10,19 @@
 #include "platform/IClock.h"
 #include "platform/IMessageQueues.h"
 
-namespace platform::sim {
+namespace platform {
 
-// One named queue of the simulated phone. Every end opened under the same name shares this object:
+// One named queue of this process. Every end opened under the same name shares this object:
 // messages written through any end are read, whole and in order, through any end. The limits are
 // those of the first open; `readAccess` and the flags are not enforced (the registry writes change
 // messages into a queue that its owner opened for reading).
 // Waits are phone milliseconds, turned into real time by the clock when the wait starts.
-class CSimMsgQueue : public IMsgQueue {
+class CMsgQueue : public IMsgQueue {
   public:
-    CSimMsgQueue(std::string name, const MsgQueueOptions& options, IClock& clock);
-    ~CSimMsgQueue() override;
-    CSimMsgQueue(const CSimMsgQueue&) = delete;
-    CSimMsgQueue& operator=(const CSimMsgQueue&) = delete;
+    CMsgQueue(std::string name, const MsgQueueOptions& options, IClock& clock);
+    ~CMsgQueue() override;
+    CMsgQueue(const CMsgQueue&) = delete;
+    CMsgQueue& operator=(const CMsgQueue&) = delete;
 
     Result write(const void* data, size_t size, uint32_t timeoutMs) override;
     Result read(void* buffer, size_t capacity, size_t& size, uint32_t timeoutMs) override;
@@ -56,4 +56,4 @@ class CSimMsgQueue : public IMsgQueue {
     bool _closed = false;
 };
 
-}  // namespace platform::sim
+}  // namespace platform
