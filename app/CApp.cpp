@@ -49,7 +49,8 @@ CApp::CApp() : _control(std::make_unique<platform::CControlServer>(platform::Ser
                  texts->GetText("EVENT_LOG_MGR_STARTING_DESCRIPTION"));
     // The services the phone could not reach: their managers report -1; say which and why.
     for (const std::string& line : platform::Services::get().unavailable()) {
-        CLogMgr::Log(kApplicationSource, kSeverityWarning, line, line);
+        // The summary names the service; the description adds the reason.
+        CLogMgr::Log(kApplicationSource, kSeverityWarning, line.substr(0, line.find(": ")), line);
     }
 }
 

@@ -67,7 +67,9 @@ void CSpeakerMgr::RefreshStatusChild(int) {
         LogFormateado(1, "No sound settings: %s", e.what());
     }
     if (r != platform::ERROR_SUCCESS) {
+        // No sound settings to read (a phone without its sound service): the state is unknown.
         LogFormateado(1, "Fracaso");
+        SetStatus(kStatusUnknown);
         return;
     }
     switch (info.soundType) {

@@ -1,5 +1,6 @@
 #include "platform/linux/CLinuxServices.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/CCurlHttp.h"
@@ -9,35 +10,47 @@
 #include "platform/CSqliteDatabaseVolume.h"
 #include "platform/CSqliteRegistry.h"
 #include "platform/linux/CDBusThread.h"
+#include "platform/linux/CLinuxBluetoothStack.h"
 #include "platform/linux/CLinuxClock.h"
-#include "platform/linux/CNotWiredBluetoothStack.h"
-#include "platform/linux/CNotWiredConnectionManager.h"
-#include "platform/linux/CNotWiredControlPanel.h"
-#include "platform/linux/CNotWiredDeviceDrivers.h"
-#include "platform/linux/CNotWiredMessageStores.h"
-#include "platform/linux/CNotWiredNamedEvents.h"
-#include "platform/linux/CNotWiredNotifications.h"
-#include "platform/linux/CNotWiredPower.h"
-#include "platform/linux/CNotWiredRadioInterface.h"
-#include "platform/linux/CNotWiredShell.h"
-#include "platform/linux/CNotWiredSim.h"
-#include "platform/linux/CNotWiredSms.h"
-#include "platform/linux/CNotWiredSoundSettings.h"
-#include "platform/linux/CNotWiredSystemInfo.h"
-#include "platform/linux/CNotWiredTelephony.h"
-#include "platform/linux/CNotWiredTodayThemePanel.h"
-#include "platform/linux/CNotWiredWirelessDevices.h"
+#include "platform/linux/CLinuxConnectionManager.h"
+#include "platform/linux/CLinuxControlPanel.h"
+#include "platform/linux/CLinuxDeviceDrivers.h"
+#include "platform/linux/CLinuxMessageStores.h"
+#include "platform/linux/CLinuxModem.h"
+#include "platform/linux/CLinuxNamedEvents.h"
+#include "platform/linux/CLinuxPower.h"
+#include "platform/linux/CLinuxRadioInterface.h"
+#include "platform/linux/CLinuxShell.h"
+#include "platform/linux/CLinuxSim.h"
+#include "platform/linux/CLinuxSms.h"
+#include "platform/linux/CLinuxSoundSettings.h"
+#include "platform/linux/CLinuxSystemInfo.h"
+#include "platform/linux/CLinuxTelephony.h"
+#include "platform/linux/CLinuxTodayThemePanel.h"
+#include "platform/linux/CLinuxUserNotifications.h"
+#include "platform/linux/CLinuxWirelessDevices.h"
 
 namespace platform::lnx {
 
 namespace {
 
-// NOT YET WIRED: a part whose class has not joined the backend yet. An adapter that fails every
-// call stands for it (the manager that needs it reports the device as unavailable) and a line
-// names it.
-void notWired(Services::Parts& parts, const char* what, const char* service) {
-    parts.unavailable.push_back(std::string(what) + " (" + service +
-                                ") not available: not wired in this build");
+// Each line of a part's reason (empty when its service answers) joins the lines the program
+// writes to its event log at start.
+void report(Services::Parts& parts, const std::string& reason) {
+    size_t start = 0;
+    while (start < reason.size()) {
+        size_t end = reason.find('\n', start);
+        if (end == std::string::npos) {
+            end = reason.size();
+        }
+        std::string line = reason.substr(start, end - start);
+        // Two parts over one missing service may give the same line: it is written once.
+        if (!line.empty() &&
+            std::find(parts.unavailable.begin(), parts.unavailable.end(), line) == parts.unavailable.end()) {
+            parts.unavailable.push_back(std::move(line));
+        }
+        start = end + 1;
+    }
 }
 
 }  // namespace
@@ -50,69 +63,57 @@ std::unique_ptr<Services> CLinuxServices::Create(const std::filesystem::path& ro
     auto registry = std::make_unique<CSqliteRegistry>(home.registryFile(), *queues);
     // Every part reaches its service through this one bus thread; it goes after all of them.
     auto bus = std::make_shared<CDBusThread>();
-    // The role matters to the wake-ups only (the program fires them, a tool does not).
-    (void)role;
 
     Services::Parts parts;
-    // The cellular side over ModemManager.
-    // NOT YET WIRED: parts.radioInterface =
-    //     std::make_unique<CLinuxRadioInterface>(*bus, *registry, *clock, *queues);
-    parts.radioInterface = std::make_unique<CNotWiredRadioInterface>();
-    notWired(parts, "radio interface", "ModemManager, org.freedesktop.ModemManager1");
-    // NOT YET WIRED: parts.telephony = std::make_unique<CLinuxTelephony>(*bus, *registry, *clock);
-    parts.telephony = std::make_unique<CNotWiredTelephony>();
-    notWired(parts, "telephony line", "ModemManager, org.freedesktop.ModemManager1");
-    // NOT YET WIRED: parts.sim = std::make_unique<CLinuxSim>(*bus, *registry);
-    parts.sim = std::make_unique<CNotWiredSim>();
-    notWired(parts, "SIM", "ModemManager, org.freedesktop.ModemManager1");
-    // NOT YET WIRED: parts.sms = std::make_unique<CLinuxSms>(*bus, *registry, *clock);
-    parts.sms = std::make_unique<CNotWiredSms>();
-    notWired(parts, "SMS", "ModemManager, org.freedesktop.ModemManager1");
-    // Wi-Fi, power, Bluetooth, data connections, device drivers over NetworkManager, UPower,
+    // The cellular side over ModemManager: one modem object under the four interfaces, which go
+    // before it (they hold it), and it before the bus thread.
+    auto modem = std::make_shared<CLinuxModem>(*bus, *registry);
+    report(parts, modem->unavailableReason());
+    parts.radioInterface = std::make_unique<CLinuxRadioInterface>(modem);
+    parts.telephony = std::make_unique<CLinuxTelephony>(modem);
+    parts.sim = std::make_unique<CLinuxSim>(modem);
+    auto sms = std::make_unique<CLinuxSms>(modem);
+    // Wi-Fi, power, Bluetooth, data connections and the backlight over NetworkManager, UPower,
     // BlueZ and logind.
-    // NOT YET WIRED: parts.wirelessDevices = std::make_unique<CLinuxWirelessDevices>(*bus, *registry);
-    parts.wirelessDevices = std::make_unique<CNotWiredWirelessDevices>();
-    notWired(parts, "Wi-Fi", "NetworkManager, org.freedesktop.NetworkManager");
-    // NOT YET WIRED: parts.power = std::make_unique<CLinuxPower>(*bus, *registry);
-    parts.power = std::make_unique<CNotWiredPower>();
-    notWired(parts, "battery and power", "UPower, org.freedesktop.UPower");
-    // NOT YET WIRED: parts.bluetooth = std::make_unique<CLinuxBluetoothStack>(*bus, *registry, *queues);
-    parts.bluetooth = std::make_unique<CNotWiredBluetoothStack>();
-    notWired(parts, "Bluetooth", "BlueZ, org.bluez");
-    // NOT YET WIRED: parts.connectionManager =
-    //     std::make_unique<CLinuxConnectionManager>(*bus, *registry, *clock);
-    parts.connectionManager = std::make_unique<CNotWiredConnectionManager>();
-    notWired(parts, "data connections", "NetworkManager, org.freedesktop.NetworkManager");
-    // NOT YET WIRED: parts.deviceDrivers = std::make_unique<CLinuxDeviceDrivers>(*bus, *registry);
-    parts.deviceDrivers = std::make_unique<CNotWiredDeviceDrivers>();
-    notWired(parts, "backlight", "logind, org.freedesktop.login1");
+    auto wireless = std::make_unique<CLinuxWirelessDevices>(*bus, *registry);
+    report(parts, wireless->unavailableReason());
+    parts.wirelessDevices = std::move(wireless);
+    auto power = std::make_unique<CLinuxPower>(*bus, *registry);
+    report(parts, power->unavailableReason());
+    parts.power = std::move(power);
+    auto bluetooth = std::make_unique<CLinuxBluetoothStack>(*bus);
+    report(parts, bluetooth->unavailableReason());
+    parts.bluetooth = std::move(bluetooth);
+    auto connections = std::make_unique<CLinuxConnectionManager>(*bus, *registry, *clock);
+    report(parts, connections->unavailableReason());
+    parts.connectionManager = std::move(connections);
+    auto drivers = std::make_unique<CLinuxDeviceDrivers>(*bus);
+    report(parts, drivers->unavailableReason());
+    parts.deviceDrivers = std::move(drivers);
     // The session side: wake-ups, sound, shell, device information, events, panels, messages.
-    // NOT YET WIRED (set below): parts.notifications =
-    //     std::make_unique<CLinuxUserNotifications>(*bus, *registry, *clock);
-    notWired(parts, "wake-ups", "systemd user instance, org.freedesktop.systemd1");
-    // NOT YET WIRED: parts.sound = std::make_unique<CLinuxSoundSettings>(*bus, *registry);
-    parts.sound = std::make_unique<CNotWiredSoundSettings>();
-    notWired(parts, "sound settings", "sound server");
-    // NOT YET WIRED: parts.shell = std::make_unique<CLinuxShell>(*bus, *registry);
-    parts.shell = std::make_unique<CNotWiredShell>();
-    // NOT YET WIRED: parts.systemInfo = std::make_unique<CLinuxSystemInfo>(*bus, *registry);
-    parts.systemInfo = std::make_unique<CNotWiredSystemInfo>();
-    // NOT YET WIRED: parts.namedEvents = std::make_unique<CLinuxNamedEvents>(*bus, *registry);
-    parts.namedEvents = std::make_unique<CNotWiredNamedEvents>();
-    // NOT YET WIRED: parts.controlPanel = std::make_unique<CLinuxControlPanel>(*bus, *registry, *clock);
-    parts.controlPanel = std::make_unique<CNotWiredControlPanel>();
-    // NOT YET WIRED: parts.todayThemePanel = std::make_unique<CLinuxTodayThemePanel>(*registry, *clock);
-    parts.todayThemePanel = std::make_unique<CNotWiredTodayThemePanel>();
-    // NOT YET WIRED: parts.messageStores = std::make_unique<CLinuxMessageStores>(*bus, *registry, *clock);
-    parts.messageStores = std::make_unique<CNotWiredMessageStores>();
+    // Wake-ups are timer units of the user's service manager: they fire whether or not a program
+    // of this home runs, so the role changes nothing here.
+    (void)role;
+    auto notifications = std::make_unique<CLinuxUserNotifications>(*bus, *registry, *clock);
+    report(parts, notifications->unavailableReason());
+    parts.notifications = std::move(notifications);
+    auto sound = std::make_unique<CLinuxSoundSettings>(*registry);
+    report(parts, sound->unavailableReason());
+    parts.sound = std::move(sound);
+    parts.shell = std::make_unique<CLinuxShell>(*bus, *registry);
+    parts.systemInfo = std::make_unique<CLinuxSystemInfo>();
+    // The backlight driver reads nothing from a change event: the manager's driver calls carry it.
+    parts.namedEvents = std::make_unique<CLinuxNamedEvents>();
+    parts.controlPanel = std::make_unique<CLinuxControlPanel>();
+    parts.todayThemePanel = std::make_unique<CLinuxTodayThemePanel>();
+    parts.messageStores = std::make_unique<CLinuxMessageStores>(*registry, sms.get());
+    parts.sms = std::move(sms);
 
     // What every backend shares.
     parts.http = std::make_unique<CCurlHttp>();
     parts.serialPorts = std::make_unique<CPosixSerialPorts>(*registry);
     parts.databaseVolume = std::make_unique<CSqliteDatabaseVolume>();
     parts.boxes = std::make_shared<CPolicyMessageBoxes>(CPolicyMessageBoxes::fromEnvironment());
-    // NOT YET WIRED: the wake-ups' class replaces this line.
-    parts.notifications = std::make_unique<CNotWiredNotifications>();
     parts.clock = std::move(clock);
     parts.queues = std::move(queues);
     parts.registry = std::move(registry);

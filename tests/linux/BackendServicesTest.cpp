@@ -26,8 +26,8 @@ using platform::lnx::CLinuxClock;
 using platform::lnx::CLinuxServices;
 
 // The services each missing part names in its line.
-const char* const kServices[] = {"ModemManager", "NetworkManager",        "UPower",      "org.bluez",
-                                 "logind",       "systemd user instance", "sound server"};
+const char* const kServices[] = {"ModemManager", "NetworkManager",       "UPower",      "org.bluez",
+                                 "logind",       "systemd user manager", "sound server"};
 
 TEST(BackendServicesTest, EmptyBusEveryServiceUnavailableAndNamed) {
     TempHome home;

@@ -7,14 +7,14 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/CMessageQueues.h"
+#include "platform/CSqliteRegistry.h"
 #include "platform/linux/CDBusThread.h"
 #include "platform/linux/CLinuxModem.h"
 #include "platform/linux/CLinuxRadioInterface.h"
 #include "platform/linux/CLinuxSim.h"
 #include "platform/linux/CLinuxSms.h"
 #include "platform/linux/CLinuxTelephony.h"
-#include "platform/sim/CSimMessageQueues.h"
-#include "platform/sim/CSimRegistry.h"
 #include "support/PrivateBus.h"
 #include "support/TempHome.h"
 
@@ -80,10 +80,10 @@ class ModemRig {
     PrivateBus _bus;
     int _argc = 0;
     std::unique_ptr<QCoreApplication> _app;
-    platform::sim::CSimMessageQueues _queues{_home.services().clock()};
+    platform::CMessageQueues _queues{_home.services().clock()};
 
   public:
-    platform::sim::CSimRegistry registry{_home.root() / "linux-registry.db", _queues};
+    platform::CSqliteRegistry registry{_home.root() / "linux-registry.db", _queues};
 
   private:
     std::unique_ptr<CDBusThread> _thread;

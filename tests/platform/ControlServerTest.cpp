@@ -44,7 +44,8 @@ class RawClient {
     RawClient& operator=(const RawClient&) = delete;
 
     bool connected() const { return _fd >= 0; }
-    void send(const std::string& bytes) { (void)!::write(_fd, bytes.data(), bytes.size()); }
+    // A server that has already turned the connection away may have closed it: no SIGPIPE then.
+    void send(const std::string& bytes) { (void)!::send(_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
     // Everything the server sends until it closes the connection.
     std::string readAll() {
         std::string out;
