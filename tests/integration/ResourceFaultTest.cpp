@@ -1,5 +1,6 @@
 // The real program on a home with a resource fault: a full disk under the program folder, a
-// registry or database file replaced by garbage, a missing translation file. Each gives a clear
+// registry or database file replaced by garbage, a missing translation file, a home that cannot
+// be entered. Each gives a clear
 // message and loses no data.
 
 #include <gtest/gtest.h>
@@ -140,6 +141,41 @@ TEST_F(ResourceFaultTest, EachFaultGivesAClearMessageAndLosesNoData) {
         fs::remove_all(home / "run");
         row.check();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A home the user cannot enter: the program says which folder and why, and ends; the home is as
+// it was once it can be entered again.
+TEST_F(ResourceFaultTest, AHomeThatCannotBeEnteredIsNamedAndLeftAsItWas) {
+    startProgram();
+    program.reset();
+    fs::remove_all(home / "run");
+    const std::string rows = device({"db"}).out;
+    std::string exe = bin("zentrova");
+    std::vector<std::string> args;
+    if (::geteuid() == 0) {
+        // Root enters every folder: the program runs as nobody instead, for whom the home (root's
+        // own, open to its owner only) is closed. The folder above it lets nobody pass through.
+        if (!fs::exists("/usr/bin/setpriv")) {
+            GTEST_SKIP() << "running as root without setpriv to run as another user";
+        }
+        fs::permissions(base, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        fs::permissions(home, fs::perms::owner_all);
+        args = {"--reuid=65534", "--regid=65534", "--clear-groups", exe};
+        exe = "/usr/bin/setpriv";
+    } else {
+        fs::permissions(home, fs::perms::none);
+    }
+    ChildProcess closed(exe, args, env, base / "closed.out");
+    EXPECT_EQ(closed.wait(std::chrono::seconds(30)), 1) << closed.output();
+    EXPECT_NE(closed.output().find(home.string() + ": folder is not writable: Permission denied"),
+              std::string::npos)
+        << closed.output();
+    fs::permissions(home, fs::perms::owner_all);
+    EXPECT_EQ(device({"db"}).out, rows);
 }
 
 }  // namespace
