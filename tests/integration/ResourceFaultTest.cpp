@@ -1,7 +1,6 @@
 // The real program on a home with a resource fault: a full disk under the program folder, a
 // registry or database file replaced by garbage, a missing translation file, a home that cannot
-// be entered. Each gives a clear
-// message and loses no data.
+// be entered. Each gives a clear message and loses no data.
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
