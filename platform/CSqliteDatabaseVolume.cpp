@@ -389,31 +389,32 @@ struct CSqliteDatabaseVolume::Impl {
     Result onVolume(CeVolumeId id, F&& work) {
         std::unique_lock guard(lock);
         waitForBatch(guard, id);
-        t_failure = SQLITE_OK;
-        Volume* v = nullptr;
-        try {
+        return volumeCodes([&](Volume*& v) {
             v = &volume(id);
             work(*v);
-            return ERROR_SUCCESS;
-        } catch (const Failure& f) {
-            return f.code;
-        } catch (const PlatformError&) {
-            return v ? failureOf(*v) : ERROR_WRITE_FAULT;
-        } catch (const std::bad_alloc&) {
-            return ERROR_NOT_ENOUGH_MEMORY;
-        }
+        });
     }
 
     template <typename F>
     Result onHandle(CeDbHandle h, F&& work) {
         std::unique_lock guard(lock);
         waitForBatchOfHandle(guard, h);
-        t_failure = SQLITE_OK;
-        Volume* v = nullptr;
-        try {
+        return volumeCodes([&](Volume*& v) {
             auto [vol, s] = open(h);
             v = vol;
             work(*vol, *s);
+        });
+    }
+
+    // Runs `work`, which names the volume it reaches in its argument as soon as it has it, and
+    // turns failures into the phone's error codes: a SQLite failure gives the code of that
+    // volume's last error, or ERROR_WRITE_FAULT when no volume was reached.
+    template <typename F>
+    Result volumeCodes(F&& work) {
+        t_failure = SQLITE_OK;
+        Volume* v = nullptr;
+        try {
+            work(v);
             return ERROR_SUCCESS;
         } catch (const Failure& f) {
             return f.code;

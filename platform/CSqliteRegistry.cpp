@@ -232,6 +232,16 @@ struct CSqliteRegistry::Impl {
     // watch that `affected` selects and queues a delivery when the change counts.
     template <typename Affected>
     void changedHere(Affected affected, const std::optional<RegValue>& now);
+    // A watch of `name` (empty: the whole key) in `key` of `root` for the changes in `mask`; the
+    // caller adds where it reports to.
+    static Watch watchOf(RegRoot root, const std::string& key, const std::string& name, uint32_t mask) {
+        Watch w;
+        w.root = root;
+        w.key = key;
+        w.name = name;
+        w.mask = mask;
+        return w;
+    }
     Result addWatch(Watch w, HREGNOTIFY& handle);
 
     const std::filesystem::path file;
@@ -701,11 +711,7 @@ Result CSqliteRegistry::notifyToQueue(RegRoot root, const std::string& key, cons
         handle = 0;
         return ERROR_INVALID_PARAMETER;
     }
-    Impl::Watch w;
-    w.root = root;
-    w.key = key;
-    w.name = name;
-    w.mask = mask;
+    Impl::Watch w = Impl::watchOf(root, key, name, mask);
     w.toQueue = true;
     w.queueName = queueName;
     return _impl->addWatch(std::move(w), handle);
@@ -717,11 +723,7 @@ Result CSqliteRegistry::notifyCallback(RegRoot root, const std::string& key, con
         handle = 0;
         return ERROR_INVALID_PARAMETER;
     }
-    Impl::Watch w;
-    w.root = root;
-    w.key = key;
-    w.name = name;
-    w.mask = mask;
+    Impl::Watch w = Impl::watchOf(root, key, name, mask);
     w.callback = std::make_shared<RegNotifyCallback>(std::move(callback));
     return _impl->addWatch(std::move(w), handle);
 }
