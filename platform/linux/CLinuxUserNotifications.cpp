@@ -12,6 +12,8 @@
 #include <iostream>
 #include <thread>
 
+#include "platform/SystemTimeMillis.h"
+
 extern char** environ;
 
 // The D-Bus shapes of the service manager's transient-unit calls, as plain structures.
@@ -271,14 +273,7 @@ std::optional<uint32_t> CLinuxUserNotifications::handleOfUnit(const std::string&
 }
 
 int64_t CLinuxUserNotifications::localMillisOf(const SYSTEMTIME& t) {
-    struct tm tm {};
-    tm.tm_year = t.wYear - 1900;
-    tm.tm_mon = t.wMonth - 1;
-    tm.tm_mday = t.wDay;
-    tm.tm_hour = t.wHour;
-    tm.tm_min = t.wMinute;
-    tm.tm_sec = t.wSecond;
-    return static_cast<int64_t>(timegm(&tm)) * 1000 + t.wMilliseconds;
+    return SystemTimeToMillis(t);
 }
 
 std::string CLinuxUserNotifications::calendarText(const SYSTEMTIME& time) {

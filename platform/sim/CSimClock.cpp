@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/PlatformError.h"
+#include "platform/SystemTimeMillis.h"
 
 namespace platform::sim {
 
@@ -222,14 +223,7 @@ SYSTEMTIME CSimClock::fromMillis(int64_t localMs) {
 }
 
 int64_t CSimClock::toMillis(const SYSTEMTIME& t) {
-    struct tm tm {};
-    tm.tm_year = t.wYear - 1900;
-    tm.tm_mon = t.wMonth - 1;
-    tm.tm_mday = t.wDay;
-    tm.tm_hour = t.wHour;
-    tm.tm_min = t.wMinute;
-    tm.tm_sec = t.wSecond;
-    return static_cast<int64_t>(timegm(&tm)) * 1000 + t.wMilliseconds;
+    return SystemTimeToMillis(t);
 }
 
 void CSimClock::reloadIfChanged(bool force) {
