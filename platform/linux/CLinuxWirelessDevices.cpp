@@ -4,6 +4,7 @@
 
 #include <QDBusVariant>
 
+#include "platform/WirelessDeviceRecord.h"
 #include "platform/linux/CLinuxBluetoothStack.h"
 #include "platform/linux/NetBusHelpers.h"
 
@@ -18,16 +19,6 @@ const QString kMmPath = QString::fromLatin1(CLinuxWirelessDevices::kModemManager
 const QString kModem = QString::fromLatin1(CLinuxWirelessDevices::kModemInterface);
 const QString kWirelessEnabled = QStringLiteral("WirelessEnabled");
 constexpr int kCallTimeoutMs = 5000;
-
-WirelessDevice record(const char* name, const char* displayName, uint32_t state, uint32_t type) {
-    WirelessDevice d;
-    d.name = name;
-    d.displayName = displayName;
-    d.state = state;
-    d.desiredState = state;
-    d.deviceType = type;
-    return d;
-}
 
 Result failure(const QDBusMessage& reply) {
     return net::accessDenied(reply) ? ERROR_ACCESS_DENIED : ERROR_WRITE_FAULT;
@@ -104,7 +95,7 @@ uint32_t CLinuxWirelessDevices::GetWirelessDevices(std::vector<WirelessDevice>& 
         if (!enabled.isValid()) {
             return ERROR_READ_FAULT;
         }
-        list.push_back(record(kWifiName, "Wi-Fi", enabled.toBool() ? 1 : 0, WDEVICE_WIFI));
+        list.push_back(WirelessDeviceRecord(kWifiName, "Wi-Fi", enabled.toBool() ? 1 : 0, WDEVICE_WIFI));
     }
     if (QString modem = modemPath(); !modem.isEmpty()) {
         QVariant power =
@@ -113,7 +104,8 @@ uint32_t CLinuxWirelessDevices::GetWirelessDevices(std::vector<WirelessDevice>& 
             list.clear();
             return ERROR_READ_FAULT;
         }
-        list.push_back(record(kPhoneName, "Phone", power.toUInt() == kModemPowerOn ? 1 : 0, WDEVICE_PHONE));
+        list.push_back(WirelessDeviceRecord(kPhoneName, "Phone", power.toUInt() == kModemPowerOn ? 1 : 0,
+                                            WDEVICE_PHONE));
     }
     if (_bus.hasService(CDBusThread::Bus::System, QString::fromLatin1(CLinuxBluetoothStack::kService))) {
         QString adapter = net::firstObjectWith(
@@ -125,7 +117,7 @@ uint32_t CLinuxWirelessDevices::GetWirelessDevices(std::vector<WirelessDevice>& 
                 list.clear();
                 return ERROR_READ_FAULT;
             }
-            list.push_back(record(kBluetoothName, "Bluetooth", mode, WDEVICE_BLUETOOTH));
+            list.push_back(WirelessDeviceRecord(kBluetoothName, "Bluetooth", mode, WDEVICE_BLUETOOTH));
         }
     }
     return ERROR_SUCCESS;

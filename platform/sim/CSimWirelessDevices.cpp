@@ -3,22 +3,11 @@
 #include <strings.h>
 
 #include "platform/PlatformError.h"
+#include "platform/WirelessDeviceRecord.h"
 
 namespace platform::sim {
 
-namespace {
-
-WirelessDevice record(const char* name, const char* displayName, uint32_t state, uint32_t type) {
-    WirelessDevice d;
-    d.name = name;
-    d.displayName = displayName;
-    d.state = state;
-    d.desiredState = state;
-    d.deviceType = type;
-    return d;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 CSimWirelessDevices::CSimWirelessDevices(std::shared_ptr<CSimPhone> phone) : _phone(std::move(phone)) {}
 
@@ -30,10 +19,10 @@ uint32_t CSimWirelessDevices::GetWirelessDevices(std::vector<WirelessDevice>& li
     } catch (const PlatformError&) {
         return ERROR_READ_FAULT;
     }
-    list.push_back(record(kWifiName, "Wi-Fi", s.wifi ? 1 : 0, WDEVICE_WIFI));
-    list.push_back(record(kPhoneName, "Phone", s.radio ? 1 : 0, WDEVICE_PHONE));
-    list.push_back(
-        record(kBluetoothName, "Bluetooth", static_cast<uint32_t>(s.bluetooth), WDEVICE_BLUETOOTH));
+    list.push_back(WirelessDeviceRecord(kWifiName, "Wi-Fi", s.wifi ? 1 : 0, WDEVICE_WIFI));
+    list.push_back(WirelessDeviceRecord(kPhoneName, "Phone", s.radio ? 1 : 0, WDEVICE_PHONE));
+    list.push_back(WirelessDeviceRecord(kBluetoothName, "Bluetooth", static_cast<uint32_t>(s.bluetooth),
+                                        WDEVICE_BLUETOOTH));
     return ERROR_SUCCESS;
 }
 
