@@ -5,7 +5,6 @@
 #include <QDBusVariant>
 #include <algorithm>
 
-#include "platform/CWindowHandles.h"
 #include "platform/NetworkGuid.h"
 #include "platform/linux/NetBusHelpers.h"
 
@@ -61,7 +60,7 @@ CLinuxConnectionManager::CLinuxConnectionManager(CDBusThread& bus, IRegistry& re
                                            const QList<QVariant> args = message.arguments();
                                            const uint32_t state = args.isEmpty() ? 0 : args.at(0).toUInt();
                                            if (state == kActivated || state == kDeactivated) {
-                                               postToWindows();
+                                               _requests.postStatusChange();
                                            }
                                        });
         QVariant active = net::readProperty(_bus, kNm, kNmPath, kNm, QStringLiteral("ActiveConnections"),
@@ -180,19 +179,26 @@ bool CLinuxConnectionManager::actives(std::vector<Active>& out) {
     return true;
 }
 
+std::vector<ConnectionEntry> CLinuxConnectionManager::entriesOf(const std::vector<Profile>& list,
+                                                                const std::vector<Active>& up) {
+    std::vector<ConnectionEntry> entries;
+    entries.reserve(list.size());
+    for (const Profile& p : list) {
+        const bool activated = std::any_of(up.begin(), up.end(), [&](const Active& a) {
+            return a.profile == p.path && a.state == kActivated;
+        });
+        entries.push_back({p.name, p.network, activated});
+    }
+    return entries;
+}
+
 Result CLinuxConnectionManager::enumEntries(std::vector<std::string>& names, size_t room) {
     names.clear();
     std::vector<Profile> list;
     if (!profiles(list)) {
         return ERROR_READ_FAULT;
     }
-    for (const Profile& p : list) {
-        if (names.size() == room) {
-            return ERROR_BUFFER_TOO_SMALL;
-        }
-        names.push_back(p.name);
-    }
-    return ERROR_SUCCESS;
+    return ListEntryNames(entriesOf(list, {}), room, names);
 }
 
 Result CLinuxConnectionManager::enumConnections(std::vector<RasConnection>& connections, size_t room) {
@@ -202,19 +208,7 @@ Result CLinuxConnectionManager::enumConnections(std::vector<RasConnection>& conn
     if (!profiles(list) || !actives(up)) {
         return ERROR_READ_FAULT;
     }
-    for (size_t i = 0; i < list.size(); ++i) {
-        bool activated = std::any_of(up.begin(), up.end(), [&](const Active& a) {
-            return a.profile == list[i].path && a.state == kActivated;
-        });
-        if (!activated) {
-            continue;
-        }
-        if (connections.size() == room) {
-            return ERROR_BUFFER_TOO_SMALL;
-        }
-        connections.push_back({static_cast<uint32_t>(i + 1), list[i].name});
-    }
-    return ERROR_SUCCESS;
+    return ListUpConnections(entriesOf(list, up), room, connections);
 }
 
 bool CLinuxConnectionManager::activeOf(uint32_t handle, Profile& profile, Active& active) {
@@ -289,9 +283,7 @@ Result CLinuxConnectionManager::hangUp(uint32_t handle) {
 }
 
 bool CLinuxConnectionManager::enabled(const std::string& name) {
-    uint32_t value = 0;
-    return _registry.getDword(RegRoot::LocalMachine, entryKey(name), "enabled", value) == ERROR_SUCCESS &&
-           value == 1;
+    return EntryKeyEnabled(_registry, entryKey(name), "enabled");
 }
 
 uint32_t CLinuxConnectionManager::connect(const std::string& network,
@@ -300,13 +292,14 @@ uint32_t CLinuxConnectionManager::connect(const std::string& network,
     if (!profiles(list)) {
         return CONNMGR_STATUS_CONNECTIONFAILED;
     }
-    auto it = std::find_if(list.begin(), list.end(), [&](const Profile& p) { return p.network == network; });
-    if (it == list.end()) {
-        return CONNMGR_STATUS_NOPATHTODESTINATION;
+    // Whether it is up is asked of NetworkManager only once it is known to be wanted.
+    size_t index = 0;
+    const uint32_t status = CheckEntryForNetwork(
+        entriesOf(list, {}), network, [this](const std::string& name) { return enabled(name); }, index);
+    if (status != CONNMGR_STATUS_UNKNOWN) {
+        return status;
     }
-    if (!enabled(it->name)) {
-        return CONNMGR_STATUS_CONNECTIONDISABLED;
-    }
+    const auto it = list.begin() + static_cast<std::ptrdiff_t>(index);
     std::vector<Active> up;
     actives(up);
     for (const Active& a : up) {
@@ -341,24 +334,15 @@ uint32_t CLinuxConnectionManager::connect(const std::string& network,
     return CONNMGR_STATUS_UNKNOWN;
 }
 
-bool CLinuxConnectionManager::destinationOf(const ConnectionInfo& info, std::string& network) {
-    return (info.params & CONNMGR_PARAM_GUIDDESTNET) != 0 && ParseNetworkGuid(info.destination, network);
-}
-
 Result CLinuxConnectionManager::establishConnection(const ConnectionInfo& info, uint32_t& request) {
     std::string network;
-    if (!destinationOf(info, network)) {
-        request = 0;
+    if (!_requests.start(info, network, request)) {
         return E_FAIL;
-    }
-    {
-        std::lock_guard lock(_lock);
-        request = _nextRequest++;
     }
     post([this, network] {
         // A change of a connection reaches the windows through NetworkManager; a failure does not.
         if (connect(network, std::chrono::steady_clock::now() + kAsyncWait) != CONNMGR_STATUS_CONNECTED) {
-            postToWindows();
+            _requests.postStatusChange();
         }
     });
     return ERROR_SUCCESS;
@@ -368,13 +352,8 @@ Result CLinuxConnectionManager::establishConnectionSync(const ConnectionInfo& in
                                                         uint32_t timeoutMs, uint32_t& status) {
     status = CONNMGR_STATUS_UNKNOWN;
     std::string network;
-    if (!destinationOf(info, network)) {
-        request = 0;
+    if (!_requests.start(info, network, request)) {
         return E_FAIL;
-    }
-    {
-        std::lock_guard lock(_lock);
-        request = _nextRequest++;
     }
     const auto deadline =
         std::chrono::steady_clock::now() +
@@ -384,21 +363,14 @@ Result CLinuxConnectionManager::establishConnectionSync(const ConnectionInfo& in
         return ERROR_TIMEOUT;
     }
     if (status != CONNMGR_STATUS_CONNECTED) {
-        postToWindows();
+        _requests.postStatusChange();
         return E_FAIL;
     }
     return ERROR_SUCCESS;
 }
 
 Result CLinuxConnectionManager::mapUrl(const std::string& url, std::string& network, uint32_t& index) {
-    size_t scheme = url.find("://");
-    if (scheme == std::string::npos ||
-        (url.compare(0, scheme, "http") != 0 && url.compare(0, scheme, "https") != 0)) {
-        return E_FAIL;
-    }
-    size_t hostStart = scheme + 3;
-    size_t hostEnd = url.find_first_of("/:?#", hostStart);
-    if (hostEnd == hostStart || hostStart >= url.size()) {
+    if (!IsWebUrlWithHost(url)) {
         return E_FAIL;
     }
     std::vector<Profile> list;
@@ -406,38 +378,18 @@ Result CLinuxConnectionManager::mapUrl(const std::string& url, std::string& netw
     if (!profiles(list) || !actives(up)) {
         return E_FAIL;
     }
-    const Profile* chosen = nullptr;
-    for (const Profile& p : list) {
-        if (std::any_of(up.begin(), up.end(),
-                        [&](const Active& a) { return a.profile == p.path && a.state == kActivated; })) {
-            chosen = &p;
-            break;
-        }
-    }
-    for (const Profile& p : list) {
-        if (!chosen && enabled(p.name)) {
-            chosen = &p;
-        }
-    }
+    const std::optional<size_t> chosen =
+        EntryForUrl(entriesOf(list, up), [this](const std::string& name) { return enabled(name); });
     if (!chosen) {
         return E_FAIL;
     }
-    network = chosen->network;
-    index = static_cast<uint32_t>(chosen - list.data());
+    network = list[*chosen].network;
+    index = static_cast<uint32_t>(*chosen);
     return ERROR_SUCCESS;
 }
 
 Result CLinuxConnectionManager::registerForStatusChangeNotification(bool enable, HWND window) {
-    if (enable && !CWindowHandles::IsWindow(window)) {
-        return ERROR_INVALID_HANDLE;
-    }
-    std::lock_guard lock(_lock);
-    if (enable) {
-        _windows.insert(window);
-    } else {
-        _windows.erase(window);
-    }
-    return ERROR_SUCCESS;
+    return _requests.registerWindow(enable, window);
 }
 
 void CLinuxConnectionManager::activeConnectionsChanged(const QStringList& paths) {
@@ -448,22 +400,7 @@ void CLinuxConnectionManager::activeConnectionsChanged(const QStringList& paths)
         }
         _active = paths;
     }
-    postToWindows();
-}
-
-void CLinuxConnectionManager::postToWindows() {
-    std::set<HWND> windows;
-    {
-        std::lock_guard lock(_lock);
-        windows = _windows;
-    }
-    const UINT message = CWindowHandles::RegisterWindowMessageW(kConnMgrStatusChangeMessage);
-    for (HWND window : windows) {
-        if (!CWindowHandles::PostMessageW(window, message, 0, 0)) {
-            std::lock_guard lock(_lock);
-            _windows.erase(window);  // the window has gone
-        }
-    }
+    _requests.postStatusChange();
 }
 
 void CLinuxConnectionManager::post(std::function<void()> job) {

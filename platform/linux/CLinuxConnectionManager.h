@@ -8,11 +8,12 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/CConnectionRequests.h"
+#include "platform/ConnectionEntries.h"
 #include "platform/IClock.h"
 #include "platform/IConnectionManager.h"
 #include "platform/IRegistry.h"
@@ -92,16 +93,17 @@ class CLinuxConnectionManager : public IConnectionManager {
     bool profiles(std::vector<Profile>& out);
     // The active connections now; false when NetworkManager does not answer.
     bool actives(std::vector<Active>& out);
+    // The entries of `list`, each up while `up` holds an activated connection of its profile.
+    static std::vector<ConnectionEntry> entriesOf(const std::vector<Profile>& list,
+                                                  const std::vector<Active>& up);
     // The activated connection of the entry at handle - 1.
     bool activeOf(uint32_t handle, Profile& profile, Active& active);
     bool enabled(const std::string& name);
     // Brings up the profile serving `network`, waiting for it until `deadline`: a CONNMGR_STATUS_*
     // value, CONNMGR_STATUS_UNKNOWN when the deadline passed first.
     uint32_t connect(const std::string& network, std::chrono::steady_clock::time_point deadline);
-    static bool destinationOf(const ConnectionInfo& info, std::string& network);
     // On the bus thread: the list of active connections changed.
     void activeConnectionsChanged(const QStringList& paths);
-    void postToWindows();
     // The worker that runs asynchronous requests.
     void post(std::function<void()> job);
     void work();
@@ -111,9 +113,8 @@ class CLinuxConnectionManager : public IConnectionManager {
     IClock& _clock;
     bool _networkManager = false;
     std::string _reason;
+    CConnectionRequests _requests;
     std::mutex _lock;  // what follows
-    std::set<HWND> _windows;
-    uint32_t _nextRequest = 1;
     QStringList _active;
     std::condition_variable _jobsChanged;
     std::deque<std::function<void()>> _jobs;

@@ -1,9 +1,5 @@
 #include "platform/sim/CSimConnectionManager.h"
 
-#include <algorithm>
-
-#include "platform/CWindowHandles.h"
-#include "platform/NetworkGuid.h"
 #include "platform/PlatformError.h"
 
 namespace platform::sim {
@@ -24,31 +20,23 @@ CSimConnectionManager::~CSimConnectionManager() {
     _calls.removeOwner(_service);
 }
 
+std::vector<ConnectionEntry> CSimConnectionManager::entriesOf(const CSimPhone::State& s) {
+    std::vector<ConnectionEntry> entries;
+    entries.reserve(s.connections.size());
+    for (const CSimPhone::Connection& c : s.connections) {
+        entries.push_back({c.name, c.network, c.connected});
+    }
+    return entries;
+}
+
 Result CSimConnectionManager::enumEntries(std::vector<std::string>& names, size_t room) {
     names.clear();
-    CSimPhone::State s = _phone->state();
-    for (const CSimPhone::Connection& c : s.connections) {
-        if (names.size() == room) {
-            return ERROR_BUFFER_TOO_SMALL;
-        }
-        names.push_back(c.name);
-    }
-    return ERROR_SUCCESS;
+    return ListEntryNames(entriesOf(_phone->state()), room, names);
 }
 
 Result CSimConnectionManager::enumConnections(std::vector<RasConnection>& connections, size_t room) {
     connections.clear();
-    CSimPhone::State s = _phone->state();
-    for (size_t i = 0; i < s.connections.size(); ++i) {
-        if (!s.connections[i].connected) {
-            continue;
-        }
-        if (connections.size() == room) {
-            return ERROR_BUFFER_TOO_SMALL;
-        }
-        connections.push_back({static_cast<uint32_t>(i + 1), s.connections[i].name});
-    }
-    return ERROR_SUCCESS;
+    return ListUpConnections(entriesOf(_phone->state()), room, connections);
 }
 
 bool CSimConnectionManager::activeConnection(uint32_t handle, CSimPhone::Connection& out) {
@@ -90,10 +78,7 @@ Result CSimConnectionManager::hangUp(uint32_t handle) {
 }
 
 bool CSimConnectionManager::enabled(const std::string& name) {
-    uint32_t value = 0;
-    return _registry.getDword(RegRoot::LocalMachine, CSimPhone::connectionKey(name),
-                              CSimPhone::kConnectionEnabledValue, value) == ERROR_SUCCESS &&
-           value == 1;
+    return EntryKeyEnabled(_registry, CSimPhone::connectionKey(name), CSimPhone::kConnectionEnabledValue);
 }
 
 uint32_t CSimConnectionManager::connect(const std::string& network) {
@@ -103,39 +88,26 @@ uint32_t CSimConnectionManager::connect(const std::string& network) {
     } catch (const PlatformError&) {
         return CONNMGR_STATUS_CONNECTIONFAILED;
     }
-    auto it = std::find_if(s.connections.begin(), s.connections.end(),
-                           [&](const CSimPhone::Connection& c) { return c.network == network; });
-    if (it == s.connections.end()) {
-        return CONNMGR_STATUS_NOPATHTODESTINATION;
+    size_t index = 0;
+    const uint32_t status = CheckEntryForNetwork(
+        entriesOf(s), network, [this](const std::string& name) { return enabled(name); }, index);
+    if (status != CONNMGR_STATUS_UNKNOWN) {
+        return status;
     }
-    if (!enabled(it->name)) {
-        return CONNMGR_STATUS_CONNECTIONDISABLED;
-    }
-    if (it->connected) {
-        return CONNMGR_STATUS_CONNECTED;
-    }
-    return _phone->setConnectionUp(it->name, true) == ERROR_SUCCESS ? CONNMGR_STATUS_CONNECTED
-                                                                    : CONNMGR_STATUS_CONNECTIONFAILED;
-}
-
-bool CSimConnectionManager::destinationOf(const ConnectionInfo& info, std::string& network) {
-    return (info.params & CONNMGR_PARAM_GUIDDESTNET) != 0 && ParseNetworkGuid(info.destination, network);
+    return _phone->setConnectionUp(s.connections[index].name, true) == ERROR_SUCCESS
+               ? CONNMGR_STATUS_CONNECTED
+               : CONNMGR_STATUS_CONNECTIONFAILED;
 }
 
 Result CSimConnectionManager::establishConnection(const ConnectionInfo& info, uint32_t& request) {
     std::string network;
-    if (!destinationOf(info, network)) {
-        request = 0;
+    if (!_requests.start(info, network, request)) {
         return E_FAIL;
-    }
-    {
-        std::lock_guard lock(_lock);
-        request = _nextRequest++;
     }
     _calls.post(_service, kConnectDelayMs, [this, network] {
         // A change of a connection reaches the windows through the phone; a failure does not.
         if (connect(network) != CONNMGR_STATUS_CONNECTED) {
-            postToWindows();
+            _requests.postStatusChange();
         }
     });
     return ERROR_SUCCESS;
@@ -145,13 +117,8 @@ Result CSimConnectionManager::establishConnectionSync(const ConnectionInfo& info
                                                       uint32_t timeoutMs, uint32_t& status) {
     status = CONNMGR_STATUS_UNKNOWN;
     std::string network;
-    if (!destinationOf(info, network)) {
-        request = 0;
+    if (!_requests.start(info, network, request)) {
         return E_FAIL;
-    }
-    {
-        std::lock_guard lock(_lock);
-        request = _nextRequest++;
     }
     if (timeoutMs < kConnectDelayMs) {
         _clock.sleep(timeoutMs);
@@ -160,21 +127,14 @@ Result CSimConnectionManager::establishConnectionSync(const ConnectionInfo& info
     _clock.sleep(kConnectDelayMs);
     status = connect(network);
     if (status != CONNMGR_STATUS_CONNECTED) {
-        postToWindows();
+        _requests.postStatusChange();
         return E_FAIL;
     }
     return ERROR_SUCCESS;
 }
 
 Result CSimConnectionManager::mapUrl(const std::string& url, std::string& network, uint32_t& index) {
-    size_t scheme = url.find("://");
-    if (scheme == std::string::npos ||
-        (url.compare(0, scheme, "http") != 0 && url.compare(0, scheme, "https") != 0)) {
-        return E_FAIL;
-    }
-    size_t hostStart = scheme + 3;
-    size_t hostEnd = url.find_first_of("/:?#", hostStart);
-    if (hostEnd == hostStart || hostStart >= url.size()) {
+    if (!IsWebUrlWithHost(url)) {
         return E_FAIL;
     }
     CSimPhone::State s;
@@ -183,37 +143,18 @@ Result CSimConnectionManager::mapUrl(const std::string& url, std::string& networ
     } catch (const PlatformError&) {
         return E_FAIL;
     }
-    const CSimPhone::Connection* chosen = nullptr;
-    for (const CSimPhone::Connection& c : s.connections) {
-        if (c.connected) {
-            chosen = &c;
-            break;
-        }
-    }
-    for (const CSimPhone::Connection& c : s.connections) {
-        if (!chosen && enabled(c.name)) {
-            chosen = &c;
-        }
-    }
+    const std::optional<size_t> chosen =
+        EntryForUrl(entriesOf(s), [this](const std::string& name) { return enabled(name); });
     if (!chosen) {
         return E_FAIL;
     }
-    network = chosen->network;
-    index = static_cast<uint32_t>(chosen - s.connections.data());
+    network = s.connections[*chosen].network;
+    index = static_cast<uint32_t>(*chosen);
     return ERROR_SUCCESS;
 }
 
 Result CSimConnectionManager::registerForStatusChangeNotification(bool enable, HWND window) {
-    if (enable && !CWindowHandles::IsWindow(window)) {
-        return ERROR_INVALID_HANDLE;
-    }
-    std::lock_guard lock(_lock);
-    if (enable) {
-        _windows.insert(window);
-    } else {
-        _windows.erase(window);
-    }
-    return ERROR_SUCCESS;
+    return _requests.registerWindow(enable, window);
 }
 
 void CSimConnectionManager::changed(const CSimPhone::State& before, const CSimPhone::State& after) {
@@ -227,23 +168,8 @@ void CSimConnectionManager::changed(const CSimPhone::State& before, const CSimPh
     };
     for (const CSimPhone::Connection& c : after.connections) {
         if (c.connected != connectedOf(before, c.name)) {
-            postToWindows();
+            _requests.postStatusChange();
             return;
-        }
-    }
-}
-
-void CSimConnectionManager::postToWindows() {
-    std::set<HWND> windows;
-    {
-        std::lock_guard lock(_lock);
-        windows = _windows;
-    }
-    const UINT message = CWindowHandles::RegisterWindowMessageW(kConnMgrStatusChangeMessage);
-    for (HWND window : windows) {
-        if (!CWindowHandles::PostMessageW(window, message, 0, 0)) {
-            std::lock_guard lock(_lock);
-            _windows.erase(window);  // the window has gone
         }
     }
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/CCallbackThread.h"
+#include "platform/CConnectionRequests.h"
+#include "platform/ConnectionEntries.h"
 #include "platform/IClock.h"
 #include "platform/IConnectionManager.h"
 #include "platform/IRegistry.h"
@@ -49,17 +49,14 @@ class CSimConnectionManager : public IConnectionManager {
     bool enabled(const std::string& name);
     // Brings up the entry serving `network`; a CONNMGR_STATUS_* value.
     uint32_t connect(const std::string& network);
-    // The destination of a request, canonical; false when the request names none.
-    static bool destinationOf(const ConnectionInfo& info, std::string& network);
+    // The phone's connection entries, in order.
+    static std::vector<ConnectionEntry> entriesOf(const CSimPhone::State& s);
     void changed(const CSimPhone::State& before, const CSimPhone::State& after);
-    void postToWindows();
 
     std::shared_ptr<CSimPhone> _phone;
     IRegistry& _registry;
     IClock& _clock;
-    std::mutex _lock;  // what follows
-    std::set<HWND> _windows;
-    uint32_t _nextRequest = 1;
+    CConnectionRequests _requests;
     // Joined before the phone its calls use goes.
     CCallbackThread _calls;
     CCallbackThread::Owner _service;
