@@ -17,9 +17,19 @@ int64_t remaining(uint32_t due, uint32_t now) {
 }
 }  // namespace
 
-CCallbackThread::CCallbackThread(IClock& clock) : _clock(clock) {}
+CCallbackThread::CCallbackThread(IClock& clock) : _clock(&clock) {}
+
+CCallbackThread::CCallbackThread() = default;
 
 CCallbackThread::~CCallbackThread() {
+    shutdown();
+}
+
+uint32_t CCallbackThread::now() const {
+    return _clock ? _clock->tickCount() : 0;
+}
+
+void CCallbackThread::shutdown() {
     {
         std::lock_guard lock(_lock);
         _stop = true;
@@ -27,7 +37,7 @@ CCallbackThread::~CCallbackThread() {
     }
     _changed.notify_all();
     // Nothing starts the thread once _stop is set.
-    if (_thread.joinable()) {
+    if (_thread.joinable() && _thread.get_id() != std::this_thread::get_id()) {
         _thread.join();
     }
 }
@@ -49,7 +59,7 @@ void CCallbackThread::removeOwner(Owner owner) {
 }
 
 bool CCallbackThread::post(Owner owner, uint32_t delayMs, std::function<void()> call) {
-    uint32_t due = _clock.tickCount() + delayMs;
+    uint32_t due = now() + delayMs;
     {
         std::lock_guard lock(_lock);
         if (_stop || !_owners.count(owner)) {
@@ -73,14 +83,14 @@ void CCallbackThread::run() {
             _changed.wait(lock);
             continue;
         }
-        uint32_t now = _clock.tickCount();
-        auto next = std::min_element(_items.begin(), _items.end(), [now](const Item& a, const Item& b) {
-            int64_t ra = remaining(a.due, now), rb = remaining(b.due, now);
+        const uint32_t tick = now();
+        auto next = std::min_element(_items.begin(), _items.end(), [tick](const Item& a, const Item& b) {
+            int64_t ra = remaining(a.due, tick), rb = remaining(b.due, tick);
             return ra != rb ? ra < rb : a.seq < b.seq;
         });
-        int64_t wait = remaining(next->due, now);
+        int64_t wait = remaining(next->due, tick);
         if (wait > 0) {
-            auto real = std::min<std::chrono::nanoseconds>(_clock.realDuration(static_cast<uint32_t>(wait)),
+            auto real = std::min<std::chrono::nanoseconds>(_clock->realDuration(static_cast<uint32_t>(wait)),
                                                            kLongestWait);
             _changed.wait_for(lock, real);
             continue;

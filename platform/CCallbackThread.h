@@ -20,11 +20,17 @@ namespace platform {
 // drops its pending calls: once removeOwner returns, none of them runs any more. Calls that are
 // due together run in the order they were posted. The thread starts with the first call; the
 // destructor drops every pending call and joins it.
+//
+// Made without a clock, every call is due at once and the calls run strictly in the order they
+// were posted: the Linux backend's worker, for calls to system services that must not run on the
+// bus thread or on the caller's.
 class CCallbackThread {
   public:
     using Owner = uint64_t;
 
     explicit CCallbackThread(IClock& clock);
+    // Without a clock: no delays, calls run in the order they were posted.
+    CCallbackThread();
     ~CCallbackThread();
     CCallbackThread(const CCallbackThread&) = delete;
     CCallbackThread& operator=(const CCallbackThread&) = delete;
@@ -37,6 +43,11 @@ class CCallbackThread {
     // Queues `call` to run `delayMs` phone milliseconds from now. False (and nothing queued) for an
     // owner that was removed or never added.
     bool post(Owner owner, uint32_t delayMs, std::function<void()> call);
+    // Queues `call` to run as soon as the calls before it have run.
+    bool post(Owner owner, std::function<void()> call) { return post(owner, 0, std::move(call)); }
+    // Drops every pending call, waits for the running one and ends the thread; later posts are
+    // refused. Called from a call of this thread it does not wait for the thread to end.
+    void shutdown();
 
   private:
     struct Item {
@@ -46,8 +57,10 @@ class CCallbackThread {
         std::function<void()> call;
     };
     void run();
+    // The clock's tick count, 0 without a clock.
+    uint32_t now() const;
 
-    IClock& _clock;
+    IClock* _clock = nullptr;
     std::mutex _lock;
     std::condition_variable _changed;
     std::vector<Item> _items;

@@ -11,12 +11,6 @@ namespace {
 const QString kBluez = QString::fromLatin1(CLinuxBluetoothStack::kService);
 const QString kAdapter = QString::fromLatin1(CLinuxBluetoothStack::kAdapterInterface);
 
-void putWord(std::vector<uint8_t>& data, size_t offset, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) {
-        data[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
 uint32_t modeOf(bool powered, bool discoverable) {
     if (!powered) {
         return BTH_POWER_OFF;
@@ -61,23 +55,6 @@ CLinuxBluetoothStack::~CLinuxBluetoothStack() {
 
 std::string CLinuxBluetoothStack::unavailableReason() const {
     return _reason;
-}
-
-std::vector<uint8_t> CLinuxBluetoothStack::eventRecord(uint32_t event, uint32_t mode) {
-    std::vector<uint8_t> data(BTEVENT_SIZE, 0);
-    putWord(data, 0, event);
-    putWord(data, 8, mode);
-    return data;
-}
-
-uint32_t CLinuxBluetoothStack::eventFor(uint32_t before, uint32_t after) {
-    if (before == after) {
-        return 0;
-    }
-    if (before == BTH_POWER_OFF) {
-        return BTE_STACK_UP;
-    }
-    return after == BTH_POWER_OFF ? BTE_STACK_DOWN : BTE_STACK_MODE;
 }
 
 Result CLinuxBluetoothStack::readMode(CDBusThread& bus, const QString& adapter, uint32_t& mode) {
@@ -147,19 +124,11 @@ Result CLinuxBluetoothStack::setRadioMode(uint32_t mode) {
 
 Result CLinuxBluetoothStack::requestNotifications(uint32_t classes, std::shared_ptr<IMsgQueue> queue,
                                                   BtNotificationHandle& handle) {
-    handle = 0;
-    if (!queue || (classes & BTE_CLASS_STACK) == 0) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    std::lock_guard lock(_lock);
-    handle = _next++;
-    _registrations.emplace(handle, std::move(queue));
-    return ERROR_SUCCESS;
+    return _events.add(classes, std::move(queue), handle);
 }
 
 Result CLinuxBluetoothStack::stopNotifications(BtNotificationHandle handle) {
-    std::lock_guard lock(_lock);
-    return _registrations.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _events.remove(handle);
 }
 
 void CLinuxBluetoothStack::changed(const QVariantMap& properties) {
@@ -172,14 +141,7 @@ void CLinuxBluetoothStack::changed(const QVariantMap& properties) {
         _discoverable = properties.value(QStringLiteral("Discoverable")).toBool();
     }
     const uint32_t after = modeOf(_powered, _discoverable);
-    const uint32_t event = eventFor(before, after);
-    if (event == 0) {
-        return;
-    }
-    std::vector<uint8_t> record = eventRecord(event, after);
-    for (const auto& [handle, queue] : _registrations) {
-        queue->write(record.data(), record.size(), 0);
-    }
+    _events.deliver(CBtStackEvents::eventFor(before, after), after);
 }
 
 }  // namespace platform::lnx

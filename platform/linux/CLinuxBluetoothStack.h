@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/CBtStackEvents.h"
 #include "platform/IBluetoothStack.h"
 #include "platform/linux/CDBusThread.h"
 
@@ -47,10 +47,6 @@ class CLinuxBluetoothStack : public IBluetoothStack {
     // The adapter's object path (empty without one).
     QString adapterPath() const { return _adapter; }
 
-    // The event record of a stack event with the new radio mode.
-    static std::vector<uint8_t> eventRecord(uint32_t event, uint32_t mode);
-    // The stack event for a change of the mode (0 when there is none).
-    static uint32_t eventFor(uint32_t before, uint32_t after);
     // The mode of `adapter` and a switch of it, for this class and the wireless-device list.
     static Result readMode(CDBusThread& bus, const QString& adapter, uint32_t& mode);
     static Result writeMode(CDBusThread& bus, const QString& adapter, uint32_t mode);
@@ -62,11 +58,10 @@ class CLinuxBluetoothStack : public IBluetoothStack {
     CDBusThread& _bus;
     QString _adapter;
     std::string _reason;
-    mutable std::mutex _lock;  // what follows; held while events are written
+    mutable std::mutex _lock;  // the mode below; held while its events are written, so they keep order
     bool _powered = false;
     bool _discoverable = false;
-    std::map<BtNotificationHandle, std::shared_ptr<IMsgQueue>> _registrations;
-    BtNotificationHandle _next = 1;
+    CBtStackEvents _events;
     // Last: ends first, so that no change reaches a half-destroyed stack.
     CDBusThread::Subscription _subscription;
 };

@@ -81,25 +81,19 @@ Result CLinuxDeviceDrivers::open(const std::string& device, uint32_t /*access*/,
     if (strcasecmp(device.c_str(), kBacklightDevice) != 0 || _folder.empty()) {
         return ERROR_FILE_NOT_FOUND;
     }
-    std::lock_guard lock(_lock);
-    handle = _next++;
-    _open.emplace(handle, kBacklightDevice);
+    handle = _handles.open(kBacklightDevice);
     return ERROR_SUCCESS;
 }
 
 Result CLinuxDeviceDrivers::close(DeviceHandle handle) {
-    std::lock_guard lock(_lock);
-    return _open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _handles.close(handle);
 }
 
 Result CLinuxDeviceDrivers::ioControl(DeviceHandle handle, uint32_t code, const std::vector<uint8_t>& input,
                                       std::vector<uint8_t>& output, uint32_t& returned) {
     returned = 0;
-    {
-        std::lock_guard lock(_lock);
-        if (_open.find(handle) == _open.end()) {
-            return ERROR_INVALID_HANDLE;
-        }
+    if (!_handles.device(handle)) {
+        return ERROR_INVALID_HANDLE;
     }
     if ((code != kBacklightSet && code != kBacklightApply) || input.size() < 2) {
         return ERROR_INVALID_PARAMETER;

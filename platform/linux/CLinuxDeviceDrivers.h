@@ -1,11 +1,10 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 
+#include "platform/CDeviceHandleTable.h"
 #include "platform/IDeviceDrivers.h"
 #include "platform/linux/CDBusThread.h"
 
@@ -61,9 +60,7 @@ class CLinuxDeviceDrivers : public IDeviceDrivers {
     CDBusThread& _bus;
     std::filesystem::path _folder;
     std::string _reason;
-    std::mutex _lock;  // what follows
-    std::map<DeviceHandle, std::string> _open;
-    DeviceHandle _next = 1;
+    CDeviceHandleTable _handles;
 };
 
 }  // namespace platform::lnx

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/CCallbackThread.h"
 #include "platform/IRegistry.h"
 #include "platform/linux/CDBusThread.h"
-#include "platform/linux/CLinuxModemWorker.h"
 
 namespace platform::lnx {
 
@@ -194,8 +194,8 @@ class CLinuxModem {
     std::map<uint64_t, Observer> _observers;
     uint64_t _nextObserver = 1;
 
-    CLinuxModemWorker _worker;
-    CLinuxModemWorker::Owner _owner;
+    CCallbackThread _worker;
+    CCallbackThread::Owner _owner;
     std::mutex _followLock;  // the subscriptions below, changed on the worker only
     QString _followed;
     CDBusThread::Subscription _serviceWatch;

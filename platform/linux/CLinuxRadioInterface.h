@@ -1,12 +1,11 @@
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 
+#include "platform/CRadioConnections.h"
 #include "platform/IRadioInterface.h"
+#include "platform/RadioRecords.h"
 #include "platform/linux/CLinuxModem.h"
-#include "platform/linux/CLinuxModemWorker.h"
 
 namespace platform::lnx {
 
@@ -41,33 +40,22 @@ class CLinuxRadioInterface : public IRadioInterface {
     long devSpecific(RilHandle handle, const std::vector<uint8_t>& data) override;
     std::string unavailableReason() const { return _modem->unavailableReason(); }
 
-    // The records of the replies and notifications.
-    static std::vector<uint8_t> cellTowerRecord(const CLinuxModem::State& state);
-    static std::vector<uint8_t> signalRecord(const CLinuxModem::State& state);
-    static std::vector<uint8_t> locationRecord(const CLinuxModem::State& state);
-    static std::vector<uint8_t> equipmentRecord(const CLinuxModem::State& state);
+    // What the radio interface layer tells of the modem's state.
+    static RadioSnapshot snapshot(const CLinuxModem::State& state);
     // The notifications (code and record) the change from `before` to `after` gives.
     static std::vector<std::pair<uint32_t, std::vector<uint8_t>>> notificationsFor(
         const CLinuxModem::State& before, const CLinuxModem::State& after);
 
   private:
-    struct Connection {
-        RilResultCallback result;
-        RilNotifyCallback notify;
-        uint32_t classes;
-        CLinuxModemWorker::Owner owner;
-    };
+    // The answer to a request, from the modem's state when it is answered (not asked without a
+    // modem).
     using Answer =
-        std::function<void(const CLinuxModem::State& state, uint32_t& code, std::vector<uint8_t>& data)>;
+        std::function<void(const RadioSnapshot& state, uint32_t& code, std::vector<uint8_t>& data)>;
     long request(RilHandle handle, Answer answer);
     void changed(const CLinuxModem::State& before, const CLinuxModem::State& after);
 
     std::shared_ptr<CLinuxModem> _modem;
-    std::mutex _lock;
-    std::map<RilHandle, Connection> _connections;
-    RilHandle _nextHandle = 1;
-    int32_t _nextRequest = 1;
-    CLinuxModemWorker _calls;  // ends before the connections and the modem go
+    CRadioConnections _connections;  // ends before the modem goes
     // Last: ends first, so that no change of the modem reaches a half-destroyed interface.
     CLinuxModem::Subscription _subscription;
 };

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 
+#include "platform/CBtStackEvents.h"
 #include "platform/IBluetoothStack.h"
 #include "platform/sim/CSimPhone.h"
 
@@ -27,16 +26,11 @@ class CSimBluetoothStack : public IBluetoothStack {
     // ERROR_INVALID_HANDLE for a registration that does not exist.
     Result stopNotifications(BtNotificationHandle handle) override;
 
-    // The event record of a stack event with the new radio mode.
-    static std::vector<uint8_t> eventRecord(uint32_t event, uint32_t mode);
-
   private:
     void changed(const CSimPhone::State& before, const CSimPhone::State& after);
 
     std::shared_ptr<CSimPhone> _phone;
-    std::mutex _lock;  // the registrations; held while events are written
-    std::map<BtNotificationHandle, std::shared_ptr<IMsgQueue>> _registrations;
-    BtNotificationHandle _next = 1;
+    CBtStackEvents _events;
     // Last: ends first, so that no change of the phone reaches a half-destroyed stack.
     CSimPhone::Subscription _subscription;
 };

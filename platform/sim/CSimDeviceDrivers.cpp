@@ -35,31 +35,23 @@ Result CSimDeviceDrivers::open(const std::string& device, uint32_t access, Devic
     } else {
         return ERROR_FILE_NOT_FOUND;
     }
-    std::lock_guard lock(_lock);
-    handle = _next++;
-    _open.emplace(handle, name);
+    handle = _handles.open(name);
     return ERROR_SUCCESS;
 }
 
 Result CSimDeviceDrivers::close(DeviceHandle handle) {
-    std::lock_guard lock(_lock);
-    return _open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _handles.close(handle);
 }
 
 Result CSimDeviceDrivers::ioControl(DeviceHandle handle, uint32_t code, const std::vector<uint8_t>& input,
                                     std::vector<uint8_t>& output, uint32_t& returned) {
     returned = 0;
-    std::string device;
-    {
-        std::lock_guard lock(_lock);
-        auto it = _open.find(handle);
-        if (it == _open.end()) {
-            return ERROR_INVALID_HANDLE;
-        }
-        device = it->second;
+    std::optional<std::string> device = _handles.device(handle);
+    if (!device) {
+        return ERROR_INVALID_HANDLE;
     }
     try {
-        return device == kBacklightDevice ? backlight(code, input, output, returned) : beam(code, input);
+        return *device == kBacklightDevice ? backlight(code, input, output, returned) : beam(code, input);
     } catch (const PlatformError&) {
         return ERROR_GEN_FAILURE;
     }

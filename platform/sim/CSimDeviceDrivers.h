@@ -1,10 +1,9 @@
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/CDeviceHandleTable.h"
 #include "platform/IDeviceDrivers.h"
 #include "platform/sim/CSimPhone.h"
 
@@ -45,9 +44,7 @@ class CSimDeviceDrivers : public IDeviceDrivers {
     Result beam(uint32_t code, const std::vector<uint8_t>& input);
 
     std::shared_ptr<CSimPhone> _phone;
-    std::mutex _lock;
-    std::map<DeviceHandle, std::string> _open;  // handle -> device
-    DeviceHandle _next = 1;
+    CDeviceHandleTable _handles;
 };
 
 }  // namespace platform::sim

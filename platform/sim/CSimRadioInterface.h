@@ -1,11 +1,10 @@
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 
-#include "platform/CCallbackThread.h"
+#include "platform/CRadioConnections.h"
 #include "platform/IRadioInterface.h"
+#include "platform/RadioRecords.h"
 #include "platform/sim/CSimPhone.h"
 
 namespace platform::sim {
@@ -45,33 +44,17 @@ class CSimRadioInterface : public IRadioInterface {
     static constexpr uint32_t kBandCommand = 0x34;
     static constexpr size_t kBandCommandSize = 16;
 
-    // The records of the replies and notifications.
-    static std::vector<uint8_t> cellTowerRecord(const CSimPhone::State& state);
-    static std::vector<uint8_t> signalRecord(const CSimPhone::State& state);
-    static std::vector<uint8_t> locationRecord(const CSimPhone::State& state);
-    static std::vector<uint8_t> equipmentRecord(const CSimPhone::State& state);
-
   private:
-    struct Connection {
-        RilResultCallback result;
-        RilNotifyCallback notify;
-        uint32_t classes;
-        CCallbackThread::Owner owner;
-    };
     // The answer to a request, from the phone's state when it is answered.
     using Answer =
         std::function<void(const CSimPhone::State& state, uint32_t& code, std::vector<uint8_t>& data)>;
     long request(RilHandle handle, Answer answer);
     // Observer of the phone: notifications for the change from `before` to `after`.
     void changed(const CSimPhone::State& before, const CSimPhone::State& after);
-    void broadcast(uint32_t code, const std::vector<uint8_t>& data);
+    static RadioSnapshot snapshot(const CSimPhone::State& s);
 
     std::shared_ptr<CSimPhone> _phone;
-    std::mutex _lock;
-    std::map<RilHandle, Connection> _connections;
-    RilHandle _nextHandle = 1;
-    int32_t _nextRequest = 1;
-    CCallbackThread _calls;  // joined before the connections and the phone go
+    CRadioConnections _connections;  // joined before the phone goes
     // Last: ends first, so that no change of the phone reaches a half-destroyed service.
     CSimPhone::Subscription _subscription;
 };
