@@ -1,0 +1,34 @@
+#include "platform/CSmsHandles.h"
+
+namespace platform {
+
+Result CSmsHandles::open(const std::string& protocol, uint32_t mode, SmsHandle& handle) {
+    handle = 0;
+    if (protocol != SMS_MSGTYPE_TEXT) {
+        return SMS_E_INVALIDPROTOCOL;
+    }
+    if (mode != SMS_MODE_SEND) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::lock_guard lock(_lock);
+    handle = _next++;
+    _open.insert(handle);
+    return ERROR_SUCCESS;
+}
+
+Result CSmsHandles::close(SmsHandle handle) {
+    std::lock_guard lock(_lock);
+    return _open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+bool CSmsHandles::isOpen(SmsHandle handle) {
+    std::lock_guard lock(_lock);
+    return _open.count(handle) != 0;
+}
+
+uint32_t CSmsHandles::nextMessageId() {
+    std::lock_guard lock(_lock);
+    return _nextMessage++;
+}
+
+}  // namespace platform
