@@ -1,10 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <map>
 #include <memory>
-#include <mutex>
 
+#include "platform/CLineTable.h"
 #include "platform/ITelephony.h"
 #include "platform/linux/CLinuxModem.h"
 #include "platform/linux/CLinuxModemWorker.h"
@@ -46,20 +45,12 @@ class CLinuxTelephony : public ITelephony {
     std::string unavailableReason() const { return _modem->unavailableReason(); }
 
   private:
-    struct Line {
-        LineCallback callback;
-        uintptr_t instance;
-        CLinuxModemWorker::Owner owner;
-    };
     long request(LineHandle line, std::function<uint32_t()> work);
     uint32_t switchRadio(bool on);
     uint32_t registerNow();
 
     std::shared_ptr<CLinuxModem> _modem;
-    std::mutex _lock;
-    std::map<LineHandle, Line> _lines;
-    LineHandle _nextLine = 1;
-    int32_t _nextRequest = 1;
+    CLineTable _lines;
     // Full power was asked for while the SIM waited for its PIN (or the modem started locked).
     std::atomic<bool> _onAfterUnlock{false};
     CLinuxModemWorker _calls;

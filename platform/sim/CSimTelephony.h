@@ -1,10 +1,9 @@
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 
 #include "platform/CCallbackThread.h"
+#include "platform/CLineTable.h"
 #include "platform/ITelephony.h"
 #include "platform/sim/CSimPhone.h"
 
@@ -50,20 +49,12 @@ class CSimTelephony : public ITelephony {
     static bool decodeForwardList(const std::vector<uint8_t>& record, std::string& number, uint32_t& mode);
 
   private:
-    struct Line {
-        LineCallback callback;
-        uintptr_t instance;
-        CCallbackThread::Owner owner;
-    };
     // Starts a request on `line`: after `delayMs` the phone runs `work`, whose result the line's
     // callback then receives. Returns the request id, or a negative error.
     long request(LineHandle line, uint32_t delayMs, std::function<uint32_t()> work);
 
     std::shared_ptr<CSimPhone> _phone;
-    std::mutex _lock;
-    std::map<LineHandle, Line> _lines;
-    LineHandle _nextLine = 1;
-    int32_t _nextRequest = 1;
+    CLineTable _lines;
     // Last: joined before the lines and the phone that its calls use go.
     CCallbackThread _calls;
     CCallbackThread::Owner _service;  // the phone's own work, never removed
