@@ -1,5 +1,7 @@
 #include "platform/CSmsHandles.h"
 
+#include "platform/SmsText.h"
+
 namespace platform {
 
 Result CSmsHandles::open(const std::string& protocol, uint32_t mode, SmsHandle& handle) {
@@ -24,6 +26,14 @@ Result CSmsHandles::close(SmsHandle handle) {
 bool CSmsHandles::isOpen(SmsHandle handle) {
     std::lock_guard lock(_lock);
     return _open.count(handle) != 0;
+}
+
+Result CSmsHandles::checkSend(SmsHandle handle, const SmsAddress& destination,
+                              const std::vector<uint8_t>& data, const std::vector<uint8_t>& providerData) {
+    if (!isOpen(handle)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return validTextSms(destination, data, providerData) ? ERROR_SUCCESS : SMS_E_INVALIDDATA;
 }
 
 uint32_t CSmsHandles::nextMessageId() {

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/ISms.h"
 
@@ -19,6 +20,10 @@ class CSmsHandles {
     // ERROR_INVALID_HANDLE for a handle that is not open.
     Result close(SmsHandle handle);
     bool isOpen(SmsHandle handle);
+    // The checks before a text SMS is sent: ERROR_INVALID_HANDLE for a handle that is not open,
+    // SMS_E_INVALIDDATA when validTextSms refuses the message, else ERROR_SUCCESS.
+    Result checkSend(SmsHandle handle, const SmsAddress& destination, const std::vector<uint8_t>& data,
+                     const std::vector<uint8_t>& providerData);
     // The id of the next message sent, from 1 on.
     uint32_t nextMessageId();
 

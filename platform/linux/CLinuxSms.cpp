@@ -16,11 +16,8 @@ Result CLinuxSms::send(SmsHandle handle, const SmsAddress& destination, const st
                        const std::vector<uint8_t>& providerData, uint32_t /*encoding*/, uint32_t /*options*/,
                        uint32_t& messageId) {
     messageId = 0;
-    if (!_handles.isOpen(handle)) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if (!validTextSms(destination, data, providerData)) {
-        return SMS_E_INVALIDDATA;
+    if (Result r = _handles.checkSend(handle, destination, data, providerData); r != ERROR_SUCCESS) {
+        return r;
     }
     const CLinuxModem::State s = _modem->state();
     if (!s.registered() || !s.hasMessaging) {

@@ -29,10 +29,9 @@ class CLinuxTelephony : public ITelephony {
     explicit CLinuxTelephony(std::shared_ptr<CLinuxModem> modem);
     ~CLinuxTelephony() override;
 
-    // LINEERR_BADDEVICEID for a device other than 0, LINEERR_INVALPARAM without a callback.
+    // Lines are opened and closed as CLineTable::open and close say.
     Result openLine(uint32_t device, uint32_t apiVersion, uintptr_t instance, uint32_t privilege,
                     LineCallback callback, LineHandle& line) override;
-    // LINEERR_INVALLINEHANDLE for a line that is not open.
     Result closeLine(LineHandle line) override;
     // LINEERR_INVALLINEHANDLE (negative) for a line that is not open, LINEERR_INVALPARAM for a
     // state other than full or minimum. The reply's result is 0, or LINEERR_OPERATIONFAILED when

@@ -27,11 +27,8 @@ Result CSimSms::send(SmsHandle handle, const SmsAddress& destination, const std:
                      const std::vector<uint8_t>& providerData, uint32_t /*encoding*/, uint32_t /*options*/,
                      uint32_t& messageId) {
     messageId = 0;
-    if (!_handles.isOpen(handle)) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if (!validTextSms(destination, data, providerData)) {
-        return SMS_E_INVALIDDATA;
+    if (Result r = _handles.checkSend(handle, destination, data, providerData); r != ERROR_SUCCESS) {
+        return r;
     }
     CSimPhone::State s;
     try {
