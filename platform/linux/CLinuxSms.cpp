@@ -2,94 +2,22 @@
 
 namespace platform::lnx {
 
-namespace {
-
-void putUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-}  // namespace
-
-bool CLinuxSms::validPhoneNumber(const std::string& number) {
-    if (number.empty() || number.size() > 40) {
-        return false;
-    }
-    for (size_t i = 0; i < number.size(); ++i) {
-        char c = number[i];
-        bool digit = c >= '0' && c <= '9';
-        if (!digit && !(i == 0 && c == '+') && c != '*' && c != '#') {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string CLinuxSms::fromUtf16(const std::vector<uint8_t>& data) {
-    std::string out;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-        uint32_t unit = data[i] | (data[i + 1] << 8);
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < data.size()) {
-            uint32_t low = data[i + 2] | (data[i + 3] << 8);
-            if (low >= 0xDC00 && low < 0xE000) {
-                putUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        putUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
-    }
-    return out;
-}
-
 CLinuxSms::CLinuxSms(std::shared_ptr<CLinuxModem> modem) : _modem(std::move(modem)) {}
 
 Result CLinuxSms::open(const std::string& protocol, uint32_t mode, SmsHandle& handle) {
-    handle = 0;
-    if (protocol != SMS_MSGTYPE_TEXT) {
-        return SMS_E_INVALIDPROTOCOL;
-    }
-    if (mode != SMS_MODE_SEND) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    std::lock_guard lock(_lock);
-    handle = _next++;
-    _open.insert(handle);
-    return ERROR_SUCCESS;
+    return _handles.open(protocol, mode, handle);
 }
 
 Result CLinuxSms::close(SmsHandle handle) {
-    std::lock_guard lock(_lock);
-    return _open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _handles.close(handle);
 }
 
 Result CLinuxSms::send(SmsHandle handle, const SmsAddress& destination, const std::vector<uint8_t>& data,
                        const std::vector<uint8_t>& providerData, uint32_t /*encoding*/, uint32_t /*options*/,
                        uint32_t& messageId) {
     messageId = 0;
-    {
-        std::lock_guard lock(_lock);
-        if (!_open.count(handle)) {
-            return ERROR_INVALID_HANDLE;
-        }
-    }
-    if (destination.address.size() > SMS_MAX_ADDRESS_LENGTH || !validPhoneNumber(destination.address) ||
-        data.size() % 2 != 0 || providerData.size() != SMS_TEXT_PROVIDER_DATA_SIZE ||
-        providerData[SMS_PROVIDER_MESSAGE_CLASS_OFFSET] > 3) {
-        return SMS_E_INVALIDDATA;
+    if (Result r = _handles.checkSend(handle, destination, data, providerData); r != ERROR_SUCCESS) {
+        return r;
     }
     const CLinuxModem::State s = _modem->state();
     if (!s.registered() || !s.hasMessaging) {
@@ -101,8 +29,7 @@ Result CLinuxSms::send(SmsHandle handle, const SmsAddress& destination, const st
         // Refused before there was a message: the modem could not keep it.
         return created.empty() ? ERROR_WRITE_FAULT : SMS_E_NOSERVICE;
     }
-    std::lock_guard lock(_lock);
-    messageId = _nextMessage++;
+    messageId = _handles.nextMessageId();
     return ERROR_SUCCESS;
 }
 

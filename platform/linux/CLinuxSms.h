@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
 
+#include "platform/CSmsHandles.h"
 #include "platform/ISms.h"
+#include "platform/SmsText.h"
 #include "platform/linux/CLinuxModem.h"
 
 namespace platform::lnx {
@@ -34,16 +34,13 @@ class CLinuxSms : public ISms {
     std::string unavailableReason() const { return _modem->unavailableReason(); }
 
     // A phone number: digits, '*' and '#', a leading '+', 1 to 40 characters.
-    static bool validPhoneNumber(const std::string& number);
+    static bool validPhoneNumber(const std::string& number) { return platform::validPhoneNumber(number); }
     // UTF-16LE bytes as UTF-8 text (unpaired surrogates become U+FFFD).
-    static std::string fromUtf16(const std::vector<uint8_t>& data);
+    static std::string fromUtf16(const std::vector<uint8_t>& data) { return utf16ToUtf8(data); }
 
   private:
     std::shared_ptr<CLinuxModem> _modem;
-    std::mutex _lock;
-    std::set<SmsHandle> _open;
-    SmsHandle _next = 1;
-    uint32_t _nextMessage = 1;
+    CSmsHandles _handles;
 };
 
 }  // namespace platform::lnx

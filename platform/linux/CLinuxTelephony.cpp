@@ -1,7 +1,5 @@
 #include "platform/linux/CLinuxTelephony.h"
 
-#include <climits>
-
 namespace platform::lnx {
 
 namespace {
@@ -21,29 +19,14 @@ CLinuxTelephony::~CLinuxTelephony() {
 
 Result CLinuxTelephony::openLine(uint32_t device, uint32_t /*apiVersion*/, uintptr_t instance,
                                  uint32_t /*privilege*/, LineCallback callback, LineHandle& line) {
-    line = 0;
-    if (device != 0) {
-        return LINEERR_BADDEVICEID;
-    }
-    if (!callback) {
-        return LINEERR_INVALPARAM;
-    }
-    std::lock_guard lock(_lock);
-    line = _nextLine++;
-    _lines.emplace(line, Line{std::move(callback), instance, _calls.addOwner()});
-    return ERROR_SUCCESS;
+    return _lines.open(
+        device, instance, std::move(callback), [this] { return _calls.addOwner(); }, line);
 }
 
 Result CLinuxTelephony::closeLine(LineHandle line) {
-    CLinuxModemWorker::Owner owner;
-    {
-        std::lock_guard lock(_lock);
-        auto it = _lines.find(line);
-        if (it == _lines.end()) {
-            return LINEERR_INVALLINEHANDLE;
-        }
-        owner = it->second.owner;
-        _lines.erase(it);
+    CLineTable::Owner owner = 0;
+    if (Result r = _lines.close(line, owner); r != ERROR_SUCCESS) {
+        return r;
     }
     // Outside the lock: a reply running now may still call into this service.
     _calls.removeOwner(owner);
@@ -51,25 +34,16 @@ Result CLinuxTelephony::closeLine(LineHandle line) {
 }
 
 long CLinuxTelephony::request(LineHandle line, std::function<uint32_t()> work) {
-    long id;
-    Line target;
-    {
-        std::lock_guard lock(_lock);
-        auto it = _lines.find(line);
-        if (it == _lines.end()) {
-            return LINEERR_INVALLINEHANDLE;
-        }
-        target = it->second;
-        id = _nextRequest;
-        _nextRequest = _nextRequest == INT32_MAX ? 1 : _nextRequest + 1;
+    CLineTable::Line target;
+    const long id = _lines.startRequest(line, target);
+    if (id < 0) {
+        return id;
     }
     // Two steps: the modem's work belongs to the service (it is done even if the line closes);
     // the reply belongs to the line and is posted only once the work is done.
     _calls.post(_service, [this, id, target, work = std::move(work)] {
         uint32_t result = work();
-        _calls.post(target.owner, [target, id, result] {
-            target.callback(0, LINE_REPLY, target.instance, static_cast<uintptr_t>(id), result, 0);
-        });
+        _calls.post(target.owner, [target, id, result] { CLineTable::reply(target, id, result); });
     });
     return id;
 }
@@ -123,8 +97,7 @@ uint32_t CLinuxTelephony::registerNow() {
 
 long CLinuxTelephony::setEquipmentState(LineHandle line, uint32_t state) {
     if (state != LINEEQUIPSTATE_FULL && state != LINEEQUIPSTATE_MINIMUM) {
-        std::lock_guard lock(_lock);
-        return _lines.count(line) ? LINEERR_INVALPARAM : LINEERR_INVALLINEHANDLE;
+        return _lines.refuse(line, LINEERR_INVALPARAM);
     }
     const bool on = state == LINEEQUIPSTATE_FULL;
     return request(line, [this, on] { return switchRadio(on); });

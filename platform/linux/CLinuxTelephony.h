@@ -1,10 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <map>
 #include <memory>
-#include <mutex>
 
+#include "platform/CLineTable.h"
 #include "platform/ITelephony.h"
 #include "platform/linux/CLinuxModem.h"
 #include "platform/linux/CLinuxModemWorker.h"
@@ -30,10 +29,9 @@ class CLinuxTelephony : public ITelephony {
     explicit CLinuxTelephony(std::shared_ptr<CLinuxModem> modem);
     ~CLinuxTelephony() override;
 
-    // LINEERR_BADDEVICEID for a device other than 0, LINEERR_INVALPARAM without a callback.
+    // Lines are opened and closed as CLineTable::open and close say.
     Result openLine(uint32_t device, uint32_t apiVersion, uintptr_t instance, uint32_t privilege,
                     LineCallback callback, LineHandle& line) override;
-    // LINEERR_INVALLINEHANDLE for a line that is not open.
     Result closeLine(LineHandle line) override;
     // LINEERR_INVALLINEHANDLE (negative) for a line that is not open, LINEERR_INVALPARAM for a
     // state other than full or minimum. The reply's result is 0, or LINEERR_OPERATIONFAILED when
@@ -46,20 +44,12 @@ class CLinuxTelephony : public ITelephony {
     std::string unavailableReason() const { return _modem->unavailableReason(); }
 
   private:
-    struct Line {
-        LineCallback callback;
-        uintptr_t instance;
-        CLinuxModemWorker::Owner owner;
-    };
     long request(LineHandle line, std::function<uint32_t()> work);
     uint32_t switchRadio(bool on);
     uint32_t registerNow();
 
     std::shared_ptr<CLinuxModem> _modem;
-    std::mutex _lock;
-    std::map<LineHandle, Line> _lines;
-    LineHandle _nextLine = 1;
-    int32_t _nextRequest = 1;
+    CLineTable _lines;
     // Full power was asked for while the SIM waited for its PIN (or the modem started locked).
     std::atomic<bool> _onAfterUnlock{false};
     CLinuxModemWorker _calls;

@@ -25,6 +25,7 @@
 #include "platform/ISim.h"
 #include "platform/ISoundSettings.h"
 #include "platform/PlatformError.h"
+#include "platform/SmsText.h"
 
 namespace platform::sim {
 
@@ -891,17 +892,7 @@ Result CSimPhone::setVendorBand(uint32_t band) {
 }
 
 bool CSimPhone::validPhoneNumber(const std::string& number) {
-    if (number.empty() || number.size() > 40) {
-        return false;
-    }
-    for (size_t i = 0; i < number.size(); ++i) {
-        char c = number[i];
-        bool digit = c >= '0' && c <= '9';
-        if (!digit && !(i == 0 && c == '+') && c != '*' && c != '#') {
-            return false;
-        }
-    }
-    return true;
+    return platform::validPhoneNumber(number);
 }
 
 Result CSimPhone::setForwarding(const std::string& number) {

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
 
+#include "platform/CSmsHandles.h"
 #include "platform/IClock.h"
 #include "platform/ISms.h"
+#include "platform/SmsText.h"
 #include "platform/sim/CSimPhone.h"
 
 namespace platform::sim {
@@ -33,17 +33,14 @@ class CSimSms : public ISms {
                 uint32_t& messageId) override;
 
     // UTF-16LE bytes as UTF-8 text (unpaired surrogates become U+FFFD).
-    static std::string fromUtf16(const std::vector<uint8_t>& data);
+    static std::string fromUtf16(const std::vector<uint8_t>& data) { return utf16ToUtf8(data); }
     // The phone's time as the outbox writes it.
     static std::string timeText(const SYSTEMTIME& t);
 
   private:
     std::shared_ptr<CSimPhone> _phone;
     IClock& _clock;
-    std::mutex _lock;
-    std::set<SmsHandle> _open;
-    SmsHandle _next = 1;
-    uint32_t _nextMessage = 1;
+    CSmsHandles _handles;
 };
 
 }  // namespace platform::sim

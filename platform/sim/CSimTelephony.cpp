@@ -1,7 +1,5 @@
 #include "platform/sim/CSimTelephony.h"
 
-#include <climits>
-
 #include "platform/PlatformError.h"
 #include "platform/sim/CSimSms.h"
 
@@ -16,29 +14,14 @@ CSimTelephony::CSimTelephony(std::shared_ptr<CSimPhone> phone, IClock& clock)
 
 Result CSimTelephony::openLine(uint32_t device, uint32_t /*apiVersion*/, uintptr_t instance,
                                uint32_t /*privilege*/, LineCallback callback, LineHandle& line) {
-    line = 0;
-    if (device != 0) {
-        return LINEERR_BADDEVICEID;
-    }
-    if (!callback) {
-        return LINEERR_INVALPARAM;
-    }
-    std::lock_guard lock(_lock);
-    line = _nextLine++;
-    _lines.emplace(line, Line{std::move(callback), instance, _calls.addOwner()});
-    return ERROR_SUCCESS;
+    return _lines.open(
+        device, instance, std::move(callback), [this] { return _calls.addOwner(); }, line);
 }
 
 Result CSimTelephony::closeLine(LineHandle line) {
-    CCallbackThread::Owner owner;
-    {
-        std::lock_guard lock(_lock);
-        auto it = _lines.find(line);
-        if (it == _lines.end()) {
-            return LINEERR_INVALLINEHANDLE;
-        }
-        owner = it->second.owner;
-        _lines.erase(it);
+    CLineTable::Owner owner = 0;
+    if (Result r = _lines.close(line, owner); r != ERROR_SUCCESS) {
+        return r;
     }
     // Outside the lock: a reply running now may still call into this service.
     _calls.removeOwner(owner);
@@ -46,33 +29,23 @@ Result CSimTelephony::closeLine(LineHandle line) {
 }
 
 long CSimTelephony::request(LineHandle line, uint32_t delayMs, std::function<uint32_t()> work) {
-    long id;
-    Line target;
-    {
-        std::lock_guard lock(_lock);
-        auto it = _lines.find(line);
-        if (it == _lines.end()) {
-            return LINEERR_INVALLINEHANDLE;
-        }
-        target = it->second;
-        id = _nextRequest;
-        _nextRequest = _nextRequest == INT32_MAX ? 1 : _nextRequest + 1;
+    CLineTable::Line target;
+    const long id = _lines.startRequest(line, target);
+    if (id < 0) {
+        return id;
     }
     // Two steps: the phone's work belongs to the service (it is done even if the line closes);
     // the reply belongs to the line and is posted only once the work is done.
     _calls.post(_service, delayMs, [this, id, target, work = std::move(work)] {
         uint32_t result = work();
-        _calls.post(target.owner, 0, [target, id, result] {
-            target.callback(0, LINE_REPLY, target.instance, static_cast<uintptr_t>(id), result, 0);
-        });
+        _calls.post(target.owner, 0, [target, id, result] { CLineTable::reply(target, id, result); });
     });
     return id;
 }
 
 long CSimTelephony::setEquipmentState(LineHandle line, uint32_t state) {
     if (state != LINEEQUIPSTATE_FULL && state != LINEEQUIPSTATE_MINIMUM) {
-        std::lock_guard lock(_lock);
-        return _lines.count(line) ? LINEERR_INVALPARAM : LINEERR_INVALLINEHANDLE;
+        return _lines.refuse(line, LINEERR_INVALPARAM);
     }
     bool on = state == LINEEQUIPSTATE_FULL;
     return request(line, kEquipmentDelayMs,
@@ -129,8 +102,7 @@ long CSimTelephony::forward(LineHandle line, bool /*allAddresses*/, uint32_t /*a
     std::string number;
     uint32_t mode = LINEFORWARDMODE_UNCOND;
     if (forwardList && !decodeForwardList(*forwardList, number, mode)) {
-        std::lock_guard lock(_lock);
-        return _lines.count(line) ? LINEERR_INVALPOINTER : LINEERR_INVALLINEHANDLE;
+        return _lines.refuse(line, LINEERR_INVALPOINTER);
     }
     const bool cancel = forwardList == nullptr;
     return request(line, kForwardDelayMs, [phone = _phone, number, mode, cancel]() -> uint32_t {

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <map>
 #include <memory>
-#include <mutex>
 
 #include "platform/CCallbackThread.h"
+#include "platform/CLineTable.h"
 #include "platform/ITelephony.h"
 #include "platform/sim/CSimPhone.h"
 
@@ -24,10 +23,9 @@ class CSimTelephony : public ITelephony {
 
     CSimTelephony(std::shared_ptr<CSimPhone> phone, IClock& clock);
 
-    // LINEERR_BADDEVICEID for a device other than 0, LINEERR_INVALPARAM without a callback.
+    // Lines are opened and closed as CLineTable::open and close say.
     Result openLine(uint32_t device, uint32_t apiVersion, uintptr_t instance, uint32_t privilege,
                     LineCallback callback, LineHandle& line) override;
-    // LINEERR_INVALLINEHANDLE for a line that is not open.
     Result closeLine(LineHandle line) override;
     // LINEERR_INVALLINEHANDLE (negative) for a line that is not open, LINEERR_INVALPARAM for a
     // state other than full or minimum. The reply's result is 0, or LINEERR_OPERATIONFAILED when
@@ -50,20 +48,12 @@ class CSimTelephony : public ITelephony {
     static bool decodeForwardList(const std::vector<uint8_t>& record, std::string& number, uint32_t& mode);
 
   private:
-    struct Line {
-        LineCallback callback;
-        uintptr_t instance;
-        CCallbackThread::Owner owner;
-    };
     // Starts a request on `line`: after `delayMs` the phone runs `work`, whose result the line's
     // callback then receives. Returns the request id, or a negative error.
     long request(LineHandle line, uint32_t delayMs, std::function<uint32_t()> work);
 
     std::shared_ptr<CSimPhone> _phone;
-    std::mutex _lock;
-    std::map<LineHandle, Line> _lines;
-    LineHandle _nextLine = 1;
-    int32_t _nextRequest = 1;
+    CLineTable _lines;
     // Last: joined before the lines and the phone that its calls use go.
     CCallbackThread _calls;
     CCallbackThread::Owner _service;  // the phone's own work, never removed

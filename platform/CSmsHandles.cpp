@@ -1,0 +1,44 @@
+#include "platform/CSmsHandles.h"
+
+#include "platform/SmsText.h"
+
+namespace platform {
+
+Result CSmsHandles::open(const std::string& protocol, uint32_t mode, SmsHandle& handle) {
+    handle = 0;
+    if (protocol != SMS_MSGTYPE_TEXT) {
+        return SMS_E_INVALIDPROTOCOL;
+    }
+    if (mode != SMS_MODE_SEND) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::lock_guard lock(_lock);
+    handle = _next++;
+    _open.insert(handle);
+    return ERROR_SUCCESS;
+}
+
+Result CSmsHandles::close(SmsHandle handle) {
+    std::lock_guard lock(_lock);
+    return _open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+bool CSmsHandles::isOpen(SmsHandle handle) {
+    std::lock_guard lock(_lock);
+    return _open.count(handle) != 0;
+}
+
+Result CSmsHandles::checkSend(SmsHandle handle, const SmsAddress& destination,
+                              const std::vector<uint8_t>& data, const std::vector<uint8_t>& providerData) {
+    if (!isOpen(handle)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return validTextSms(destination, data, providerData) ? ERROR_SUCCESS : SMS_E_INVALIDDATA;
+}
+
+uint32_t CSmsHandles::nextMessageId() {
+    std::lock_guard lock(_lock);
+    return _nextMessage++;
+}
+
+}  // namespace platform
