@@ -3,10 +3,10 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/CCallbackThread.h"
 #include "platform/CLineTable.h"
 #include "platform/ITelephony.h"
 #include "platform/linux/CLinuxModem.h"
-#include "platform/linux/CLinuxModemWorker.h"
 
 namespace platform::lnx {
 
@@ -52,8 +52,8 @@ class CLinuxTelephony : public ITelephony {
     CLineTable _lines;
     // Full power was asked for while the SIM waited for its PIN (or the modem started locked).
     std::atomic<bool> _onAfterUnlock{false};
-    CLinuxModemWorker _calls;
-    CLinuxModemWorker::Owner _service;  // the modem's own work, never removed
+    CCallbackThread _calls;
+    CCallbackThread::Owner _service;  // the modem's own work, never removed
 };
 
 }  // namespace platform::lnx
