@@ -8,7 +8,7 @@ shift || true
 
 packages=(cmake ninja-build g++ pkg-config python3 qt6-base-dev libpugixml-dev libsqlite3-dev libcurl4-openssl-dev
           libfmt-dev libsodium-dev libgtest-dev libgmock-dev libbenchmark-dev
-          dbus-daemon dbus-bin python3-dbusmock libpulse-dev)
+          dbus-daemon dbus-bin python3-dbusmock libpulse-dev pulseaudio)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
