@@ -20,7 +20,7 @@ ALLOWED_QT = ("QDBus", "QtDBus")
 # The Linux backend runs its own bus thread and reads the bus's values: Qt's core classes too.
 ALLOWED_QT_LINUX = ALLOWED_QT + ("QObject", "QThread", "QCoreApplication", "QMetaObject", "QVariant",
                                  "QString", "QByteArray", "QList", "QMap", "QTimer", "QPointer",
-                                 "QDateTime", "QSocketNotifier", "QtCore")
+                                 "QDateTime", "QSocketNotifier", "QEventLoop", "QtCore")
 
 
 def layer_of(path):

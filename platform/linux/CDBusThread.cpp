@@ -4,11 +4,15 @@
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 
+#include "platform/linux/CDBusJobRunner.h"
 #include "platform/linux/CDBusSignalRelay.h"
 
 namespace platform::lnx {
@@ -66,18 +70,31 @@ void CDBusThread::Subscription::reset() {
 }
 
 CDBusThread::CDBusThread() : _id(g_nextId++) {
-    _qthread = std::make_unique<QThread>();
+    // The runner is made, used and destroyed on the bus thread itself; the caller learns of it
+    // through a lock of our own, so no hand-over depends on Qt's (which the thread checker
+    // cannot follow).
+    std::mutex readyLock;
+    std::condition_variable readyChanged;
+    bool ready = false;
+    _qthread.reset(QThread::create([this, &readyLock, &readyChanged, &ready] {
+        CDBusJobRunner runner;
+        QEventLoop loop;
+        {
+            std::lock_guard lock(readyLock);
+            _runner = &runner;
+            ready = true;
+            readyChanged.notify_all();
+        }
+        loop.exec();
+    }));
     _qthread->setObjectName(QStringLiteral("zentrova-dbus"));
     _qthread->start();
-    _context = std::make_unique<QObject>();
-    _context->moveToThread(_qthread.get());
+    std::unique_lock lock(readyLock);
+    readyChanged.wait(lock, [&] { return ready; });
 }
 
 CDBusThread::~CDBusThread() {
-    runOnThread([this] {
-        // The context belongs to the bus thread: it goes there.
-        _context.reset();
-    });
+    // Ends the thread's event loop; the runner goes with the thread.
     _qthread->quit();
     _qthread->wait();
     std::lock_guard lock(_connectionsLock);
@@ -194,7 +211,7 @@ void CDBusThread::runOnThread(const std::function<void()>& work) {
         work();
         return;
     }
-    QMetaObject::invokeMethod(_context.get(), work, Qt::BlockingQueuedConnection);
+    _runner->runAndWait(work);
 }
 
 }  // namespace platform::lnx

@@ -15,6 +15,7 @@ class QThread;
 
 namespace platform::lnx {
 
+class CDBusJobRunner;
 class CDBusSignalRelay;
 
 // The Linux backend's one thread for the message bus. Calls to a service may be made from any
@@ -93,7 +94,7 @@ class CDBusThread {
     QString connectionName(Bus bus) const;
 
     std::unique_ptr<QThread> _qthread;
-    std::unique_ptr<QObject> _context;  // lives on the bus thread, where signals are delivered
+    CDBusJobRunner* _runner = nullptr;  // lives on the bus thread's stack while it runs
     std::mutex _connectionsLock;
     bool _opened[2] = {false, false};
     int _id;
