@@ -41,6 +41,7 @@
 #include "schedule/CScheduleEngine.h"
 #include "store/CDB.h"
 #include "store/CTablePlaces.h"
+#include "ui/CSkinPreloader.h"
 #include "ui/CWindowMain.h"
 
 namespace {
@@ -98,6 +99,7 @@ CAppConnMgr::~CAppConnMgr() {
         _gps->CloseGPSAsync();
     }
     _upload.reset();
+    _skinPreloader.reset();
     // The main window first, then the engine, the Wi-Fi manager, then the members in reverse
     // order of construction.
     IMainPanel::Uninstall(_mainWindow.get());
@@ -124,6 +126,8 @@ CAppConnMgr::~CAppConnMgr() {
 int CAppConnMgr::InitInstance() {
     // 1. Wait cursor while the application starts.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The skin and the panel's images are read on a thread of their own meanwhile.
+    _skinPreloader = std::make_unique<CSkinPreloader>(CWindowMain::StartupImages());
     // 2. The database, with its default rows when it is new.
     _db->OpenDB(1);
     _db->LoadData();
@@ -145,6 +149,7 @@ int CAppConnMgr::InitInstance() {
     _beam->Initialize();
     _gps->Initialize();
     // 5. The main window.
+    _skinPreloader->OfferSkin();
     _mainWindow = std::make_unique<CWindowMain>(0, 1);
     int result = _mainWindow->InitGUIBase(GetHInstance(), GetCommandLine(), 1);
     if (!result && _mainWindow->IsSkinMissing()) {

@@ -8,6 +8,7 @@
 #include "managers/ICurrentFrame.h"
 
 class CWindowMain;
+class CSkinPreloader;
 class CWifiOssVcsMgr;
 class CNotificationBroker;
 class CDB;
@@ -60,6 +61,8 @@ class CAppConnMgr : public CApp, public ICurrentFrame {
 
     std::atomic<long> _startupMs{-1};
 
+    // The skin and the panel's images, read while the database and the managers start.
+    std::unique_ptr<CSkinPreloader> _skinPreloader;
     // In construction order; the Wi-Fi manager is made after all members.
     std::unique_ptr<CWindowMain> _mainWindow;
     std::unique_ptr<CDB> _db;

@@ -408,6 +408,10 @@ QImage CButtonOwnDrawImage::GetBitmap(const std::string& name) {
     }
     std::string directory;
     CSkinMgr::GetInstance()->GetImageDirectory(directory);
+    return LoadBitmap(directory, name);
+}
+
+QImage CButtonOwnDrawImage::LoadBitmap(const std::string& directory, const std::string& name) {
     QImage image(QString::fromStdString(directory + name));
     if (image.isNull()) {
         image = QImage(QString::fromStdString(directory + "question.png"));
@@ -416,8 +420,17 @@ QImage CButtonOwnDrawImage::GetBitmap(const std::string& name) {
         return {};
     }
     std::lock_guard lock(g_cacheLock);
-    ++g_loaded;
-    return g_images.emplace(name, image).first->second;
+    // Another thread may have read the same file meanwhile: the first copy stays.
+    auto [it, added] = g_images.emplace(name, image);
+    if (added) {
+        ++g_loaded;
+    }
+    return it->second;
+}
+
+bool CButtonOwnDrawImage::IsBitmapCached(const std::string& name) {
+    std::lock_guard lock(g_cacheLock);
+    return g_images.count(name) != 0;
 }
 
 QImage CButtonOwnDrawImage::GetBitmap(const std::string& name, int cx, int cy) {

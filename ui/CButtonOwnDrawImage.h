@@ -137,6 +137,10 @@ class CButtonOwnDrawImage : public QAbstractButton, public IStatusListener {
     // An image of the skin by file name, loaded once; "question.png" stands in for a missing
     // one. Null when neither can be read.
     static QImage GetBitmap(const std::string& name);
+    // Reads the image `name` of the skin folder `directory` into the cache (a copy already there
+    // stays) and returns the cached one. Safe on any thread: it reads no settings.
+    static QImage LoadBitmap(const std::string& directory, const std::string& name);
+    static bool IsBitmapCached(const std::string& name);
     // The same image at a given size; scaled copies are kept, the natural size adds nothing.
     static QImage GetBitmap(const std::string& name, int cx, int cy);
     // The image with every pixel of the colour (r, g, b) made transparent (kept too).

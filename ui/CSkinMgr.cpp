@@ -228,8 +228,16 @@ int CSkinMgr::Initialize() {
         ErrorBox("%s", SafeSprintf(texts->GetText("ERROR LOCATING SKIN"), path));
         return 0;
     }
-    auto document = std::make_unique<pugi::xml_document>();
-    pugi::xml_parse_result result = document->load_file(path.c_str());
+    // A document read ahead of the window (see CSkinPreloader) is used when it is this skin's.
+    std::unique_ptr<pugi::xml_document> document = std::move(_offered);
+    pugi::xml_parse_result result;
+    if (document && _offeredPath == path) {
+        result.status = pugi::status_ok;
+    } else {
+        document = std::make_unique<pugi::xml_document>();
+        result = document->load_file(path.c_str());
+    }
+    _offeredPath.clear();
     if (!result || !document->child("zentrova")) {
         LogFormateado(1, "CSkinMgr: %s: %s at %d", path, result.description(),
                       static_cast<int>(result.offset));
@@ -272,6 +280,17 @@ void CSkinMgr::Adopt(std::unique_ptr<pugi::xml_document> document) {
     _document = std::move(document);
     _loaded = 1;
     CButtonOwnDrawImage::FillCache();
+}
+
+void CSkinMgr::OfferParsed(const std::string& path, std::unique_ptr<pugi::xml_document> document) {
+    _offeredPath = path;
+    _offered = std::move(document);
+}
+
+std::string CSkinMgr::GetWindowPath(int orientation) {
+    std::string path;
+    SetResolutionAndOrientation(path, orientation);
+    return path;
 }
 
 void CSkinMgr::UnloadXML() {
@@ -422,15 +441,19 @@ void CSkinMgr::FillFont(CFontConfig* font, pugi::xml_node node) {
     FillRGB(&font->color, Select(node, "./rgb"));
 }
 
-void CSkinMgr::FillImage(CImageConfig* image, pugi::xml_node node) {
-    if (!image || !node) {
-        return;
-    }
+std::string CSkinMgr::ImageFile(pugi::xml_node node) {
     std::string file = node.child_value();
     const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
     file.erase(file.begin(), std::find_if_not(file.begin(), file.end(), blank));
     file.erase(std::find_if_not(file.rbegin(), file.rend(), blank).base(), file.end());
-    image->file = file;
+    return file;
+}
+
+void CSkinMgr::FillImage(CImageConfig* image, pugi::xml_node node) {
+    if (!image || !node) {
+        return;
+    }
+    image->file = ImageFile(node);
     FillPosition(&image->rect, node);
     FillRGB(&image->color, node);
 }

@@ -18,7 +18,8 @@ class CBarConfigXML;
 // The skin in use: finds the skin file that fits the screen (theme folder and resolution class),
 // loads it and answers queries for the window, button and bar elements of an orientation. The
 // fillers copy an element into a configuration record. The document lives from Initialize to
-// UnloadXML; the records filled from it stay valid afterwards. Used on the window's thread only.
+// UnloadXML; the records filled from it stay valid afterwards. Used on the window's thread only
+// (its static helpers excepted).
 class CSkinMgr {
   public:
     // Orientations: the index of every per-orientation array of the window and the buttons.
@@ -44,6 +45,9 @@ class CSkinMgr {
     // Finds and loads the skin of the screen. On failure the user is told ("ERROR LOCATING SKIN"
     // or "ERROR READING SKIN" with the path) and 0 is returned: the caller ends the program.
     virtual int Initialize();
+    // A skin document already parsed from `path`: the next Initialize uses it instead of reading
+    // the file, if `path` is still the skin to read.
+    void OfferParsed(const std::string& path, std::unique_ptr<pugi::xml_document> document);
     // Parses a skin held in memory: 1 when it is a skin document (a "zentrova" root), which then
     // becomes the current skin with its button records read; else 0 and `why` says what is wrong.
     int LoadFromMemory(const void* data, size_t size, std::string& why);
@@ -73,6 +77,8 @@ class CSkinMgr {
     int GetResolutionClass() const { return _resolution; }
     // The skin file for the current theme and resolution class.
     std::string GetSkinPath();
+    // The path of the window element of the resolution class and `orientation`.
+    std::string GetWindowPath(int orientation);
 
     // The orientations whose records are read: square alone on a square screen, else portrait and
     // landscape, so that a rotation needs no second reading.
@@ -83,6 +89,8 @@ class CSkinMgr {
     // A decimal integer read by its leading digits (optional blanks and sign first); text without
     // digits reads as 0, and values beyond the 32-bit range are clamped.
     static int ReadNumber(const char* text);
+    // The file name an "image" element holds, without surrounding blanks.
+    static std::string ImageFile(pugi::xml_node node);
     // The single node at `path` relative to `node`; null when there is none or the path is bad.
     static pugi::xml_node Select(pugi::xml_node node, const char* path);
 
@@ -96,6 +104,8 @@ class CSkinMgr {
     void Adopt(std::unique_ptr<pugi::xml_document> document);
 
     std::unique_ptr<pugi::xml_document> _document;
+    std::unique_ptr<pugi::xml_document> _offered;
+    std::string _offeredPath;
     int _loaded = 0;
     int _resolution = kResolutionVga;
     int _orientation = kPortrait;

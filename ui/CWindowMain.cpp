@@ -316,85 +316,114 @@ void CWindowMain::LoadConfigXML() {
     }
 }
 
-void CWindowMain::CreateButtons() {
-    using Images = CButtonOwnDrawImage::DefaultImages;
-    enum class Kind { Plain, Connections, Band, Wifi, BT, Speaker, Phone };
-    struct Made {
-        Kind kind;
-        int id;
-        const char* skinId;
-        Images images;
-        int mgrId;  // -1: none
-    };
-    // In this order: the flow of the panel starts with the connections button.
-    const std::vector<Made> buttons = {
-        {Kind::Connections,
-         static_cast<int>(CMD_CONNECTIONS),
+namespace {
+
+using Images = CButtonOwnDrawImage::DefaultImages;
+enum class ButtonKind { Plain, Connections, Band, Wifi, BT, Speaker, Phone };
+struct PanelButton {
+    ButtonKind kind;
+    int id;
+    const char* skinId;
+    Images images;
+    int mgrId;  // -1: none
+};
+
+// The panel's buttons below the current place, in this order: the flow of the panel starts with
+// the connections button.
+const std::vector<PanelButton>& PanelButtons() {
+    static const std::vector<PanelButton> buttons = {
+        {ButtonKind::Connections,
+         static_cast<int>(CWindowMain::CMD_CONNECTIONS),
          "connections",
          {"connection_des.png", "connection.png", "connection_dis.png", "", ""},
          kConnectionsMgrId},
-        {Kind::Band,
-         static_cast<int>(CMD_BAND),
+        {ButtonKind::Band,
+         static_cast<int>(CWindowMain::CMD_BAND),
          "band",
          {"2g.png", "3g.png", "2g_dis.png", "auto.png", ""},
          kBandMgrId},
-        {Kind::Plain, static_cast<int>(CMD_HIDE), "hide", {"hide.png", "hide.png", "hide.png", "", ""}, -1},
-        {Kind::Plain,
-         static_cast<int>(CMD_REFRESH),
+        {ButtonKind::Plain,
+         static_cast<int>(CWindowMain::CMD_HIDE),
+         "hide",
+         {"hide.png", "hide.png", "hide.png", "", ""},
+         -1},
+        {ButtonKind::Plain,
+         static_cast<int>(CWindowMain::CMD_REFRESH),
          "refresh",
          {"refresh.png", "refresh.png", "refresh.png", "", ""},
          -1},
-        {Kind::Wifi,
-         static_cast<int>(CMD_WIFI),
+        {ButtonKind::Wifi,
+         static_cast<int>(CWindowMain::CMD_WIFI),
          "wifi",
          {"wifi_des.png", "wifi.png", "wifi_dis.png", "", ""},
          kWifiMgrId},
-        {Kind::BT,
-         static_cast<int>(CMD_BT),
+        {ButtonKind::BT,
+         static_cast<int>(CWindowMain::CMD_BT),
          "bt",
          {"bluetooth_des.png", "bluetooth.png", "bluetooth_dis.png", "bluetooth_discoverable.png", ""},
          kBTMgrId},
-        {Kind::Speaker,
-         static_cast<int>(CMD_SPEAKER),
+        {ButtonKind::Speaker,
+         static_cast<int>(CWindowMain::CMD_SPEAKER),
          "speaker",
          {"speaker_des.png", "speaker.png", "speaker_dis.png", "speaker_vibrate.png", ""},
          kSpeakerMgrId},
-        {Kind::Phone,
-         static_cast<int>(CMD_PHONE),
+        {ButtonKind::Phone,
+         static_cast<int>(CWindowMain::CMD_PHONE),
          "phone",
          {"mobilephone_des.png", "mobilephone.png", "mobilephone_dis.png", "", ""},
          kPhoneMgrId},
     };
+    return buttons;
+}
+
+const char* const kUnknownPlaceImage = "unknown.png";
+
+}  // namespace
+
+std::vector<std::string> CWindowMain::StartupImages() {
+    std::vector<std::string> names = {kBatteryImage, kSignalImage, kUnknownPlaceImage};
+    for (const PanelButton& button : PanelButtons()) {
+        for (const std::string& name : {button.images.off, button.images.on, button.images.disabled,
+                                        button.images.third, button.images.overlay}) {
+            if (!name.empty()) {
+                names.push_back(name);
+            }
+        }
+    }
+    return names;
+}
+
+void CWindowMain::CreateButtons() {
     try {
         _currentLocation = new CButtonOwnCurrentLocation(
-            this, static_cast<int>(CMD_CURRENT_PLACE), {"unknown.png", "unknown.png", "unknown.png", "", ""},
-            CRilMgr::GetInstance());
+            this, static_cast<int>(CMD_CURRENT_PLACE),
+            {kUnknownPlaceImage, kUnknownPlaceImage, kUnknownPlaceImage, "", ""}, CRilMgr::GetInstance());
         _currentLocation->GetConfigFromXML();
         _currentLocation->Create();
         _currentLocation->RefreshStrPlace();
-        for (const Made& made : buttons) {
+        for (const PanelButton& made : PanelButtons()) {
             CMgr* mgr = made.mgrId >= 0 ? CMgr::GetMgr(made.mgrId) : nullptr;
             CButtonOwnDrawImage* button = nullptr;
             switch (made.kind) {
-                case Kind::Connections:
+                case ButtonKind::Connections:
                     button = new CButtonConnections(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
-                case Kind::Band:
+                case ButtonKind::Band:
                     button = new CButtonBand(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
-                case Kind::Wifi:
+                case ButtonKind::Wifi:
                     button = new CButtonWifi(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
-                case Kind::BT:
+                case ButtonKind::BT:
                     button = new CButtonBT(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
-                case Kind::Speaker:
+                case ButtonKind::Speaker:
                     button = new CButtonSpeaker(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
-                case Kind::Phone:
+                case ButtonKind::Phone:
                     button = new CButtonMobilePhone(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
-                case Kind::Plain:
+                case ButtonKind::Plain:
                     button = new CButtonOwnDrawImage(this, made.id, made.skinId, made.images, "", mgr, 0);
                     break;
             }

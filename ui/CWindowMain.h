@@ -88,6 +88,9 @@ class CWindowMain : public CBaseWindow, public IMainPanel, public IStatusListene
 
     // The phone's screen: the window's size (the launcher's --screen option).
     static void SetScreenSize(int width, int height);
+    // The images the window reads while it is built: the default bars and every button's own
+    // defaults (a skin's images come on top).
+    static std::vector<std::string> StartupImages();
 
     CWindowMain(int background, int baseWindow);
     ~CWindowMain() override;

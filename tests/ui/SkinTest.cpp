@@ -10,12 +10,15 @@
 #include "core/CInstaller.h"
 #include "core/CTextsMgr.h"
 #include "core/SafeFormat.h"
+#include "support/OffscreenApp.h"
 #include "support/TempHome.h"
 #include "support/TestSkin.h"
 #include "ui/CBarBatteryConfigXML.h"
 #include "ui/CBarSignalConfigXML.h"
 #include "ui/CButtonOwnDrawImage.h"
 #include "ui/CSkinMgr.h"
+#include "ui/CSkinPreloader.h"
+#include "ui/CWindowMain.h"
 
 namespace fs = std::filesystem;
 
@@ -155,6 +158,52 @@ TEST_F(SkinTest, AMissingOrBrokenSkinIsReportedWithItsPath) {
     EXPECT_EQ(shown[0].text, SafeSprintf(texts->GetText("ERROR LOCATING SKIN"), path));
     EXPECT_EQ(shown[1].text, SafeSprintf(texts->GetText("ERROR READING SKIN"), path));
     EXPECT_EQ(CSkinMgr::GetInstance()->GetStatusXML(), 0);
+}
+
+// The skin read ahead of the window is the one Initialize uses, but only while it is still the
+// skin of the screen; a skin the read-ahead could not parse is read and reported as before. The
+// panel's images are in the cache once the read-ahead is done.
+TEST_F(SkinTest, ASkinReadAheadIsUsedOnlyForItsOwnFile) {
+    auto qt = MakeOffscreenApp();  // the JPEG reader is a plugin of the application
+    CTextsMgr* texts = CTextsMgr::GetInstance();
+    CSkinMgr::SetScreenSize(240, 320);
+    const std::string qvga = (skinFolder("qvga") / "skin.xml").string();
+    CButtonOwnDrawImage::ClearBitmapList();
+    {
+        CSkinPreloader preloader(CWindowMain::StartupImages());
+        preloader.OfferSkin();
+        // Broken after the read: the document read ahead is the one taken.
+        std::ofstream(qvga, std::ios::trunc) << "<zentrova><resolution";
+        EXPECT_EQ(CSkinMgr::GetInstance()->Initialize(), 1);
+        EXPECT_TRUE(CSkinMgr::GetInstance()->GetButtonConfig("wifi"));
+    }
+    for (const std::string& name : CWindowMain::StartupImages()) {
+        EXPECT_TRUE(CButtonOwnDrawImage::IsBitmapCached(name)) << name;
+    }
+    EXPECT_TRUE(CButtonOwnDrawImage::IsBitmapCached("mainwindow_bg.jpg"));
+    CSkinMgr::GetInstance()->UnloadXML();
+
+    // Offered for the quarter-VGA screen, then the screen changes: the VGA file is read.
+    test_skin::Install(home.services().home().programDir(), true);
+    {
+        CSkinPreloader preloader({});
+        preloader.OfferSkin();
+        CSkinMgr::SetScreenSize(480, 640);
+        writeSkin("vga", "<zentrova><resolution");
+        EXPECT_EQ(CSkinMgr::GetInstance()->Initialize(), 0);
+    }
+    // Broken before the read: nothing is offered and Initialize tells what is wrong.
+    {
+        CSkinPreloader preloader({});
+        preloader.OfferSkin();
+        EXPECT_EQ(CSkinMgr::GetInstance()->Initialize(), 0);
+    }
+    auto shown = home.boxes().shown();
+    ASSERT_EQ(shown.size(), 2u);
+    const std::string vga = (skinFolder("vga") / "skin.xml").string();
+    EXPECT_EQ(shown[0].text, SafeSprintf(texts->GetText("ERROR READING SKIN"), vga));
+    EXPECT_EQ(shown[1].text, shown[0].text);
+    CButtonOwnDrawImage::ClearBitmapList();
 }
 
 }  // namespace
