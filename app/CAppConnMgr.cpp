@@ -190,6 +190,7 @@ int CAppConnMgr::InitInstance() {
     RegisterControlCommands();
     // 14. Start-up is complete.
     _startupMs.store(platform::MillisecondsSinceProcessStart());
+    _startupAtUs.store(platform::WallClockMicroseconds());
     SetInitiated(result != 0);
     return result;
 }
@@ -313,6 +314,7 @@ void CAppConnMgr::RegisterControlCommands() {
         out += "home=" + platform::Services::get().home().root().string() + "\n";
         out += std::string("initiated=") + (IsInitiated() ? "1" : "0") + "\n";
         out += "startup_ms=" + std::to_string(_startupMs.load()) + "\n";
+        out += "startup_at_us=" + std::to_string(_startupAtUs.load()) + "\n";
         for (CMgr* mgr : CMgr::GetMgrs()) {
             std::string name;
             std::string statusName;

@@ -60,6 +60,7 @@ class CAppConnMgr : public CApp, public ICurrentFrame {
     void CheckCellRoundTrip();
 
     std::atomic<long> _startupMs{-1};
+    std::atomic<long long> _startupAtUs{-1};
 
     // The skin and the panel's images, read while the database and the managers start.
     std::unique_ptr<CSkinPreloader> _skinPreloader;

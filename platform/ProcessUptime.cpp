@@ -33,4 +33,10 @@ long MillisecondsSinceProcessStart() {
     return static_cast<long>(nowMs - startMs);
 }
 
+long long WallClockMicroseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
 }  // namespace platform

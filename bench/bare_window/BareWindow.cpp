@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     window.show();
     // Runs once the show and its first paint have been handled.
     QTimer::singleShot(0, [&] {
-        std::printf("startup_ms=%ld\n", platform::MillisecondsSinceProcessStart());
+        std::printf("startup_ms=%ld\nstartup_at_us=%lld\n", platform::MillisecondsSinceProcessStart(),
+                    platform::WallClockMicroseconds());
         app.quit();
     });
     return app.exec();
