@@ -117,12 +117,21 @@ WorkerThread::~WorkerThread() {
     // Only at the very end of the process (TerminateAll) is the wait bounded.
     waitForAbandoned(g_terminating.load());
 
+    std::deque<void*> arguments;
+    std::deque<Discard> discards;
     {
         std::lock_guard lock(m_queueLock);
         m_iNumeroComandos -= static_cast<long>(m_commands.size());
         m_commands.clear();
         m_timeouts.clear();
-        m_arguments.clear();
+        arguments.swap(m_arguments);
+        discards.swap(m_discards);
+    }
+    // Commands never run: the arguments the queue owns are freed.
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (discards[i]) {
+            discards[i](arguments[i]);
+        }
     }
     --m_iNumeroInstancias;
     {
@@ -171,14 +180,22 @@ void WorkerThread::Start() {
 }
 
 bool WorkerThread::PostCommand(int command, int timeLimit, void* argument) {
-    return post(command, timeLimit, argument, false);
+    return post(command, timeLimit, argument, nullptr, false);
 }
 
 bool WorkerThread::PostCommandNotRepeteated(int command, int timeLimit, void* argument) {
-    return post(command, timeLimit, argument, true);
+    return post(command, timeLimit, argument, nullptr, true);
 }
 
-bool WorkerThread::post(int command, int timeLimit, void* argument, bool notRepeated) {
+bool WorkerThread::PostCommand(int command, int timeLimit, void* argument, Discard discard) {
+    return post(command, timeLimit, argument, discard, false);
+}
+
+bool WorkerThread::PostCommandNotRepeteated(int command, int timeLimit, void* argument, Discard discard) {
+    return post(command, timeLimit, argument, discard, true);
+}
+
+bool WorkerThread::post(int command, int timeLimit, void* argument, Discard discard, bool notRepeated) {
     std::unique_lock postLock(m_postLock, std::defer_lock);
     if (!postLock.try_lock_for(realDuration(kPostLockWaitMs))) {
         LogFormateado(1, "PostCommand %d: post lock not obtained, command dropped", command);
@@ -201,6 +218,7 @@ bool WorkerThread::post(int command, int timeLimit, void* argument, bool notRepe
         }
         m_commands.push_back(command);
         m_arguments.push_back(argument);
+        m_discards.push_back(discard);
         m_timeouts.push_back(timeLimit);
         ++m_iNumeroComandos;
         // Still under the queue lock, so that the worker cannot drain the queue and mark itself
@@ -558,6 +576,7 @@ void WorkerThread::threadProc() {
                 m_commands.pop_front();
                 m_timeouts.pop_front();
                 m_arguments.pop_front();
+                m_discards.pop_front();
                 --m_iNumeroComandos;
                 ++m_numeroComandosEjecutados;
                 ++m_iNumeroComandosEjecutadosTotal;

@@ -82,6 +82,15 @@ class WorkerThread {
     bool PostCommand(int command, int timeLimit, void* argument);
     // As PostCommand, but dropped (false) when a command with the same number is already waiting.
     bool PostCommandNotRepeteated(int command, int timeLimit, void* argument);
+    // The same for an argument the queue owns until the handler takes it: a command still queued
+    // when the worker goes (a stop at once leaves them) frees its argument with `discard`.
+    using Discard = void (*)(void*);
+    bool PostCommand(int command, int timeLimit, void* argument, Discard discard);
+    bool PostCommandNotRepeteated(int command, int timeLimit, void* argument, Discard discard);
+    template <typename T>
+    static void DiscardAs(void* argument) {
+        delete static_cast<T*>(argument);
+    }
     // Whether a command with this number is waiting (read under the queue lock).
     bool IsComandoEnCola(int command) const;
     int GetCountCommandsPending() const;
@@ -174,7 +183,7 @@ class WorkerThread {
         std::thread::id thread;  // the execution thread, once it is made
     };
 
-    bool post(int command, int timeLimit, void* argument, bool notRepeated);
+    bool post(int command, int timeLimit, void* argument, Discard discard, bool notRepeated);
     void threadProc();
     // Runs `work` in a thread of its own and waits at most `limitMs` for it (negative: no limit).
     // False when the limit passed; the thread is then detached and remembered as abandoned.
@@ -218,6 +227,7 @@ class WorkerThread {
     std::deque<int> m_commands;
     std::deque<int> m_timeouts;
     std::deque<void*> m_arguments;
+    std::deque<Discard> m_discards;  // beside m_arguments: null for arguments the queue does not own
 
     std::atomic<long> m_numeroComandosEjecutados{0};
     std::atomic<int> m_ping{1};

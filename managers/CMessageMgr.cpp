@@ -103,7 +103,7 @@ std::vector<std::string> CMessageMgr::SplitRecipients(const std::string& text) {
 bool CMessageMgr::SendMail(const std::string& to, const std::string& subject, const std::string& body,
                            int store, int delaySeconds) {
     auto message = std::make_unique<MailArgument>(to, subject, body, store, delaySeconds);
-    if (!PostCommand(kCommandSendMail, kNoTimeLimit, message.get())) {
+    if (!PostCommand(kCommandSendMail, kNoTimeLimit, message.get(), DiscardAs<MailArgument>)) {
         return false;
     }
     message.release();  // the command handler owns it now
@@ -112,7 +112,7 @@ bool CMessageMgr::SendMail(const std::string& to, const std::string& subject, co
 
 bool CMessageMgr::SendSMS(const std::string& number, const std::string& text, int delaySeconds) {
     auto message = std::make_unique<SMSArgument>(number, text, delaySeconds);
-    if (!PostCommand(kCommandSendSms, kNoTimeLimit, message.get())) {
+    if (!PostCommand(kCommandSendSms, kNoTimeLimit, message.get(), DiscardAs<SMSArgument>)) {
         return false;
     }
     message.release();

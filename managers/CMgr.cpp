@@ -211,7 +211,7 @@ void CMgr::ForceStatus(int status, int timeLimitMinutes, int restoreStatus, int 
                  LogText("EVENT_LOG_MGR_CHANGING_STATUS_RESUME", kResumeBuffer, name, statusName),
                  LogText("EVENT_LOG_MGR_CHANGING_STATUS_DESCRIPTION", kDescriptionBuffer, name, statusName));
     auto message = std::make_unique<CPostArgumentMessage>(status, delaySeconds);
-    if (PostCommand(kCommandForceStatus, kNoTimeLimit, message.get())) {
+    if (PostCommand(kCommandForceStatus, kNoTimeLimit, message.get(), DiscardAs<CPostArgumentMessage>)) {
         message.release();  // the command handler owns it now
     }
 }

@@ -256,7 +256,7 @@ void CMobilePhoneMgr::ForceStatusChild(int status, int) {
 void CMobilePhoneMgr::SwitchForPoll(int status) {
     GetHandleFinishOperation().Reset();
     auto message = std::make_unique<CPostArgumentMessage>(status, 0);
-    if (PostCommand(kCommandPollSwitch, kNoTimeLimit, message.get())) {
+    if (PostCommand(kCommandPollSwitch, kNoTimeLimit, message.get(), DiscardAs<CPostArgumentMessage>)) {
         message.release();  // the command handler owns it now
     } else {
         GetHandleFinishOperation().Set();

@@ -172,7 +172,7 @@ void CScheduleEngine::InitNow() {
 
 void CScheduleEngine::RunOnWorker(const char* what, std::function<void()> work) {
     auto argument = std::make_unique<std::function<void()>>(std::move(work));
-    if (PostCommand(kCommandRun, kNoTimeLimit, argument.get())) {
+    if (PostCommand(kCommandRun, kNoTimeLimit, argument.get(), DiscardAs<std::function<void()>>)) {
         argument.release();  // the command owns it now
     } else {
         LogFormateado(1, "CScheduleEngine: %s dropped, the engine is not running", what);
@@ -231,7 +231,7 @@ void CScheduleEngine::StatusChanged(int status, int mgrId, int code) {
         }
         _waitingStatus.emplace(code, CStatusMgrCode(status, mgrId, code));
         auto argument = std::make_unique<int>(code);
-        if (PostCommand(kCommandStatusChanged, kNoTimeLimit, argument.get())) {
+        if (PostCommand(kCommandStatusChanged, kNoTimeLimit, argument.get(), DiscardAs<int>)) {
             argument.release();  // the command owns it now
         } else {
             _waitingStatus.erase(code);
@@ -244,7 +244,7 @@ void CScheduleEngine::StatusChanged(int status, int mgrId, int code) {
 void CScheduleEngine::EndPeriod() {
     int key = GetCurrentPeriod().GetId();
     auto argument = std::make_unique<int>(key);
-    if (PostCommandNotRepeteated(kCommandEndPeriod, kNoTimeLimit, argument.get())) {
+    if (PostCommandNotRepeteated(kCommandEndPeriod, kNoTimeLimit, argument.get(), DiscardAs<int>)) {
         argument.release();
     }
 }

@@ -375,23 +375,33 @@ TEST_F(WorkerThreadTest, StopModeZeroRunsTheQueueAndRefusesPostsMeanwhile) {
 TEST_F(WorkerThreadTest, StopModeOneEndsAfterTheRunningCommandAndTheCountersStayRight) {
     long pendingBefore = WorkerThread::GetNumeroComandos();
     long instancesBefore = WorkerThread::GetNumeroInstancias();
-    {
-        Recorder worker(1);
-        EXPECT_EQ(WorkerThread::GetNumeroInstancias(), instancesBefore + 1);
-        worker.Start();
-        worker.PostCommand(kBlock, -1, nullptr);
-        ASSERT_TRUE(worker.waitUntil([&] { return worker.blocked == 1; }));
-        worker.PostCommand(1, -1, nullptr);
-        worker.PostCommand(2, -1, nullptr);
-        EXPECT_EQ(WorkerThread::GetNumeroComandos(), pendingBefore + 2);
-        std::thread stopper([&] { worker.Stop(); });
-        std::this_thread::sleep_for(20ms);
-        worker.open();
-        stopper.join();
-        EXPECT_EQ(worker.handledCopy(), std::vector<int>{kBlock});
-        EXPECT_EQ(worker.GetCountCommandsPending(), 2);
-    }
-    // The destructor took the two commands that never ran off the pending count.
+    // Arguments the queue owns, and one it does not.
+    struct Owned {
+        int* freed;
+        ~Owned() { ++*freed; }
+    };
+    int freed = 0;
+    Owned plain{&freed};
+    auto worker = std::make_unique<Recorder>(1);
+    EXPECT_EQ(WorkerThread::GetNumeroInstancias(), instancesBefore + 1);
+    worker->Start();
+    worker->PostCommand(kBlock, -1, nullptr);
+    ASSERT_TRUE(worker->waitUntil([&] { return worker->blocked == 1; }));
+    worker->PostCommand(1, -1, new Owned{&freed}, WorkerThread::DiscardAs<Owned>);
+    worker->PostCommandNotRepeteated(2, -1, new Owned{&freed}, WorkerThread::DiscardAs<Owned>);
+    worker->PostCommand(3, -1, &plain);
+    EXPECT_EQ(WorkerThread::GetNumeroComandos(), pendingBefore + 3);
+    std::thread stopper([&] { worker->Stop(); });
+    std::this_thread::sleep_for(20ms);
+    worker->open();
+    stopper.join();
+    EXPECT_EQ(worker->handledCopy(), std::vector<int>{kBlock});
+    EXPECT_EQ(worker->GetCountCommandsPending(), 3);
+    EXPECT_EQ(freed, 0);
+    worker.reset();
+    // The destructor took the commands that never ran off the pending count and freed the two
+    // arguments the queue owned.
+    EXPECT_EQ(freed, 2);
     EXPECT_EQ(WorkerThread::GetNumeroComandos(), pendingBefore);
     EXPECT_EQ(WorkerThread::GetNumeroInstancias(), instancesBefore);
 }
