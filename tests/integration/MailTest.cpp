@@ -17,7 +17,12 @@ constexpr const char* kAccount = "HKCU\\Mail\\Accounts\\Mail";
 
 class MailTest : public ProgramFixture {
   protected:
-    MailTest() : ProgramFixture("20") { startProgram(); }
+    MailTest() : ProgramFixture("20") {
+        startProgram();
+        // Mid-morning: a test started just before midnight would see the all-day frames start
+        // again with the new day, and their mails sent twice.
+        ok({"clock", "set", "2026-12-07 10:00:00"});
+    }
     void ok(const std::vector<std::string>& args) {
         Result r = device(args);
         ASSERT_EQ(r.code, 0) << r.out;
