@@ -281,7 +281,19 @@ void CMgr::FireStatusChanged(int code) {
     {
         std::lock_guard lock(_listenerLock);
         listeners = _listeners;
+        _delivering.push_back(std::this_thread::get_id());
     }
+    struct Delivered {
+        CMgr& mgr;
+        ~Delivered() {
+            {
+                std::lock_guard lock(mgr._listenerLock);
+                mgr._delivering.erase(
+                    std::find(mgr._delivering.begin(), mgr._delivering.end(), std::this_thread::get_id()));
+            }
+            mgr._deliveryEnded.notify_all();
+        }
+    } delivered{*this};
     for (IStatusListener* listener : listeners) {
         listener->StatusChanged(GetStatus(), GetMgrId(), code);
     }
@@ -302,6 +314,16 @@ void CMgr::RemoveStatusListener(IStatusListener* listener) {
     }
     if (auto it = std::find(_listeners.begin(), _listeners.end(), listener); it != _listeners.end()) {
         _listeners.erase(it);
+    }
+    // Deliveries under way on other threads may still hold the listener. The wait is bounded: a
+    // listener that waits for the caller's thread (a message box shown on the window's thread)
+    // would otherwise never return.
+    const auto self = std::this_thread::get_id();
+    if (!_deliveryEnded.wait_for(lock, kDeliveryWait, [&] {
+            return std::all_of(_delivering.begin(), _delivering.end(),
+                               [&](std::thread::id t) { return t == self; });
+        })) {
+        LogFormateado(1, "CMgr %d: a status delivery did not end while a listener left", _mgrId);
     }
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/CSyncEvent.h"
@@ -122,6 +125,8 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     int GetStatus() const { return _status.load(); }
     void SetStatus(int status) { _status.store(status); }
     void AddStatusListener(IStatusListener* listener);
+    // Returns once no other thread is still telling the listener of a change, so that the caller
+    // may destroy it (a listener removing itself from within its call does not wait for itself).
     void RemoveStatusListener(IStatusListener* listener);
     void FireStatusChanged(int code);
     CSyncEvent& GetHandleFinishOperation() { return _finishOperation; }
@@ -164,6 +169,11 @@ class CMgr : public ITimeNotificationListener, public WorkerThread {
     std::atomic<int> _eventsReceived{0};
     std::atomic<uint32_t> _notification{0};
     std::mutex _listenerLock;
+    // The threads delivering a change to the listeners right now, and their end (under
+    // _listenerLock).
+    std::vector<std::thread::id> _delivering;
+    std::condition_variable _deliveryEnded;
+    static constexpr std::chrono::seconds kDeliveryWait{5};
     const int _mgrId;
     CSyncEvent _finishOperation{true};
     std::atomic<int> _lastExecution{0};

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <thread>
+
 #include "core/CConfigurationZentrova.h"
 #include "core/CInstaller.h"
 #include "core/CLogMgr.h"
@@ -248,6 +252,64 @@ TEST_F(MgrTest, TimeLimitNotificationsReplaceEnsureAndClearById) {
     wifi.SetTimeLimitNotification(0, 0, 0);  // no minutes: nothing
     EXPECT_EQ(n.getUserNotificationHandles().size(), 1u);
     n.clearUserNotification(handles[0]);
+}
+
+}  // namespace
+
+namespace {
+
+// A listener may be destroyed as soon as it has been removed: the removal waits for a change
+// being told to it on another thread, and a listener may remove itself from within its call.
+TEST_F(MgrTest, RemovingAListenerWaitsForTheChangeBeingToldToIt) {
+    FakeMgr mgr(0);
+    struct Blocking : Listener {
+        void StatusChanged(int status, int mgrId, int code) override {
+            std::unique_lock lock(m);
+            inside = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return release; });
+            calls.push_back({status, mgrId, code});
+        }
+        std::condition_variable changed;
+        bool inside = false;
+        bool release = false;
+    } listener;
+    mgr.AddStatusListener(&listener);
+    std::thread teller([&] { mgr.FireStatusChanged(7); });
+    {
+        std::unique_lock lock(listener.m);
+        ASSERT_TRUE(
+            listener.changed.wait_for(lock, std::chrono::seconds(5), [&] { return listener.inside; }));
+    }
+    std::atomic<bool> removed{false};
+    std::thread remover([&] {
+        mgr.RemoveStatusListener(&listener);
+        removed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(removed.load());
+    {
+        std::lock_guard lock(listener.m);
+        listener.release = true;
+        listener.changed.notify_all();
+    }
+    remover.join();
+    teller.join();
+    EXPECT_TRUE(removed.load());
+    EXPECT_EQ(listener.snapshot().size(), 1u);
+
+    struct SelfRemoving : Listener {
+        CMgr* mgr = nullptr;
+        void StatusChanged(int status, int mgrId, int code) override {
+            Listener::StatusChanged(status, mgrId, code);
+            mgr->RemoveStatusListener(this);  // returns: the only delivery is its own
+        }
+    } self;
+    self.mgr = &mgr;
+    mgr.AddStatusListener(&self);
+    mgr.FireStatusChanged(8);
+    mgr.FireStatusChanged(9);
+    EXPECT_EQ(self.snapshot().size(), 1u);
 }
 
 }  // namespace
