@@ -1,5 +1,7 @@
 #include "ui/CQtMessageBoxes.h"
 
+#include <atomic>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -41,7 +43,7 @@ int CQtMessageBoxes::show(platform::BoxKind kind, const std::string& text) {
     if (QThread::currentThread() == app->thread()) {
         return showOnThisThread(kind, text);
     }
-    int answer = IDNO;
+    std::atomic<int> answer{IDNO};  // atomic: the wait is Qt's own, which the thread checker does not see
     QMetaObject::invokeMethod(
         app, [&] { answer = showOnThisThread(kind, text); }, Qt::BlockingQueuedConnection);
     return answer;

@@ -799,8 +799,9 @@ void CWindowMain::RegisterControlCommands() {
         if (args.size() != 1) {
             throw platform::CControlServer::ControlError("screenshot takes one PNG file name");
         }
-        bool saved = false;
-        // Painted and saved on the window's thread; the control thread waits for it.
+        // Painted and saved on the window's thread; the control thread waits for it. Atomic: the
+        // wait is Qt's own, which the thread checker does not see.
+        std::atomic<bool> saved{false};
         QMetaObject::invokeMethod(
             this, [this, &args, &saved] { saved = grab().save(QString::fromStdString(args[0]), "PNG"); },
             Qt::BlockingQueuedConnection);
@@ -814,7 +815,7 @@ void CWindowMain::RegisterControlCommands() {
             throw platform::CControlServer::ControlError("click takes one button id");
         }
         const long id = parseNumber(args[0]);
-        bool clicked = false;
+        std::atomic<bool> clicked{false};  // set on the window's thread, as `saved` above
         // A tap on the button of that id: in the open popup when there is one, else on the panel.
         QMetaObject::invokeMethod(
             this,
