@@ -12,20 +12,16 @@ Result CSmsHandles::open(const std::string& protocol, uint32_t mode, SmsHandle& 
     if (mode != SMS_MODE_SEND) {
         return ERROR_INVALID_PARAMETER;
     }
-    std::lock_guard lock(_lock);
-    handle = _next++;
-    _open.insert(handle);
+    handle = _handles.open();
     return ERROR_SUCCESS;
 }
 
 Result CSmsHandles::close(SmsHandle handle) {
-    std::lock_guard lock(_lock);
-    return _open.erase(handle) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _handles.close(handle);
 }
 
 bool CSmsHandles::isOpen(SmsHandle handle) {
-    std::lock_guard lock(_lock);
-    return _open.count(handle) != 0;
+    return _handles.isOpen(handle);
 }
 
 Result CSmsHandles::checkSend(SmsHandle handle, const SmsAddress& destination,

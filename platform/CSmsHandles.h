@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/CHandleSet.h"
 #include "platform/ISms.h"
 
 namespace platform {
@@ -28,9 +28,8 @@ class CSmsHandles {
     uint32_t nextMessageId();
 
   private:
-    std::mutex _lock;
-    std::set<SmsHandle> _open;
-    SmsHandle _next = 1;
+    CHandleSet _handles;
+    std::mutex _lock;  // the message ids
     uint32_t _nextMessage = 1;
 };
 

@@ -5,20 +5,16 @@ namespace platform::lnx {
 CLinuxSim::CLinuxSim(std::shared_ptr<CLinuxModem> modem) : _modem(std::move(modem)) {}
 
 Result CLinuxSim::open(SimHandle& sim) {
-    std::lock_guard lock(_lock);
-    sim = _next++;
-    _open.insert(sim);
+    sim = _handles.open();
     return ERROR_SUCCESS;
 }
 
 Result CLinuxSim::close(SimHandle sim) {
-    std::lock_guard lock(_lock);
-    return _open.erase(sim) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _handles.close(sim);
 }
 
 bool CLinuxSim::isOpen(SimHandle sim) {
-    std::lock_guard lock(_lock);
-    return _open.count(sim) != 0;
+    return _handles.isOpen(sim);
 }
 
 Result CLinuxSim::getLockedState(SimHandle sim, uint32_t& state) {

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
-#include <set>
 
+#include "platform/CHandleSet.h"
 #include "platform/ISim.h"
 #include "platform/linux/CLinuxModem.h"
 
@@ -35,9 +34,7 @@ class CLinuxSim : public ISim {
     bool isOpen(SimHandle sim);
 
     std::shared_ptr<CLinuxModem> _modem;
-    std::mutex _lock;
-    std::set<SimHandle> _open;
-    SimHandle _next = 1;
+    CHandleSet _handles;
 };
 
 }  // namespace platform::lnx

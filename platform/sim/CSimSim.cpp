@@ -7,20 +7,16 @@ namespace platform::sim {
 CSimSim::CSimSim(std::shared_ptr<CSimPhone> phone) : _phone(std::move(phone)) {}
 
 Result CSimSim::open(SimHandle& sim) {
-    std::lock_guard lock(_lock);
-    sim = _next++;
-    _open.insert(sim);
+    sim = _handles.open();
     return ERROR_SUCCESS;
 }
 
 Result CSimSim::close(SimHandle sim) {
-    std::lock_guard lock(_lock);
-    return _open.erase(sim) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return _handles.close(sim);
 }
 
 bool CSimSim::isOpen(SimHandle sim) {
-    std::lock_guard lock(_lock);
-    return _open.count(sim) != 0;
+    return _handles.isOpen(sim);
 }
 
 Result CSimSim::getLockedState(SimHandle sim, uint32_t& state) {

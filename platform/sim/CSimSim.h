@@ -1,9 +1,8 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
-#include <set>
 
+#include "platform/CHandleSet.h"
 #include "platform/ISim.h"
 #include "platform/sim/CSimPhone.h"
 
@@ -30,9 +29,7 @@ class CSimSim : public ISim {
     bool isOpen(SimHandle sim);
 
     std::shared_ptr<CSimPhone> _phone;
-    std::mutex _lock;
-    std::set<SimHandle> _open;
-    SimHandle _next = 1;
+    CHandleSet _handles;
 };
 
 }  // namespace platform::sim
