@@ -25,6 +25,11 @@ CSqliteConnection::CSqliteConnection(const std::filesystem::path& file, bool cre
         throw PlatformError(file.string() + ": cannot open: " + why, rc);
     }
     sqlite3_busy_timeout(_db, busyTimeoutMs);
+    // In write-ahead mode the last connection to close used to delete the log and its index, and
+    // the next opening created both again: two new files per opening, which costs more than the
+    // opening itself. They are kept instead; see the destructor for why a kept log is harmless.
+    int keep = 1;
+    sqlite3_file_control(_db, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
     // A file that is not a database is only noticed on the first read: check it here so that
     // the caller gets the error at once.
     if (!tryExec("SELECT count(*) FROM sqlite_master")) {
@@ -37,6 +42,12 @@ CSqliteConnection::CSqliteConnection(const std::filesystem::path& file, bool cre
 }
 
 CSqliteConnection::~CSqliteConnection() {
+    // The last connection checkpoints the log as it closes. A size limit of 0 then empties the kept
+    // log file, so that no old frame is left in it to be applied to a database file copied over
+    // this one later (a restore, an import).
+    if (_db) {
+        sqlite3_exec(_db, "PRAGMA journal_size_limit=0", nullptr, nullptr, nullptr);
+    }
     sqlite3_close_v2(_db);
 }
 

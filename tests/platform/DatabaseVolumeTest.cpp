@@ -10,6 +10,7 @@
 
 #include "platform/CSqliteConnection.h"
 #include "platform/CSqliteDatabaseVolume.h"
+#include "platform/CSqliteStatement.h"
 #include "platform/sim/CSimClock.h"
 
 namespace fs = std::filesystem;
@@ -386,6 +387,37 @@ TEST_F(DatabaseVolumeTest, SeveralThreadsAddRecordsWithoutLosingAny) {
     CEOID last = 0;
     ASSERT_EQ(_volumes.seekBeginning(h, 99, last), ERROR_SUCCESS);
     EXPECT_EQ(keyOf(h, last), 100);
+}
+
+// A closed database keeps its write-ahead log file, so that the next opening does not create it
+// again, but keeps it empty: a database file copied over the closed one (a restore, an import)
+// must be read as it is, not with the old file's pages laid over it.
+TEST_F(DatabaseVolumeTest, AClosedLogIsKeptEmptySoAFileCopiedOverIsReadAsItIs) {
+    const fs::path file = _dir / "old.db";
+    const fs::path copied = _dir / "new.db";
+    auto fill = [](const fs::path& path, const std::string& text, int rows) {
+        CSqliteConnection db(path, true);
+        db.useWriteAheadLog();
+        db.exec("CREATE TABLE t(x TEXT)");
+        for (int i = 0; i < rows; ++i) {
+            db.exec("INSERT INTO t VALUES('" + text + "')");
+        }
+    };
+    fill(file, "old", 200);
+    fill(copied, "new", 1);
+    ASSERT_TRUE(fs::exists(fs::path(file.string() + "-wal")));
+    EXPECT_EQ(fs::file_size(fs::path(file.string() + "-wal")), 0u);
+
+    fs::copy_file(copied, file, fs::copy_options::overwrite_existing);
+    CSqliteConnection db(file, false);
+    CSqliteStatement rows(db, "SELECT x, count(*) FROM t GROUP BY x");
+    ASSERT_TRUE(rows.step());
+    EXPECT_EQ(rows.columnText(0), "new");
+    EXPECT_EQ(rows.columnInt(1), 1);
+    EXPECT_FALSE(rows.step());
+    CSqliteStatement check(db, "PRAGMA integrity_check");
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.columnText(0), "ok");
 }
 
 }  // namespace
