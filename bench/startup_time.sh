@@ -23,28 +23,31 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # Milliseconds, to a tenth, from a launch time in microseconds to a reported one.
 since() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) / 1000 }'; }
 now_us() { echo "${EPOCHREALTIME/./}"; }
+# The wait before asking is a read with a time-out on a pipe nobody writes to: a sleep command
+# would be one more process starting on the other core while the program starts.
+mkfifo "$home/.wait"
+exec 9<>"$home/.wait"
 kernel=()
 launch=()
+bare_kernel=()
+bare_launch=()
+# The two programs take turns, so that a slow minute of the machine weighs on both alike.
 for i in $(seq 1 "$runs"); do
     t0=$(now_us)
     "$bin/zentrova" >/dev/null 2>&1 &
     pid=$!
     out=""
-    sleep 0.4
+    read -r -t 0.4 -u 9 || true
     for _ in $(seq 1 500); do
         out=$("$bin/zentrova-device" app 2>/dev/null || true)
         grep -q '^initiated=1' <<<"$out" && break
         out=""
-        sleep 0.01
+        read -r -t 0.01 -u 9 || true
     done
     kill "$pid"; wait "$pid" || true
     [ -n "$out" ] || { echo "run $i: the program did not start" >&2; exit 1; }
     kernel+=("$(sed -n 's/^startup_ms=//p' <<<"$out")")
     launch+=("$(since "$t0" "$(sed -n 's/^startup_at_us=//p' <<<"$out")")")
-done
-bare_kernel=()
-bare_launch=()
-for i in $(seq 1 "$runs"); do
     t0=$(now_us)
     out=$("$bin/zentrova-bare-window" 2>/dev/null)
     bare_kernel+=("$(sed -n 's/^startup_ms=//p' <<<"$out")")
