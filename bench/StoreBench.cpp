@@ -176,9 +176,10 @@ BENCHMARK(BM_AnchorPlaceWithFramesTransaction)->Unit(benchmark::kMicrosecond);
 
 // --- Adding a cell -----------------------------------------------------------------------------
 
-// New cell ids in random order, none of them among the 10,000 stored ones.
+// New cell ids in random order, none of them among the 10,000 stored ones: enough for a dozen
+// repetitions of the add benchmarks.
 std::vector<int> NewCellIds() {
-    std::vector<int> ids(200000);
+    std::vector<int> ids(1000000);
     std::iota(ids.begin(), ids.end(), kCells + 1);
     std::shuffle(ids.begin(), ids.end(), std::mt19937(12345));
     return ids;
@@ -196,7 +197,11 @@ struct CellAddData : Home {
 void BM_CellAdd(benchmark::State& state) {
     auto& d = data<CellAddData>();
     for (auto _ : state) {
-        CStrCell cell(d.ids.at(d.next++), 1);
+        if (d.next == d.ids.size()) {
+            state.SkipWithError("out of new cell ids: fewer repetitions");
+            break;
+        }
+        CStrCell cell(d.ids[d.next++], 1);
         d.db->GetTableCell()->Add(cell);
     }
 }
@@ -228,7 +233,11 @@ struct BareCellData {
 void BM_AnchorCellInsert(benchmark::State& state) {
     auto& d = data<BareCellData>();
     for (auto _ : state) {
-        sqlite3_bind_int(d.insert, 1, d.ids.at(d.next++));
+        if (d.next == d.ids.size()) {
+            state.SkipWithError("out of new cell ids: fewer repetitions");
+            break;
+        }
+        sqlite3_bind_int(d.insert, 1, d.ids[d.next++]);
         sqlite3_bind_int(d.insert, 2, 1);
         BareDb::run(d.insert);
     }
