@@ -92,9 +92,34 @@ void MeasureMoves(benchmark::State& state, double speed, int burst, int gapMs) {
             client.request({"cell", cell, lac}, reply);
         };
         int move = 0;
+        // Whether the probe got a status forced on it since the `since`-th one.
+        auto forcedSince = [&](size_t since, int status) {
+            for (size_t i = since; i < probe.forced.size(); ++i) {
+                if (probe.forced[i].first == status) {
+                    return true;
+                }
+            }
+            return false;
+        };
         for (auto _ : state) {
-            // Every command's pause has passed before the next burst, which starts from "Home".
+            // Every burst starts from "Home", reached and settled: its action has come (the move
+            // reaches the engine later than the control request returns, and a move to "Gym"
+            // still queued behind it would be merged with it into no change at all), and every
+            // command's pause has passed.
+            size_t sinceHome;
+            {
+                std::lock_guard lock(probe.m);
+                sinceHome = probe.forced.size();
+            }
             moveTo("1111", "10");
+            {
+                std::unique_lock lock(probe.m);
+                if (!probe.changed.wait_for(lock, std::chrono::seconds(60),
+                                            [&] { return forcedSince(sinceHome, 1); })) {
+                    state.SkipWithError("no action command of \"Home\" within 60 s");
+                    break;
+                }
+            }
             while (engine->GetCountCommandsPending() > 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -112,15 +137,8 @@ void MeasureMoves(benchmark::State& state, double speed, int burst, int gapMs) {
             auto start = Clock::now();
             moveTo("3333", "30");
             std::unique_lock lock(probe.m);
-            auto reachedGym = [&] {
-                for (size_t i = before; i < probe.forced.size(); ++i) {
-                    if (probe.forced[i].first == 5) {
-                        return true;
-                    }
-                }
-                return false;
-            };
-            if (!probe.changed.wait_for(lock, std::chrono::seconds(60), reachedGym)) {
+            if (!probe.changed.wait_for(lock, std::chrono::seconds(60),
+                                        [&] { return forcedSince(before, 5); })) {
                 state.SkipWithError("no action command of the last place within 60 s");
                 break;
             }
