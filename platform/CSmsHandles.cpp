@@ -33,7 +33,6 @@ Result CSmsHandles::checkSend(SmsHandle handle, const SmsAddress& destination,
 }
 
 uint32_t CSmsHandles::nextMessageId() {
-    std::lock_guard lock(_lock);
     return _nextMessage++;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,8 +29,7 @@ class CSmsHandles {
 
   private:
     CHandleSet _handles;
-    std::mutex _lock;  // the message ids
-    uint32_t _nextMessage = 1;
+    std::atomic<uint32_t> _nextMessage{1};
 };
 
 }  // namespace platform
