@@ -185,6 +185,17 @@ std::vector<int> NewCellIds() {
     return ids;
 }
 
+// The next unused id of the pool of `d`; false, with the benchmark's error, once it is used up.
+template <typename Data>
+bool NextNewCell(benchmark::State& state, Data& d, int& id) {
+    if (d.next == d.ids.size()) {
+        state.SkipWithError("out of new cell ids: fewer repetitions");
+        return false;
+    }
+    id = d.ids[d.next++];
+    return true;
+}
+
 struct CellAddData : Home {
     std::vector<int> ids = NewCellIds();
     size_t next = 0;
@@ -198,11 +209,11 @@ void BM_CellAdd(benchmark::State& state) {
     auto& d = data<CellAddData>();
     const size_t first = d.next;
     for (auto _ : state) {
-        if (d.next == d.ids.size()) {
-            state.SkipWithError("out of new cell ids: fewer repetitions");
+        int id = 0;
+        if (!NextNewCell(state, d, id)) {
             break;
         }
-        CStrCell cell(d.ids[d.next++], 1);
+        CStrCell cell(id, 1);
         d.db->GetTableCell()->Add(cell);
     }
     // Untimed: the cells added go again, so that every run adds to a table of 10,000.
@@ -242,11 +253,11 @@ struct BareCellData {
 void BM_AnchorCellInsert(benchmark::State& state) {
     auto& d = data<BareCellData>();
     for (auto _ : state) {
-        if (d.next == d.ids.size()) {
-            state.SkipWithError("out of new cell ids: fewer repetitions");
+        int id = 0;
+        if (!NextNewCell(state, d, id)) {
             break;
         }
-        sqlite3_bind_int(d.insert, 1, d.ids[d.next++]);
+        sqlite3_bind_int(d.insert, 1, id);
         sqlite3_bind_int(d.insert, 2, 1);
         BareDb::run(d.insert);
     }
